@@ -1,0 +1,157 @@
+// Case conversion, comparison through the collation tables, and sort keys.
+#include <algorithm>
+#include <string>
+
+#include "locale/locale.h"
+
+namespace tavero {
+namespace {
+
+uint8_t Byte(char c) { return static_cast<uint8_t>(c); }
+
+const Digraph* FindDigraph(const LocaleTables& tables, char c) {
+  for (const Digraph& digraph : tables.digraphs) {
+    if (digraph.character == c) return &digraph;
+  }
+  return nullptr;
+}
+
+// The characters of a text as comparison sees them: upper-cased first when
+// asked, then every digraph character replaced by its two characters.
+class ExpandedText {
+ public:
+  ExpandedText(const LocaleTables& tables, std::string_view text, bool upper)
+      : tables_(tables), text_(text), upper_(upper) {}
+
+  // The next character, or false at the end of the text.
+  bool Next(char& out) {
+    if (has_pending_) {
+      out = pending_;
+      has_pending_ = false;
+      return true;
+    }
+    if (position_ >= text_.size()) return false;
+    char c = text_[position_++];
+    if (upper_) c = ToUpper(c);
+    if (const Digraph* digraph = FindDigraph(tables_, c)) {
+      out = upper_ ? ToUpper(digraph->first) : digraph->first;
+      pending_ = upper_ ? ToUpper(digraph->second) : digraph->second;
+      has_pending_ = true;
+      return true;
+    }
+    out = c;
+    return true;
+  }
+
+ private:
+  const LocaleTables& tables_;
+  std::string_view text_;
+  bool upper_;
+  std::size_t position_ = 0;
+  char pending_ = 0;
+  bool has_pending_ = false;
+};
+
+int Compare(std::string_view a, std::string_view b, bool upper, bool expand_digraphs) {
+  const LocaleTables& tables = Locale();
+  const auto& weight = tables.collation_ansi;
+  if (tables.digraphs.empty() || !expand_digraphs) {
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+      const char x = upper ? ToUpper(a[i]) : a[i];
+      const char y = upper ? ToUpper(b[i]) : b[i];
+      const int difference = weight[Byte(x)] - weight[Byte(y)];
+      if (difference != 0) return difference;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+  }
+  ExpandedText left(tables, a, upper);
+  ExpandedText right(tables, b, upper);
+  for (;;) {
+    char x = 0;
+    char y = 0;
+    const bool has_x = left.Next(x);
+    const bool has_y = right.Next(y);
+    if (!has_x || !has_y) return has_x == has_y ? 0 : (has_x ? 1 : -1);
+    const int difference = weight[Byte(x)] - weight[Byte(y)];
+    if (difference != 0) return difference;
+  }
+}
+
+std::string ExpandDigraphs(const LocaleTables& tables, std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  ExpandedText expanded(tables, text, false);
+  for (char c = 0; expanded.Next(c);) out += c;
+  return out;
+}
+
+void MapThrough(std::string& text, const std::array<uint8_t, 256>& table) {
+  for (char& c : text) c = static_cast<char>(table[Byte(c)]);
+}
+
+}  // namespace
+
+char ToUpper(char c) {
+  const LocaleTables& tables = Locale();
+  const uint8_t partner = tables.case_partner[Byte(c)];
+  return (tables.character_class[Byte(c)] & kLowerLetter) && partner != 0 ? static_cast<char>(partner)
+                                                                          : c;
+}
+
+char ToLower(char c) {
+  const LocaleTables& tables = Locale();
+  const uint8_t partner = tables.case_partner[Byte(c)];
+  return (tables.character_class[Byte(c)] & kUpperLetter) && partner != 0 ? static_cast<char>(partner)
+                                                                          : c;
+}
+
+void ToUpperInPlace(std::span<char> text) {
+  for (char& c : text) c = ToUpper(c);
+}
+
+void ToLowerInPlace(std::span<char> text) {
+  for (char& c : text) c = ToLower(c);
+}
+
+std::string ToUpper(std::string_view text) {
+  std::string out(text);
+  ToUpperInPlace(out);
+  return out;
+}
+
+std::string ToLower(std::string_view text) {
+  std::string out(text);
+  ToLowerInPlace(out);
+  return out;
+}
+
+bool IsUpper(char c) { return (Locale().character_class[Byte(c)] & kUpperLetter) != 0; }
+bool IsAlphanumeric(char c) { return Locale().character_class[Byte(c)] != 0; }
+bool IsLetter(char c) { return Locale().case_partner[Byte(c)] != 0; }
+
+uint8_t CollationWeight(char c) { return Locale().collation_ansi[Byte(c)]; }
+
+int CompareCollated(std::string_view a, std::string_view b) { return Compare(a, b, false, true); }
+int CompareCollatedNoCase(std::string_view a, std::string_view b) { return Compare(a, b, true, true); }
+
+int CompareNoCase(std::string_view a, std::string_view b, std::size_t n) {
+  return Compare(a.substr(0, std::min(n, a.size())), b.substr(0, std::min(n, b.size())), true,
+                 false);
+}
+
+std::string SortKeyAnsi(std::string_view text) {
+  const LocaleTables& tables = Locale();
+  std::string key = ExpandDigraphs(tables, text);
+  MapThrough(key, tables.collation_ansi);
+  return key;
+}
+
+std::string SortKeyOem(std::string_view text) {
+  const LocaleTables& tables = Locale();
+  std::string key = AnsiToOem(ExpandDigraphs(tables, text));
+  MapThrough(key, tables.collation_oem);
+  return key;
+}
+
+}  // namespace tavero

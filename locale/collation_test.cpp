@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include "locale/locale.h"
+
+namespace tavero {
+namespace {
+
+class CollationTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ResetLocale(); }
+  void TearDown() override { ResetLocale(); }
+};
+
+TEST_F(CollationTest, DefaultCaseTablesPairOnlyAsciiLetters) {
+  EXPECT_EQ(ToUpper("abc xyz 09 \xE9"), "ABC XYZ 09 \xE9");
+  EXPECT_EQ(ToLower("ABC XYZ 09 \xC9"), "abc xyz 09 \xC9");
+  EXPECT_TRUE(IsUpper('Q'));
+  EXPECT_FALSE(IsUpper('q'));
+  EXPECT_TRUE(IsAlphanumeric('7'));
+  EXPECT_FALSE(IsAlphanumeric('-'));
+  EXPECT_TRUE(IsLetter('q'));
+  EXPECT_FALSE(IsLetter('7'));
+}
+
+TEST_F(CollationTest, DefaultOrderIsByteOrderAndShorterSortsFirst) {
+  EXPECT_LT(CompareCollated("ABC", "ABD"), 0);
+  EXPECT_GT(CompareCollated("b", "a"), 0);
+  EXPECT_EQ(CompareCollated("same", "same"), 0);
+  EXPECT_LT(CompareCollated("AB", "ABC"), 0);
+  EXPECT_GT(CompareCollated("AB ", "AB"), 0);  // the end sorts before even a blank
+  EXPECT_LT(CompareCollated("", "\x01"), 0);
+  EXPECT_LT(CompareCollated("Z", "a"), 0);
+  EXPECT_GT(CompareCollated("\xE9", "z"), 0);  // weights are unsigned
+  EXPECT_EQ(CompareCollatedNoCase("Topps", "TOPPS"), 0);
+  EXPECT_LT(CompareCollatedNoCase("apple", "BANANA"), 0);
+  EXPECT_EQ(CompareNoCase("JANUARY", "jan", 3), 0);
+  EXPECT_LT(CompareNoCase("ja", "jan", 3), 0);
+}
+
+TEST_F(CollationTest, DigraphsSortAsTheirTwoCharacters) {
+  MutableLocale().digraphs = {{'\xDF', 's', 's'}};  // sharp s sorts as "ss"
+  EXPECT_EQ(CompareCollated("Stra\xDF" "e", "Strasse"), 0);
+  EXPECT_LT(CompareCollated("Stra\xDF" "e", "Strast"), 0);
+  EXPECT_GT(CompareCollated("Stra\xDF", "Stras"), 0);
+  EXPECT_EQ(SortKeyAnsi("\xDF"), "ss");
+  // Case-insensitively the expansion is upper-cased as well.
+  EXPECT_EQ(CompareCollatedNoCase("STRA\xDF" "E", "strasse"), 0);
+}
+
+TEST_F(CollationTest, SortKeysMapThroughTheTables) {
+  LocaleTables& tables = MutableLocale();
+  tables.collation_ansi['a'] = 'b';
+  tables.collation_ansi['b'] = 'a';
+  EXPECT_EQ(SortKeyAnsi("abc"), "bac");
+  EXPECT_GT(CompareCollated("a", "b"), 0);
+  // The OEM key converts to code page 437 first: e-acute is 0x82 there.
+  tables.collation_oem[0x82] = 0x10;
+  EXPECT_EQ(SortKeyOem("\xE9" "a"), "\x10" "a");
+}
+
+}  // namespace
+}  // namespace tavero
