@@ -29,32 +29,35 @@ TEST(MainFrameDefinition, IsAnApplicationFrameWithItsCaptionAndFont) {
   EXPECT_GT(frame.status_zones, 0);  // the menu's help lines have a status bar
 }
 
+using Action = tavero::definitions::StandardAction;
+
 struct MenuRow {
   const char* menu;
   const char* item;
   int number;
   const char* message;
+  Action standard = Action::None;
 };
 
 // The frame's whole menu, in menu order.
 constexpr MenuRow kMenu[] = {
-    {"&File", "&Print Setup ...", -1, "Setup printer"},
-    {"&File", "E&xit", -2, "Exit this application"},
-    {"&Edit", "Cu&t", -3, "Remove item to Windows Clipboard"},
-    {"&Edit", "&Copy", -4, "Copy item to Windows Clipboard"},
-    {"&Edit", "&Paste", -5, "Paste contents of Windows Clipboard"},
+    {"&File", "&Print Setup ...", -1, "Setup printer", Action::PrintSetup},
+    {"&File", "E&xit", -2, "Exit this application", Action::Close},
+    {"&Edit", "Cu&t", -3, "Remove item to Windows Clipboard", Action::Cut},
+    {"&Edit", "&Copy", -4, "Copy item to Windows Clipboard", Action::Copy},
+    {"&Edit", "&Paste", -5, "Paste contents of Windows Clipboard", Action::Paste},
     {"&Browse Files", "EDIT &CARD SETS", -6, "Browse MAIN CARD SET HEADER"},
     {"&Browse Files", "EDIT &INDIVIDUAL CARDS", -7, "Browse SETINFORMATION"},
     {"&Browse Files", "EDIT  CARD &MANUFACTURERS", -8, "Browse MANUFACTURER"},
     {"&Browse Files", "EDIT CARD T&YPES", -9, "Browse TYPES"},
     {"&Browse Files", "TREE BROWSE THE COLLECTION", -10, ""},
     {"&Reports", "Print MAIN REPORT", -12, "Print ordered by the MAN:MANFACT key"},
-    {"&Window", "T&ile", -13, "Make all open windows visible"},
-    {"&Window", "&Cascade", -14, "Stack all open windows"},
-    {"&Window", "&Arrange Icons", -15, "Align all window icons"},
-    {"&Help", "&Contents", -16, "View the contents of the help file"},
-    {"&Help", "&Search for Help On...", -17, "Search for help on a subject"},
-    {"&Help", "&How to Use Help", -18, "How to use Windows Help"},
+    {"&Window", "T&ile", -13, "Make all open windows visible", Action::Tile},
+    {"&Window", "&Cascade", -14, "Stack all open windows", Action::Cascade},
+    {"&Window", "&Arrange Icons", -15, "Align all window icons", Action::ArrangeIcons},
+    {"&Help", "&Contents", -16, "View the contents of the help file", Action::HelpContents},
+    {"&Help", "&Search for Help On...", -17, "Search for help on a subject", Action::HelpSearch},
+    {"&Help", "&How to Use Help", -18, "How to use Windows Help", Action::HelpOnHelp},
     {"&Help", "ABOUT", -19, ""},
 };
 
@@ -73,6 +76,7 @@ TEST(MainFrameDefinition, HoldsTheWholeMenuInOrder) {
       EXPECT_EQ(item.text, want.item);
       EXPECT_EQ(item.number, want.number);
       EXPECT_EQ(item.message, want.message);
+      EXPECT_EQ(item.standard, want.standard) << item.text;
     }
   }
   EXPECT_EQ(row, std::size(kMenu));

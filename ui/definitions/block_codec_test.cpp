@@ -27,6 +27,7 @@ ControlDefinition FullControl(ControlKind kind) {
   c.key_code = 33;
   c.low = -5;
   c.high = 500;
+  c.standard = StandardAction::Cascade;
   c.font = FontDefinition{"Arial", 14, 0xFFFFFFFF, 700};
   ControlDefinition child;
   child.kind = ControlKind::Item;
@@ -130,11 +131,11 @@ void PutString(std::vector<std::uint8_t>& block, std::size_t body_start, std::ui
 TEST(BlockCodec, ReadsTheDocumentedOffsets) {
   const std::string label = "ZEPHCOL$zephc001";
   const std::size_t body = label.size() + 1;
-  std::vector<std::uint8_t> block(body + 600, 0);
+  std::vector<std::uint8_t> block(body + 700, 0);
   std::memcpy(block.data(), label.c_str(), body);
   // The first word of the body is body offset 2: the first entry's offset.
   PutWord(block, body, 2, 10);
-  const std::uint32_t entry = 10, button = 120, bar = 240, item = 360, strings = 480;
+  const std::uint32_t entry = 10, button = 120, bar = 250, item = 380, strings = 510;
   block[body + entry - 2] = 25;
   PutWord(block, body, entry + 5, 0x810);
   PutWord(block, body, entry + 13, 0x80000000);

@@ -137,6 +137,12 @@ ControlDefinition ReadControl(BodyReader& r, std::uint32_t offset, int depth) {
   c.key_code = static_cast<std::int32_t>(WordAt(r, offset, l->key_code));
   c.low = static_cast<std::int32_t>(WordAt(r, offset, l->low));
   c.high = static_cast<std::int32_t>(WordAt(r, offset, l->high));
+  const std::uint32_t standard = WordAt(r, offset, l->standard);
+  if (standard > static_cast<std::uint32_t>(StandardAction::HelpOnHelp)) {
+    r.Fail("unknown standard action " + std::to_string(standard), offset);
+    return c;
+  }
+  c.standard = static_cast<StandardAction>(standard);
   c.font = ReadFont(r, WordAt(r, offset, l->font));
   if (l->first_child >= 0 && r.ok()) c.children = ReadChain(r, WordAt(r, offset, l->first_child), depth + 1);
   return c;

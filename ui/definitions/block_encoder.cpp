@@ -87,6 +87,7 @@ std::uint32_t WriteControl(BodyWriter& w, const ControlDefinition& c) {
   WordAt(w, offset, l->key_code, static_cast<std::uint32_t>(c.key_code));
   WordAt(w, offset, l->low, static_cast<std::uint32_t>(c.low));
   WordAt(w, offset, l->high, static_cast<std::uint32_t>(c.high));
+  WordAt(w, offset, l->standard, static_cast<std::uint32_t>(c.standard));
   WordAt(w, offset, l->font, WriteFont(w, c.font));
   if (l->first_child >= 0) WordAt(w, offset, l->first_child, WriteChain(w, c.children));
   return offset;

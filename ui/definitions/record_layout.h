@@ -50,7 +50,7 @@ inline constexpr int kFontSize = 16;
 inline constexpr int kControlKind = 0;
 inline constexpr int kControlNext = 1;
 inline constexpr int kControlAttributes = 5;
-inline constexpr int kControlRecordSize = 117;
+inline constexpr int kControlRecordSize = 121;
 
 struct ControlLayout {
   int number = 13;
@@ -67,6 +67,7 @@ struct ControlLayout {
   int text = 105;
   int source = 109;
   int format = 113;
+  int standard = 117;  // StandardAction
 };
 
 // The layout of `kind`; nullopt for a kind the engine does not know.

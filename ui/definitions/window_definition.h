@@ -60,6 +60,23 @@ enum class ControlKind : std::uint8_t {
   Sheet = 37,
 };
 
+// An action the engine performs by itself when a menu item is chosen; the
+// procedure's loop sees no EVENT:Accepted for such an item.
+enum class StandardAction : std::uint8_t {
+  None = 0,
+  PrintSetup,
+  Close,
+  Cut,
+  Copy,
+  Paste,
+  Tile,
+  Cascade,
+  ArrangeIcons,
+  HelpContents,
+  HelpSearch,
+  HelpOnHelp,
+};
+
 // Attribute bits of a control record. The meaning of a bit depends on the kind
 // only where noted.
 namespace control_attribute {
@@ -121,6 +138,7 @@ struct ControlDefinition {
   std::int32_t key_code = 0;  // Item: its key (33 Page Up, 34 Page Down)
   std::int32_t low = 0;       // Progress, Spin: range
   std::int32_t high = 0;
+  StandardAction standard = StandardAction::None;  // Item: the engine's own action
   std::optional<FontDefinition> font;  // absent: the entry's font
   std::vector<ControlDefinition> children;
 

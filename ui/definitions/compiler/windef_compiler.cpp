@@ -17,8 +17,8 @@
 //   control: kind (the names of kControlKinds), number, attributes, flags
 //            [flag names of kFlags], at, text, picture, tip, message, source,
 //            format, use (the USE variable; sets the uses-variable bit),
-//            break_on (a break group's variable), key_code, low, high, font,
-//            children [control...]
+//            break_on (a break group's variable), key_code, low, high,
+//            standard (names of kStandardActions), font, children [control...]
 //   font:    { typeface, size, colour, style }
 //   Numbers may be written as JSON numbers or as "0x..." strings.
 // Texts are UTF-8 in the source and single-byte Windows-1252 in the block.
@@ -60,6 +60,15 @@ constexpr std::pair<const char*, ControlKind> kControlKinds[] = {
     {"form", ControlKind::Form},       {"detail", ControlKind::Detail},
     {"progress", ControlKind::Progress}, {"tab", ControlKind::Tab},
     {"sheet", ControlKind::Sheet},
+};
+
+constexpr std::pair<const char*, StandardAction> kStandardActions[] = {
+    {"print-setup", StandardAction::PrintSetup}, {"close", StandardAction::Close},
+    {"cut", StandardAction::Cut},                {"copy", StandardAction::Copy},
+    {"paste", StandardAction::Paste},            {"tile", StandardAction::Tile},
+    {"cascade", StandardAction::Cascade},        {"arrange-icons", StandardAction::ArrangeIcons},
+    {"help-contents", StandardAction::HelpContents}, {"help-search", StandardAction::HelpSearch},
+    {"help-on-help", StandardAction::HelpOnHelp},
 };
 
 constexpr std::pair<const char*, std::uint32_t> kFlags[] = {
@@ -179,7 +188,7 @@ std::vector<ControlDefinition> Controls(const json& object, const char* key, con
 ControlDefinition Control(const json& object, const std::string& where) {
   CheckKeys(object,
             {"kind", "number", "attributes", "flags", "at", "text", "picture", "tip", "message", "source",
-             "format", "use", "break_on", "key_code", "low", "high", "font", "children"},
+             "format", "use", "break_on", "key_code", "low", "high", "standard", "font", "children"},
             where);
   ControlDefinition c;
   const std::string kind = object.value("kind", "");
@@ -214,6 +223,14 @@ ControlDefinition Control(const json& object, const std::string& where) {
   c.key_code = Int(object, "key_code", where);
   c.low = Int(object, "low", where);
   c.high = Int(object, "high", where);
+  if (object.contains("standard")) {
+    const std::string action = object.value("standard", "");
+    bool found = false;
+    for (const auto& [name, value] : kStandardActions) {
+      if (action == name) c.standard = value, found = true;
+    }
+    if (!found) throw SourceError(where + ": unknown standard action \"" + action + "\"");
+  }
   c.font = Font(object, where);
   c.children = Controls(object, "children", where);
   return c;
