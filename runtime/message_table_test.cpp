@@ -1,0 +1,47 @@
+#include "runtime/message_table.h"
+
+#include <gtest/gtest.h>
+
+namespace tavero {
+namespace {
+
+TEST(MessageTable, TextsKeepTheirTrailingBlanks) {
+  EXPECT_EQ(MessageTableText(78), "Invalid Number Of Parameters ");
+  EXPECT_EQ(MessageTableText(350), "Not Supported ");
+  EXPECT_EQ(MessageTableText(403), "Termination caused by signal.  (User break or Floating point)");
+}
+
+TEST(MessageTable, EveryRangeIsReachable) {
+  struct Case {
+    int code;
+    std::string_view text;
+  };
+  const Case cases[] = {
+      {2, "File Not Found"},
+      {89, "Record Changed By Another Station"},
+      {301, "Invalid Function"},
+      {391, "Unknown Error"},
+      {410, "Pure Virtual Function Called"},
+      {501, "Internal error 01"},
+      {515, "Internal error 15"},
+      {544, "Too Many VBX Hooks"},
+      {605, "DDE transaction timed out"},
+      {801, "No BIND on variable"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(MessageTableText(c.code), c.text) << c.code;
+}
+
+TEST(MessageTable, GapsHaveNoText) {
+  for (int code : {0, 1, 6, 31, 314, 340, 373, 389, 392, 411, 516, 519, 545, 600, 606, 802, -5}) {
+    EXPECT_FALSE(MessageTableText(code).has_value()) << code;
+  }
+}
+
+TEST(MessageTable, PostedTextOfAnUnknownCodeNamesTheCode) {
+  EXPECT_EQ(PostedMessageText(35), "Record Not Found");
+  EXPECT_EQ(PostedMessageText(1234), "Unknown Error Posted : 1234");
+  EXPECT_EQ(PostedMessageText(300), "Unknown Error Posted : 300");
+}
+
+}  // namespace
+}  // namespace tavero
