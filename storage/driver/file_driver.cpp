@@ -1,0 +1,203 @@
+#include "storage/driver/file_driver.h"
+
+#include <cassert>
+#include <new>
+
+#include "runtime/error_state.h"
+
+namespace tavero::driver {
+namespace {
+
+constexpr int kOk = 0;
+constexpr int kAccessDenied = 5;
+constexpr int kInsufficientMemory = 8;
+constexpr int kRecordNotAvailable = 33;
+constexpr int kFileNotOpen = 37;
+constexpr int kInvalidRecordDeclaration = 47;
+constexpr int kFileAlreadyOpen = 52;
+constexpr int kLogoutAlreadyActive = 56;
+constexpr int kExclusiveAccessRequired = 63;
+constexpr int kInvalidFieldTypeDescriptor = 75;
+constexpr int kUnsupportedDataType = 79;
+
+// A refusal that posts nothing and changes nothing.
+constexpr int kQuietRefusal = -1;
+
+// Step 4: what OperationRules say of running `rule` on a file in `state`.
+int CheckRules(const OperationRule& rule, FileState state) {
+  const FileState missing = rule.required & ~state;
+  if (Has(missing, FileState::Open)) return kFileNotOpen;
+  if (Has(state, FileState::Open) && missing != FileState::None) {
+    if (Has(missing, FileState::HasRecord)) return kRecordNotAvailable;
+    if (Has(missing, FileState::SequenceReady)) return kRecordNotAvailable;
+    if (Has(missing, FileState::Exclusive)) return kExclusiveAccessRequired;
+    if (Has(missing, FileState::Writable)) return kAccessDenied;
+    return kQuietRefusal;
+  }
+  const FileState present = rule.forbidden & state;
+  if (Has(present, FileState::Open)) return kFileAlreadyOpen;
+  if (Has(present, FileState::InTransaction)) return kLogoutAlreadyActive;
+  if (present != FileState::None) return kQuietRefusal;
+  return kOk;
+}
+
+bool IsFlagQuery(OperationCode code) { return code == OperationCode::Eof || code == OperationCode::Bof; }
+
+}  // namespace
+
+OperationResult Perform(FileLike& object, OperationCode code, const OperationArgs& args) {
+  assert(object.entry != nullptr);
+  return object.entry->Enter(object, code, args);
+}
+
+FileDriver::FileDriver(DriverRegistration registration)
+    : registration_(std::move(registration)), record_(EncodeRegistration(registration_, this)) {}
+
+std::unique_ptr<DriverState> FileDriver::NewState() const { return std::make_unique<DriverState>(); }
+
+int FileDriver::FinishState(FileObject&, DriverState&) { return kOk; }
+
+void ReleaseDriverState(FileObject& file) {
+  for (KeyObject* key : file.keys) {
+    if (key != nullptr) key->descriptor = nullptr;
+  }
+  file.driver_state.reset();
+}
+
+int FileDriver::BuildState(FileObject& file) {
+  if (file.record.size() > kMaxRecordLength || file.keys.size() > kMaxKeys || file.blobs.size() > kMaxBlobs) {
+    return kInvalidRecordDeclaration;
+  }
+  file.driver_state = NewState();
+  DriverState& state = *file.driver_state;
+  state.file = &file;
+  state.name = file.name;
+  state.driver_options = file.driver_options;
+  state.third_text = file.third_text;
+  state.attributes = file.attributes;
+  state.record = file.record;
+
+  FlatLayout flat = FlattenRecordLayout(file.record_layout, static_cast<std::uint32_t>(file.record.size()));
+  if (flat.error != kOk) return flat.error;
+  for (const FieldDescriptor& field : flat.fields) {
+    const StoredAs stored = Stores(field.type);
+    if (stored == StoredAs::No || (stored == StoredAs::OverlaidOnly && !field.overlaid)) {
+      return kUnsupportedDataType;
+    }
+  }
+  state.fields = std::move(flat.fields);
+  state.covered_size = flat.covered_size;
+
+  state.keys.reserve(file.keys.size());  // KeyObjects point into it: no reallocation after
+  for (KeyObject* key : file.keys) {
+    assert(key != nullptr);
+    if (key->components.size() > kMaxKeyComponents) return kInvalidRecordDeclaration;
+    KeyDescriptor& descriptor = state.keys.emplace_back();
+    descriptor.number = static_cast<int>(state.keys.size() - 1);
+    descriptor.key = key;
+    descriptor.name = key->name;
+    descriptor.attributes = key->attributes;
+    for (std::int32_t component : key->components) {
+      const std::int64_t number = component < 0 ? -std::int64_t{component} : component;
+      if (number < 1 || number > static_cast<std::int64_t>(state.fields.size())) {
+        return kInvalidFieldTypeDescriptor;
+      }
+      const auto index = static_cast<std::size_t>(number - 1);
+      if (state.fields[index].element_count > 1) return kInvalidFieldTypeDescriptor;
+      descriptor.components.push_back({index, component < 0});
+    }
+  }
+  for (KeyDescriptor& descriptor : state.keys) descriptor.key->descriptor = &descriptor;
+
+  for (BlobObject* blob : file.blobs) {
+    assert(blob != nullptr);
+    if (blob->size > kMaxBlobSize) return kInvalidRecordDeclaration;
+    BlobDescriptor& descriptor = state.blobs.emplace_back();
+    descriptor.number = static_cast<int>(state.blobs.size() - 1);
+    descriptor.blob = blob;
+    descriptor.size = blob->size;
+    descriptor.attributes = blob->attributes;
+  }
+  return FinishState(file, state);
+}
+
+OperationResult FileDriver::Enter(FileLike& object, OperationCode code, const OperationArgs& args) {
+  assert(object.entry == this);
+  FileObject& file = static_cast<FileObject&>(object);
+  OperationResult result;
+
+  // Step 1.
+  if (code == OperationCode::NoOperation) return result;
+
+  // Step 3.
+  if (!file.driver_state) {
+    int error;
+    try {
+      error = BuildState(file);
+    } catch (const std::bad_alloc&) {
+      error = kInsufficientMemory;
+    }
+    if (error != kOk) {
+      ReleaseDriverState(file);
+      PostError(error);
+      SetErrorFile(&file);
+      if (IsFlagQuery(code)) result.value = 1;
+      return result;
+    }
+  }
+  DriverState& state = *file.driver_state;
+  state.call_flags = 0;
+  const OperationRule& rule = OperationRuleFor(code);
+
+  // Step 4.
+  int error = CheckRules(rule, state.file_state);
+  if (error == kQuietRefusal) return result;
+
+  // Step 5.
+  bool release = false;
+  if (error == kOk) {
+    if (code == OperationCode::Send && args.text == "REGISTER") {
+      const std::size_t length = std::min<std::size_t>(registration_.name.size(), 10);
+      result.text.assign(registration_.name.substr(0, length));
+      result.value = static_cast<std::int64_t>(
+          reinterpret_cast<std::intptr_t>(record_.bytes.data() + record_.name_offset));
+      release = !Has(state.file_state, FileState::Open);
+    } else {
+      if (code == OperationCode::Open || code == OperationCode::Share) {
+        state.access_mode = static_cast<std::uint32_t>(args.number);
+      }
+      try {
+        error = Handle(code, file, state, args, result);
+      } catch (const std::bad_alloc&) {
+        error = kInsufficientMemory;
+      }
+    }
+
+    // Steps 6 and 7.
+    if (error == kOk) {
+      state.file_state |= rule.set;
+      state.file_state &= ~rule.clear;
+      if (code == OperationCode::Open || code == OperationCode::Share) {
+        state.file_state |= AccessModeState(state.access_mode);
+      }
+      state.call_flags |= rule.kind;
+      if (rule.kind & operation_kind::kClearsErrorOnSuccess) ClearError();
+      if (rule.kind & operation_kind::kSequential) state.last_sequential = code;
+      if (rule.kind & operation_kind::kReleasesState) release = true;
+    } else if (!((rule.kind & operation_kind::kReleasesState) && error == kFileAlreadyOpen)) {
+      state.file_state &= ~rule.clear_on_fail;
+      if (rule.kind & operation_kind::kReleasesState) release = true;
+    }
+  }
+  if (release) ReleaseDriverState(file);
+
+  // Step 8.
+  if (error != kOk) {
+    PostError(error);
+    SetErrorFile(&file);
+    if (IsFlagQuery(code)) result.value = 1;
+  }
+  return result;  // step 9
+}
+
+}  // namespace tavero::driver
