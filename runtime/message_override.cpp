@@ -1,9 +1,10 @@
 #include "runtime/message_override.h"
 
+#include "locale/locale.h"
+
 namespace tavero::runtime_internal {
 
-// The locale module keeps the overrides once it reads the environment file;
-// until it is linked in there are none.
-std::optional<std::string_view> LookUpMessageOverride(int) { return std::nullopt; }
+// The environment file's TAVMSG and TAVBUTTON settings, kept by the locale.
+std::optional<std::string_view> LookUpMessageOverride(int code) { return MessageOverride(code); }
 
 }  // namespace tavero::runtime_internal

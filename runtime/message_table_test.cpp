@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "locale/locale.h"
+
 namespace tavero {
 namespace {
 
@@ -41,6 +43,16 @@ TEST(MessageTable, PostedTextOfAnUnknownCodeNamesTheCode) {
   EXPECT_EQ(PostedMessageText(35), "Record Not Found");
   EXPECT_EQ(PostedMessageText(1234), "Unknown Error Posted : 1234");
   EXPECT_EQ(PostedMessageText(300), "Unknown Error Posted : 300");
+}
+
+TEST(MessageTable, EnvironmentOverridesReplaceTheText) {
+  ApplySetting("TAVMSG35", "Nothing there");
+  ApplySetting("TAVMSG1234", "A message of our own");
+  EXPECT_EQ(GetMessageText(35), "Nothing there");
+  EXPECT_EQ(PostedMessageText(1234), "A message of our own");
+  EXPECT_EQ(MessageTableText(35), "Record Not Found");
+  ResetLocale();
+  EXPECT_EQ(GetMessageText(35), "Record Not Found");
 }
 
 }  // namespace

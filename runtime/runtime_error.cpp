@@ -6,7 +6,7 @@
 #include <string>
 
 #include "runtime/error_state.h"
-#include "runtime/windows1252.h"
+#include "locale/locale.h"
 
 namespace tavero {
 namespace {
@@ -15,7 +15,7 @@ constexpr std::string_view kTitle = "Runtime error";
 constexpr std::size_t kMaxReportedText = 255;
 
 void WriteToStandardError(std::string_view title, std::string_view text) {
-  const std::string line = Windows1252ToUtf8(title) + ": " + Windows1252ToUtf8(text) + "\n";
+  const std::string line = AnsiToUtf8(title) + ": " + AnsiToUtf8(text) + "\n";
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);
 }

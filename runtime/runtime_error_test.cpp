@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "locale/locale.h"
 #include "runtime/error_state.h"
 
 namespace tavero {
@@ -48,6 +49,13 @@ TEST_F(RuntimeErrorTest, TrailingBlanksAreRemovedAndCodeZeroShowsTheNameAlone) {
   EXPECT_EQ(ErrorCode(), 0);
   ReportRuntimeError(1999);
   EXPECT_EQ(shown_.text, "Unknown Error Posted : 1999");
+}
+
+TEST_F(RuntimeErrorTest, EnvironmentOverrideIsShown) {
+  ApplySetting("TAVMSG501", "Out of room");
+  ReportRuntimeError(501, "WSLARRAY");
+  ResetLocale();
+  EXPECT_EQ(shown_.text, "Out of room : WSLARRAY");
 }
 
 TEST_F(RuntimeErrorTest, ReturnsToTheCallerBeforeTheWindowSystemRuns) {
