@@ -7,6 +7,7 @@
 //   file_object.h          FileObject, KeyObject, BlobObject, DriverState
 //   driver_registration.h  DriverRegistration and its SEND "REGISTER" record
 //   file_driver.h          DriverEntry, Perform, FileDriver (the dispatch sequence)
+//   file_operations.h      one entry point per operation: Open, Next, Put, ...
 //
 // Plugging in a driver: derive from FileDriver, pass the constructor your
 // DriverRegistration, answer Stores() from your column of the field-type
@@ -20,6 +21,7 @@
 #include "storage/driver/field_type.h"
 #include "storage/driver/file_driver.h"
 #include "storage/driver/file_object.h"
+#include "storage/driver/file_operations.h"
 #include "storage/driver/file_state.h"
 #include "storage/driver/operation.h"
 #include "storage/driver/record_layout.h"
