@@ -1,0 +1,55 @@
+// The ordered store the record layer works on: one physical file's tree of
+// (key part, data part) records, ordered by the key parts as unsigned bytes
+// (a shorter key part sorts before a longer one it prefixes). Two records
+// never share a key part.
+//
+// Every call answers 0 or a runtime error code (36, 300 plus a system
+// error, ...); lookups that find nothing answer 0 and leave `found` empty.
+// The record layer brackets each driver operation: `begin_write` before the
+// first change of a modifying operation, `end_operation` when it is done
+// (which commits outside transactions).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tavero::vmr {
+
+struct StoredRecord {
+  std::string key;
+  std::string data;
+  friend bool operator==(const StoredRecord&, const StoredRecord&) = default;
+};
+
+class RecordStore {
+ public:
+  virtual ~RecordStore() = default;
+
+  virtual int find(std::string_view key, std::optional<StoredRecord>& found) = 0;
+  virtual int first_not_below(std::string_view key, std::optional<StoredRecord>& found) = 0;
+  virtual int last_below(std::string_view key, std::optional<StoredRecord>& found) = 0;
+
+  // Inserting an existing key part, or replacing or erasing a missing one,
+  // is a programmer error.
+  virtual int insert(std::string_view key, std::string_view data) = 0;
+  virtual int replace(std::string_view key, std::string_view data) = 0;
+  virtual int erase(std::string_view key) = 0;
+
+  // The next value of the file's identifier counter (table and record
+  // numbers).
+  virtual int issue_identifier(std::uint32_t& identifier) = 0;
+
+  virtual int begin_write() = 0;
+  virtual int end_operation() = 0;
+
+  // The first record whose key part is above `key`.
+  int first_above(std::string_view key, std::optional<StoredRecord>& found) {
+    std::string above(key);
+    above.push_back('\0');
+    return first_not_below(above, found);
+  }
+};
+
+}  // namespace tavero::vmr

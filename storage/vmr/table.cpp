@@ -1,0 +1,378 @@
+// Opening and creating tables, status records, reading records into the
+// buffer, and memos and blobs.
+#include "storage/vmr/table.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+
+#include "storage/vmr/memo_segments.h"
+#include "storage/vmr/table_errors.h"
+
+namespace tavero::vmr {
+
+namespace {
+
+constexpr std::uint8_t table_status_byte = record_kind::data;  // 0xF3
+
+bool starts_with(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && text.substr(0, prefix.size()) == prefix;
+}
+
+// Visits every record whose key part starts with `prefix`, in order.
+int scan_prefix(RecordStore& store, std::string_view prefix,
+                const std::function<int(const StoredRecord&)>& visit) {
+  std::optional<StoredRecord> found;
+  if (int e = store.first_not_below(prefix, found)) return e;
+  while (found && starts_with(found->key, prefix)) {
+    if (int e = visit(*found)) return e;
+    const std::string key = found->key;
+    if (int e = store.first_above(key, found)) return e;
+  }
+  return 0;
+}
+
+}  // namespace
+
+Table::Table(TableDefinition declared, std::span<std::uint8_t> record, KeyEncodingOptions options)
+    : definition_(std::move(declared)),
+      keys_(definition_.keys),
+      record_(record),
+      options_(options),
+      memo_buffers_(definition_.blobs.size()),
+      blob_contents_(definition_.blobs.size()),
+      index_stores_(definition_.keys.size(), nullptr) {
+  assert(record_.size() == definition_.record_length);
+  for (std::size_t i = 0; i < definition_.blobs.size(); ++i) {
+    if (!definition_.blobs[i].is_blob()) {
+      blob_contents_[i].assign(definition_.blobs[i].declared_size, ' ');
+      memo_buffers_[i] = std::span(reinterpret_cast<std::uint8_t*>(blob_contents_[i].data()),
+                                   blob_contents_[i].size());
+    }
+  }
+}
+
+void Table::set_memo_buffer(std::size_t blob, std::span<std::uint8_t> buffer) {
+  assert(blob < memo_buffers_.size() && !definition_.blobs[blob].is_blob());
+  memo_buffers_[blob] = buffer;
+}
+
+void Table::set_index_store(std::size_t key, RecordStore* store) {
+  assert(key < index_stores_.size());
+  index_stores_[key] = store;
+}
+
+RecordStore& Table::key_store(std::size_t key) {
+  assert(store_ != nullptr);  // [1]
+  if (is_dynamic(key) && index_stores_[key] != nullptr) return *index_stores_[key];
+  return *store_;
+}
+
+// ---------------------------------------------------------------- status
+
+int Table::read_status(RecordStore& store, std::uint8_t index_byte, StatusCounters& counters) {
+  std::optional<StoredRecord> found;
+  if (int e = store.find(status_key(table_, index_byte), found)) return e;
+  counters = {};
+  if (found) {
+    const auto decoded = decode_status(found->data);
+    if (!decoded) return error::invalid_data_file;
+    counters = *decoded;
+  }
+  return 0;
+}
+
+int Table::change_status(RecordStore& store, std::uint8_t index_byte, std::int64_t count_delta,
+                         std::optional<RecordNumber> lower_second) {
+  std::optional<StoredRecord> found;
+  const std::string key = status_key(table_, index_byte);
+  if (int e = store.find(key, found)) return e;
+  StatusCounters counters;
+  if (found) {
+    if (const auto decoded = decode_status(found->data)) counters = *decoded;
+  }
+  const StatusCounters before = counters;
+  const std::int64_t count = static_cast<std::int64_t>(counters.count) + count_delta;
+  counters.count = static_cast<std::uint32_t>(std::clamp<std::int64_t>(count, 0, UINT32_MAX));
+  if (lower_second && (counters.second == 0 || *lower_second < counters.second)) {
+    counters.second = *lower_second;
+  }
+  if (found && counters == before) return 0;
+  return found ? store.replace(key, encode_status(counters)) : store.insert(key, encode_status(counters));
+}
+
+int Table::erase_prefix(RecordStore& store, std::string_view prefix) {
+  std::vector<std::string> doomed;
+  if (int e = scan_prefix(store, prefix, [&](const StoredRecord& r) {
+        doomed.push_back(r.key);
+        return 0;
+      })) {
+    return e;
+  }
+  for (const std::string& key : doomed) {
+    if (int e = store.erase(key)) return e;
+  }
+  return 0;
+}
+
+int Table::for_each_record(const std::function<int(const StoredRecord&)>& visit) {
+  assert(store_ != nullptr);  // [1]
+  return scan_prefix(*store_, table_prefix(table_), visit);
+}
+
+// ------------------------------------------------------- create and open
+
+int Table::write_definition_and_status() {
+  const std::vector<std::string> chunks = split_definition_chunks(encode_table_definition(definition_));
+  for (std::size_t i = 0; i < chunks.size(); ++i) {
+    if (int e = store_->insert(definition_key(table_, static_cast<std::uint16_t>(i)), chunks[i])) return e;
+  }
+  if (int e = store_->insert(status_key(table_, table_status_byte), encode_status({}))) return e;
+  for (std::size_t k = 0; k < keys_.size(); ++k) {
+    RecordStore& store = key_store(k);
+    std::optional<StoredRecord> found;
+    const std::string key = status_key(table_, static_cast<std::uint8_t>(k));
+    if (int e = store.find(key, found)) return e;
+    if (int e = found ? store.replace(key, encode_status({})) : store.insert(key, encode_status({}))) return e;
+  }
+  return 0;
+}
+
+int Table::create(RecordStore& store, std::string_view name) {
+  if (name.empty()) return error::invalid_filename;
+  close();
+  std::optional<StoredRecord> found;
+  const std::string name_key = table_name_key(name);
+  if (int e = store.find(name_key, found)) return e;
+  if (found) {
+    if (found->data.size() == 4) {
+      if (int e = erase_prefix(store, table_prefix(read_u32_big_endian(found->data)))) return e;
+    }
+    if (int e = store.erase(name_key)) return e;
+  }
+  std::uint32_t number = 0;
+  if (int e = store.issue_identifier(number)) return e;
+  std::string data;
+  append_u32_big_endian(data, number);
+  if (int e = store.insert(name_key, data)) return e;
+  store_ = &store;
+  table_ = number;
+  keys_ = definition_.keys;
+  if (int e = write_definition_and_status()) {
+    close();
+    return e;
+  }
+  return 0;
+}
+
+int Table::read_definition(std::optional<TableDefinition>& stored) {
+  std::string stream;
+  std::uint16_t expected = 0;
+  bool in_order = true;
+  if (int e = scan_prefix(*store_, kind_prefix(table_, record_kind::definition), [&](const StoredRecord& r) {
+        const std::string want = definition_key(table_, expected++);
+        in_order = in_order && r.key == want && r.data.size() <= definition_chunk_size;
+        stream += r.data;
+        return 0;
+      })) {
+    return e;
+  }
+  stored.reset();
+  if (in_order) stored = decode_table_definition(stream);
+  return 0;
+}
+
+int Table::open(RecordStore& store, std::string_view name) {
+  if (name.empty()) return error::invalid_filename;
+  close();
+  std::optional<StoredRecord> found;
+  if (int e = store.find(table_name_key(name), found)) return e;
+  if (!found) return error::file_not_found;
+  if (found->data.size() != 4) return error::invalid_data_file;
+  store_ = &store;
+  table_ = read_u32_big_endian(found->data);
+  keys_ = definition_.keys;
+  std::optional<TableDefinition> stored;
+  int e = read_definition(stored);
+  if (e == 0 && !stored) e = error::invalid_data_file;
+  if (e == 0 && !same_structure(*stored, definition_)) e = error::invalid_record_declaration;
+  if (e != 0) {
+    close();
+    return e;
+  }
+  return 0;
+}
+
+void Table::close() {
+  store_ = nullptr;
+  table_ = 0;
+  drop_current();
+  sequence_ = {};
+  flags_ = {};
+}
+
+// ----------------------------------------------------------------- reads
+
+RecordNumber Table::entry_record_number(const StoredRecord& entry) {
+  // The record number is the last four bytes of every key entry, in the
+  // key part for keys with duplicates and as the data of unique keys.
+  const std::string whole = entry.key + entry.data;
+  if (whole.size() < 4 + 5) return 0;
+  return read_u32_big_endian(std::string_view(whole).substr(whole.size() - 4));
+}
+
+int Table::read_data(RecordNumber record, std::optional<StoredRecord>& found) {
+  found.reset();
+  if (record == 0) return 0;
+  return store_->find(data_key(table_, record), found);
+}
+
+void Table::drop_current() {
+  has_current_ = false;
+  current_ = 0;
+  as_read_.clear();
+  flags_.held = false;
+  flags_.watched = false;
+}
+
+int Table::load(const StoredRecord& data) {
+  if (data.data.size() != record_.size() || data.key.size() != 9) return error::invalid_data_file;
+  std::memcpy(record_.data(), data.data.data(), record_.size());
+  as_read_ = data.data;
+  current_ = read_u32_big_endian(std::string_view(data.key).substr(5));
+  has_current_ = true;
+  if (flags_.watch_armed) flags_.watched = true;
+  if (!flags_.skip_memos) return load_memos(current_);
+  return 0;
+}
+
+// Ends a read: the one-shot flags are spent [5]; a failed read leaves no
+// current record.
+int Table::finish_read(int error) {
+  flags_.skip_memos = false;
+  flags_.hold_armed = false;
+  flags_.watch_armed = false;
+  flags_.hold_seconds.reset();
+  if (error != 0) drop_current();
+  return error;
+}
+
+int Table::get_by_pointer(RecordNumber record) {
+  assert(store_ != nullptr);  // [1]
+  drop_current();
+  std::optional<StoredRecord> found;
+  int e = read_data(record, found);
+  if (e == 0) e = found ? load(*found) : error::record_not_found;
+  return finish_read(e);
+}
+
+int Table::get_by_key_and_pointer(std::size_t, RecordNumber record) { return get_by_pointer(record); }
+
+int Table::get_by_key(std::size_t key) {
+  assert(store_ != nullptr);  // [1]
+  const KeyDefinition& k = keys_[key];
+  const std::string value = encode_key_value(definition_, k, record_, options_);
+  drop_current();
+  std::optional<StoredRecord> entry;
+  const std::string prefix = key_prefix(table_, static_cast<std::uint8_t>(key));
+  int e = 0;
+  if (k.allows_duplicates()) {
+    e = key_store(key).first_not_below(prefix + value + std::string(4, '\0'), entry);
+    if (e == 0 && entry && !(entry->key.size() == prefix.size() + value.size() + 4 &&
+                             starts_with(entry->key, prefix + value))) {
+      entry.reset();
+    }
+  } else {
+    e = key_store(key).find(prefix + value, entry);
+  }
+  if (e == 0 && !entry) e = error::record_not_found;
+  std::optional<StoredRecord> data;
+  if (e == 0) e = read_data(entry_record_number(*entry), data);
+  if (e == 0) e = data ? load(*data) : error::record_not_found;
+  return finish_read(e);
+}
+
+int Table::records(std::uint32_t& count) {
+  StatusCounters counters;
+  const int e = read_status(*store_, table_status_byte, counters);
+  count = counters.count;
+  return e;
+}
+
+int Table::records_of_key(std::size_t key, std::uint32_t& count) {
+  StatusCounters counters;
+  const int e = read_status(key_store(key), static_cast<std::uint8_t>(key), counters);
+  count = counters.count;
+  return e;
+}
+
+// ------------------------------------------------------- memos and blobs
+
+std::vector<std::string> Table::memo_content_segments(std::size_t blob) const {
+  if (definition_.blobs[blob].is_blob()) return blob_segments(blob_contents_[blob]);
+  const std::span<std::uint8_t> memo = memo_buffers_[blob];
+  return memo_segments(std::string_view(reinterpret_cast<const char*>(memo.data()), memo.size()));
+}
+
+int Table::write_memos(RecordNumber record, bool rewrite) {
+  for (std::size_t blob = 0; blob < definition_.blobs.size(); ++blob) {
+    const std::vector<std::string> segments = memo_content_segments(blob);
+    std::string prefix = segment_prefix(table_, record);
+    prefix.push_back(static_cast<char>(blob));
+    std::vector<StoredRecord> stored;
+    if (rewrite) {
+      if (int e = scan_prefix(*store_, prefix, [&](const StoredRecord& r) {
+            stored.push_back(r);
+            return 0;
+          })) {
+        return e;
+      }
+    }
+    for (std::size_t s = 0; s < segments.size(); ++s) {
+      const std::string key = segment_key(table_, record, static_cast<std::uint8_t>(blob),
+                                          static_cast<std::uint16_t>(s));
+      auto it = std::find_if(stored.begin(), stored.end(), [&](const StoredRecord& r) { return r.key == key; });
+      int e = 0;
+      if (it == stored.end()) {
+        e = store_->insert(key, segments[s]);
+      } else {
+        if (it->data != segments[s]) e = store_->replace(key, segments[s]);
+        stored.erase(it);
+      }
+      if (e) return e;
+    }
+    for (const StoredRecord& left : stored) {
+      if (int e = store_->erase(left.key)) return e;
+    }
+  }
+  return 0;
+}
+
+int Table::erase_memos(RecordNumber record) {
+  if (definition_.blobs.empty()) return 0;
+  return erase_prefix(*store_, segment_prefix(table_, record));
+}
+
+int Table::load_memos(RecordNumber record) {
+  for (std::size_t blob = 0; blob < definition_.blobs.size(); ++blob) {
+    std::string prefix = segment_prefix(table_, record);
+    prefix.push_back(static_cast<char>(blob));
+    std::vector<std::string> segments;
+    if (int e = scan_prefix(*store_, prefix, [&](const StoredRecord& r) {
+          segments.push_back(r.data);
+          return 0;
+        })) {
+      return e;
+    }
+    if (definition_.blobs[blob].is_blob()) {
+      if (!join_blob_segments(segments, blob_contents_[blob])) return error::invalid_data_file;
+    } else {
+      const std::span<std::uint8_t> memo = memo_buffers_[blob];
+      const std::string joined = join_memo_segments(segments, memo.size());
+      std::memcpy(memo.data(), joined.data(), memo.size());
+    }
+  }
+  return 0;
+}
+
+}  // namespace tavero::vmr

@@ -1,0 +1,207 @@
+// One open VMR table: its rows, keys, status records and memos in the
+// ordered store of its file, and the record operations on them. The table
+// works on the program's record buffer and memo buffers; it knows nothing
+// of the driver dispatch, which brackets every call (begin-write step,
+// end-of-operation step) and keeps the FileState bits.
+//
+// Invariants between calls (asserts cite them as [n]):
+//  [1] `store_` is set and `table_` names a table-name record exactly while
+//      the table is open.
+//  [2] `keys_` has one entry per declared key; a dynamic index's entry holds
+//      the components of its last BUILD (none before).
+//  [3] `has_current_` implies `as_read_` holds the image of record
+//      `current_` as last read or written, record length bytes.
+//  [4] Every key entry of a key that is not an index carries the encoded
+//      value of its record's stored image, unless the key's status second
+//      counter is non-zero (deferred by APPEND): then records from that
+//      number on may lack entries until BUILD.
+//  [5] The one-shot read flags are cleared by the next read, whether it
+//      succeeds or not.
+//
+// Sequence state machine: none --SET/RESET--> pending(form) --first NEXT or
+// PREVIOUS--> record order | key order --NEXT/PREVIOUS--> same. A failed SET
+// leaves none. EOF/BOF look without moving.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "storage/vmr/key_encoding.h"
+#include "storage/vmr/record_kinds.h"
+#include "storage/vmr/record_store.h"
+#include "storage/vmr/table_definition.h"
+
+namespace tavero::vmr {
+
+// The SET forms and RESET, by where the first read starts.
+enum class SequenceStart : std::uint8_t {
+  record_order_from_start,      // SET 41
+  record_order_from_key_value,  // SET 42
+  record_order_from_pointer,    // SET 43, RESET of the file
+  key_order_from_start,         // SET 44
+  key_order_from_key_value,     // SET 45
+  key_order_from_pointer,       // SET 46
+  key_order_from_entry,         // SET 47, RESET of a key
+};
+
+// Answers whether a record belongs in a dynamic index (its filter).
+class RecordFilter {
+ public:
+  virtual ~RecordFilter() = default;
+  virtual bool accepts(std::span<const std::uint8_t> record) = 0;
+};
+
+class Table {
+ public:
+  Table(TableDefinition declared, std::span<std::uint8_t> record, KeyEncodingOptions options = {});
+
+  const TableDefinition& definition() const { return definition_; }
+  const KeyDefinition& key(std::size_t number) const { return keys_[number]; }
+  TableNumber table_number() const { return table_; }
+  bool is_open() const { return store_ != nullptr; }
+
+  // Memo buffers: one fixed-size text buffer per memo (blob entries without
+  // attribute 0x04), given by the program. Blobs keep their own content.
+  void set_memo_buffer(std::size_t blob, std::span<std::uint8_t> buffer);
+  std::string& blob_content(std::size_t blob) { return blob_contents_[blob]; }
+
+  // The store that holds a dynamic index's entries and status record.
+  void set_index_store(std::size_t key, RecordStore* store);
+
+  // Creating replaces an earlier table of the same name.
+  int create(RecordStore& store, std::string_view name);
+  int open(RecordStore& store, std::string_view name);
+  void close();
+
+  // Writing.
+  int add();
+  int append();
+  int put();
+  int put_at(RecordNumber record);
+  int erase();  // DELETE
+  int empty();
+
+  // Direct reads.
+  int get_by_key(std::size_t key);
+  int get_by_pointer(RecordNumber record);
+  int get_by_key_and_pointer(std::size_t key, RecordNumber record);
+
+  // Sequential reads.
+  int set(SequenceStart start, std::optional<std::size_t> key = std::nullopt, RecordNumber record = 0);
+  int next() { return step(true, false); }
+  int previous() { return step(false, false); }
+  int skip(std::int32_t count);
+  // True when a read in that direction would find nothing.
+  bool at_end(bool forward, int& error);
+  std::string position() const;
+  std::string position_of_key(std::size_t key) const;
+  int reset(std::string_view position);
+  int reset_key(std::size_t key, std::string_view position);
+  int reget(std::string_view position);
+  int reget_key(std::size_t key, std::string_view position);
+
+  // Counts and state.
+  int records(std::uint32_t& count);
+  int records_of_key(std::size_t key, std::uint32_t& count);
+  bool has_current() const { return has_current_; }
+  RecordNumber pointer() const { return has_current_ ? current_ : 0; }
+  int duplicate(std::size_t key, bool& answer);
+  int duplicate_any(bool& answer);
+
+  // The next read leaves memos and blobs unread.
+  void arm_skip_memos() { flags_.skip_memos = true; }
+  // HOLD and WATCH state, consumed and kept for the locking layer.
+  struct ReadFlags {
+    bool skip_memos = false;
+    bool hold_armed = false;
+    bool watch_armed = false;
+    bool held = false;
+    bool watched = false;
+    std::optional<std::uint32_t> hold_seconds;
+  };
+  ReadFlags& read_flags() { return flags_; }
+
+  // BUILD of every key but the indexes, of one key, and of a dynamic index
+  // from a component text ("+SET:LAST_NAME,-SET:DATE_BOUGHT"; 76 when bad).
+  int build_all();
+  int build_key(std::size_t key, RecordFilter* filter = nullptr);
+  int build_dynamic(std::size_t key, std::string_view components, RecordFilter* filter = nullptr);
+
+  // Every record of the table whose key part starts with its number.
+  int for_each_record(const std::function<int(const StoredRecord&)>& visit);
+
+ private:
+  enum class Order : std::uint8_t { none, pending, record, key };
+  struct Sequence {
+    Order order = Order::none;
+    SequenceStart start = SequenceStart::record_order_from_start;
+    std::size_t key = 0;
+    std::string cursor;  // key part to continue from
+    RecordNumber record = 0;
+  };
+  struct StepResult {
+    std::optional<StoredRecord> found;  // the data record
+    std::string cursor;                 // the key part that was stepped to
+    Order order = Order::none;
+  };
+
+  RecordStore& key_store(std::size_t key);
+  bool is_dynamic(std::size_t key) const { return definition_.keys[key].is_dynamic(); }
+  std::string key_entry(std::size_t key, std::span<const std::uint8_t> image, RecordNumber record) const;
+  std::optional<std::string> key_entry_if_kept(std::size_t key, std::span<const std::uint8_t> image,
+                                               RecordNumber record) const;
+  static RecordNumber entry_record_number(const StoredRecord& entry);
+
+  int write_definition_and_status();
+  int read_definition(std::optional<TableDefinition>& stored);
+  int change_status(RecordStore& store, std::uint8_t index_byte, std::int64_t count_delta,
+                    std::optional<RecordNumber> lower_second);
+  int read_status(RecordStore& store, std::uint8_t index_byte, StatusCounters& counters);
+  int erase_prefix(RecordStore& store, std::string_view prefix);
+
+  int maintain_keys(std::span<const std::uint8_t> old_image, std::span<const std::uint8_t> new_image,
+                    RecordNumber record, bool deferred);
+  int maintain_key(std::size_t key, std::span<const std::uint8_t> old_image,
+                   std::span<const std::uint8_t> new_image, RecordNumber record, bool deferred);
+  int insert_new(bool deferred);
+  int write_memos(RecordNumber record, bool rewrite);
+  int erase_memos(RecordNumber record);
+  int load_memos(RecordNumber record);
+  std::vector<std::string> memo_content_segments(std::size_t blob) const;
+
+  int read_data(RecordNumber record, std::optional<StoredRecord>& found);
+  int load(const StoredRecord& data);
+  void drop_current();
+  int finish_read(int error);
+
+  int step(bool forward, bool look_only);
+  int first_step(bool forward, StepResult& result);
+  int next_step(bool forward, StepResult& result);
+  int entry_in_key(std::size_t key, bool forward, std::string_view from, bool inclusive,
+                   std::optional<StoredRecord>& entry);
+  int data_in_table(bool forward, std::string_view from, bool inclusive, std::optional<StoredRecord>& data);
+  int follow_entries(std::size_t key, bool forward, std::optional<StoredRecord> entry, StepResult& result);
+
+  TableDefinition definition_;
+  std::vector<KeyDefinition> keys_;
+  std::span<std::uint8_t> record_;
+  KeyEncodingOptions options_;
+  std::vector<std::span<std::uint8_t>> memo_buffers_;
+  std::vector<std::string> blob_contents_;
+  std::vector<RecordStore*> index_stores_;
+
+  RecordStore* store_ = nullptr;
+  TableNumber table_ = 0;
+  bool has_current_ = false;
+  RecordNumber current_ = 0;
+  std::string as_read_;
+  Sequence sequence_;
+  ReadFlags flags_;
+};
+
+}  // namespace tavero::vmr

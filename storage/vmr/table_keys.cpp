@@ -1,0 +1,339 @@
+// Writing records: key maintenance, ADD, APPEND, PUT, DELETE, EMPTY,
+// DUPLICATE and BUILD.
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+
+#include "storage/vmr/table.h"
+#include "storage/vmr/table_errors.h"
+
+namespace tavero::vmr {
+
+namespace {
+
+bool starts_with(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && text.substr(0, prefix.size()) == prefix;
+}
+
+std::string upper_ascii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return out;
+}
+
+std::string_view trim(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+}  // namespace
+
+std::string Table::key_entry(std::size_t key, std::span<const std::uint8_t> image, RecordNumber record) const {
+  const KeyDefinition& k = keys_[key];
+  const std::string value = encode_key_value(definition_, k, image, options_);
+  return key_entry_key(table_, static_cast<std::uint8_t>(key), value,
+                       k.allows_duplicates() ? std::optional<RecordNumber>(record) : std::nullopt);
+}
+
+std::optional<std::string> Table::key_entry_if_kept(std::size_t key, std::span<const std::uint8_t> image,
+                                                     RecordNumber record) const {
+  if (keys_[key].excludes_blank() && key_value_is_blank(definition_, keys_[key], image)) return std::nullopt;
+  return key_entry(key, image, record);
+}
+
+// One key's part of ADD (no old image), PUT (both) and DELETE (no new
+// image). An empty span stands for "no image".
+int Table::maintain_key(std::size_t key, std::span<const std::uint8_t> old_image,
+                        std::span<const std::uint8_t> new_image, RecordNumber record, bool deferred) {
+  const KeyDefinition& k = keys_[key];
+  if (is_dynamic(key)) return 0;
+  RecordStore& store = key_store(key);
+  const auto key_byte = static_cast<std::uint8_t>(key);
+  if (k.is_index() || deferred) return change_status(store, key_byte, 0, record);
+
+  std::optional<std::string> old_entry, new_entry;
+  if (!old_image.empty()) old_entry = key_entry_if_kept(key, old_image, record);
+  if (!new_image.empty()) new_entry = key_entry_if_kept(key, new_image, record);
+  if (old_entry && new_entry && *old_entry == *new_entry) return 0;
+
+  std::int64_t delta = 0;
+  if (new_entry) {
+    std::string data;
+    if (!k.allows_duplicates()) {
+      std::optional<StoredRecord> existing;
+      if (int e = store.find(*new_entry, existing)) return e;
+      if (existing) return error::duplicate_key;
+      append_u32_big_endian(data, record);
+    }
+    if (int e = store.insert(*new_entry, data)) return e;
+    ++delta;
+  }
+  if (old_entry) {
+    std::optional<StoredRecord> existing;
+    if (int e = store.find(*old_entry, existing)) return e;
+    if (existing && entry_record_number(*existing) == record) {
+      if (int e = store.erase(*old_entry)) return e;
+      --delta;
+    }
+  }
+  return delta == 0 ? 0 : change_status(store, key_byte, delta, std::nullopt);
+}
+
+int Table::maintain_keys(std::span<const std::uint8_t> old_image, std::span<const std::uint8_t> new_image,
+                         RecordNumber record, bool deferred) {
+  for (std::size_t key = 0; key < keys_.size(); ++key) {
+    const int e = maintain_key(key, old_image, new_image, record, deferred);
+    if (e == 0) continue;
+    // Undo what the earlier keys of this operation did: the same procedure
+    // with old and new swapped.
+    for (std::size_t earlier = 0; earlier < key; ++earlier) {
+      maintain_key(earlier, new_image, old_image, record, deferred);
+    }
+    return e;
+  }
+  return 0;
+}
+
+int Table::insert_new(bool deferred) {
+  assert(store_ != nullptr);  // [1]
+  // A value that another record already holds on a unique key fails before
+  // anything is written, not even a record number.
+  if (!deferred) {
+    for (std::size_t key = 0; key < keys_.size(); ++key) {
+      const KeyDefinition& k = keys_[key];
+      if (k.allows_duplicates() || k.is_index()) continue;
+      const auto entry = key_entry_if_kept(key, record_, 0);
+      if (!entry) continue;
+      std::optional<StoredRecord> existing;
+      if (int e = key_store(key).find(*entry, existing)) return e;
+      if (existing) return error::duplicate_key;
+    }
+  }
+  RecordNumber record = 0;
+  if (int e = store_->issue_identifier(record)) return e;
+  if (int e = maintain_keys({}, record_, record, deferred)) return e;
+  const std::string image(reinterpret_cast<const char*>(record_.data()), record_.size());
+  if (int e = store_->insert(data_key(table_, record), image)) return e;
+  if (int e = change_status(*store_, record_kind::data, 1, std::nullopt)) return e;
+  drop_current();
+  has_current_ = true;
+  current_ = record;
+  as_read_ = image;
+  return write_memos(record, false);
+}
+
+int Table::add() { return insert_new(false); }
+int Table::append() { return insert_new(true); }
+
+int Table::put() {
+  assert(store_ != nullptr);  // [1]
+  if (!has_current_) return error::record_not_available;
+  std::optional<StoredRecord> stored;
+  if (int e = read_data(current_, stored)) return e;
+  if (!stored || stored->data.size() != record_.size()) return error::record_not_available;
+  if (flags_.watched && stored->data != as_read_) return 89;  // Record Changed By Another Station
+  const std::string image(reinterpret_cast<const char*>(record_.data()), record_.size());
+  if (image != stored->data) {
+    const auto old_image = std::span(reinterpret_cast<const std::uint8_t*>(stored->data.data()), stored->data.size());
+    if (int e = maintain_keys(old_image, record_, current_, false)) return e;
+    if (int e = store_->replace(stored->key, image)) return e;
+  }
+  as_read_ = image;
+  flags_.held = false;
+  flags_.watched = false;
+  return write_memos(current_, true);
+}
+
+int Table::put_at(RecordNumber record) {
+  assert(store_ != nullptr);  // [1]
+  std::optional<StoredRecord> stored;
+  if (int e = read_data(record, stored)) return e;
+  if (!stored) return error::record_not_available;
+  drop_current();
+  has_current_ = true;
+  current_ = record;
+  as_read_ = stored->data;
+  return put();
+}
+
+int Table::erase() {
+  assert(store_ != nullptr);  // [1]
+  if (!has_current_) return error::record_not_available;
+  std::optional<StoredRecord> stored;
+  if (int e = read_data(current_, stored)) return e;
+  if (!stored || stored->data.size() != record_.size()) return error::record_not_available;
+  const auto old_image = std::span(reinterpret_cast<const std::uint8_t*>(stored->data.data()), stored->data.size());
+  if (int e = maintain_keys(old_image, {}, current_, false)) return e;
+  if (int e = store_->erase(stored->key)) return e;
+  if (int e = erase_memos(current_)) return e;
+  if (int e = change_status(*store_, record_kind::data, -1, std::nullopt)) return e;
+  drop_current();
+  return 0;
+}
+
+int Table::empty() {
+  assert(store_ != nullptr);  // [1]
+  if (int e = erase_prefix(*store_, table_prefix(table_))) return e;
+  for (std::size_t key = 0; key < keys_.size(); ++key) {
+    if (is_dynamic(key) && index_stores_[key] != nullptr) {
+      if (int e = erase_prefix(*index_stores_[key], table_prefix(table_))) return e;
+    }
+  }
+  drop_current();
+  sequence_ = {};
+  return write_definition_and_status();
+}
+
+int Table::duplicate(std::size_t key, bool& answer) {
+  assert(store_ != nullptr);  // [1]
+  answer = false;
+  const KeyDefinition& k = keys_[key];
+  if (k.allows_duplicates()) return 0;
+  const auto entry = key_entry_if_kept(key, record_, 0);
+  if (!entry) return 0;
+  std::optional<StoredRecord> existing;
+  if (int e = key_store(key).find(*entry, existing)) return e;
+  answer = existing && !(has_current_ && entry_record_number(*existing) == current_);
+  return 0;
+}
+
+int Table::duplicate_any(bool& answer) {
+  answer = false;
+  for (std::size_t key = 0; key < keys_.size() && !answer; ++key) {
+    if (int e = duplicate(key, answer)) return e;
+  }
+  return 0;
+}
+
+// ----------------------------------------------------------------- BUILD
+
+int Table::build_key(std::size_t key, RecordFilter* filter) {
+  assert(store_ != nullptr);  // [1]
+  const KeyDefinition& k = keys_[key];
+  if (k.components.empty()) return 0;  // a dynamic index before its first BUILD
+  RecordStore& store = key_store(key);
+  const auto key_byte = static_cast<std::uint8_t>(key);
+  StatusCounters status;
+  if (int e = read_status(store, key_byte, status)) return e;
+  const RecordNumber start = status.second;
+  if (start == 0) return 0;
+
+  // Entries of records from `start` on are made again; any already there
+  // (an index, or a PUT between APPEND and BUILD) go first.
+  const std::string prefix = key_prefix(table_, key_byte);
+  std::vector<std::string> stale;
+  std::uint32_t remaining = 0;
+  std::optional<StoredRecord> entry;
+  if (int e = store.first_not_below(prefix, entry)) return e;
+  while (entry && starts_with(entry->key, prefix)) {
+    if (entry_record_number(*entry) >= start) {
+      stale.push_back(entry->key);
+    } else {
+      ++remaining;
+    }
+    const std::string at = entry->key;
+    if (int e = store.first_above(at, entry)) return e;
+  }
+  for (const std::string& doomed : stale) {
+    if (int e = store.erase(doomed)) return e;
+  }
+
+  // Visit the data records from `start` in batches, sort each batch's
+  // entries and insert them.
+  const std::size_t batch_size =
+      std::max<std::size_t>(1, 1000000 / (definition_.key_value_length(k) + 38));
+  std::vector<StoredRecord> batch;
+  auto flush = [&]() -> int {
+    std::sort(batch.begin(), batch.end(), [](const StoredRecord& a, const StoredRecord& b) { return a.key < b.key; });
+    for (const StoredRecord& made : batch) {
+      std::optional<StoredRecord> existing;
+      if (int e = store.find(made.key, existing)) return e;
+      if (existing) continue;  // a second record with one unique value keeps the first
+      if (int e = store.insert(made.key, made.data)) return e;
+      ++remaining;
+    }
+    batch.clear();
+    return 0;
+  };
+  const std::string data_prefix = kind_prefix(table_, record_kind::data);
+  std::optional<StoredRecord> data;
+  if (int e = store_->first_not_below(data_key(table_, start), data)) return e;
+  while (data && starts_with(data->key, data_prefix)) {
+    if (data->data.size() == record_.size() && data->key.size() == 9) {
+      const auto image = std::span(reinterpret_cast<const std::uint8_t*>(data->data.data()), data->data.size());
+      const RecordNumber record = read_u32_big_endian(std::string_view(data->key).substr(5));
+      if (const auto made = key_entry_if_kept(key, image, record); made && (!filter || filter->accepts(image))) {
+        std::string entry_data;
+        if (!k.allows_duplicates()) append_u32_big_endian(entry_data, record);
+        batch.push_back({*made, entry_data});
+        if (batch.size() >= batch_size) {
+          if (int e = flush()) return e;
+        }
+      }
+    }
+    const std::string at = data->key;
+    if (int e = store_->first_above(at, data)) return e;
+  }
+  if (int e = flush()) return e;
+  const std::string status_at = status_key(table_, key_byte);
+  std::optional<StoredRecord> found;
+  if (int e = store.find(status_at, found)) return e;
+  const std::string encoded = encode_status({remaining, 0});
+  return found ? store.replace(status_at, encoded) : store.insert(status_at, encoded);
+}
+
+int Table::build_all() {
+  for (std::size_t key = 0; key < keys_.size(); ++key) {
+    if (keys_[key].is_index()) continue;
+    if (int e = build_key(key)) return e;
+  }
+  return 0;
+}
+
+// Component text of a dynamic index:
+//   components -> component { "," component }
+//   component  -> [ "+" | "-" ] field-name
+// Field names compare without regard to case; "-" sorts that component
+// descending. An empty text, an unknown name or an array field gives 76.
+int Table::build_dynamic(std::size_t key, std::string_view text, RecordFilter* filter) {
+  assert(store_ != nullptr);  // [1]
+  if (!is_dynamic(key)) return error::invalid_index_string;
+  std::vector<KeyComponent> components;
+  std::size_t pos = 0;
+  while (pos <= text.size()) {
+    const std::size_t comma = std::min(text.find(',', pos), text.size());
+    std::string_view item = trim(text.substr(pos, comma - pos));
+    pos = comma + 1;
+    KeyComponent component;
+    if (!item.empty() && (item.front() == '+' || item.front() == '-')) {
+      component.descending = item.front() == '-';
+      item = trim(item.substr(1));
+    }
+    const std::string wanted = upper_ascii(item);
+    const auto field = std::find_if(definition_.fields.begin(), definition_.fields.end(),
+                                    [&](const FieldDefinition& f) { return upper_ascii(f.name) == wanted; });
+    if (item.empty() || field == definition_.fields.end() || field->element_count != 1) {
+      return error::invalid_index_string;
+    }
+    component.field = static_cast<std::uint16_t>(field - definition_.fields.begin());
+    components.push_back(component);
+  }
+  // A dynamic index starts afresh: its old entries and status go, and it is
+  // built from record number 1.
+  keys_[key].components.clear();
+  RecordStore& store = key_store(key);
+  const auto key_byte = static_cast<std::uint8_t>(key);
+  if (int e = erase_prefix(store, key_prefix(table_, key_byte))) return e;
+  const std::string status_at = status_key(table_, key_byte);
+  std::optional<StoredRecord> found;
+  if (int e = store.find(status_at, found)) return e;
+  const std::string encoded = encode_status({0, 1});
+  if (int e = found ? store.replace(status_at, encoded) : store.insert(status_at, encoded)) return e;
+  keys_[key].components = std::move(components);
+  return build_key(key, filter);
+}
+
+}  // namespace tavero::vmr

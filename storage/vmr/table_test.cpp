@@ -1,0 +1,282 @@
+#include "storage/vmr/table.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "storage/vmr/record_store_memory.h"
+#include "storage/vmr/table_errors.h"
+
+namespace tavero::vmr {
+namespace {
+
+// A record of three unique 2-byte keys and a name, with a memo and a blob.
+TableDefinition three_unique_keys() {
+  TableDefinition d;
+  d.record_length = 16;
+  auto field = [](std::uint8_t type, std::uint16_t offset, std::uint16_t size, const char* name) {
+    FieldDefinition f;
+    f.type = type;
+    f.offset = offset;
+    f.size = size;
+    f.name = name;
+    if (type == field_type::fixstr) f.declared_length = size;
+    return f;
+  };
+  d.fields = {field(field_type::int16, 0, 2, "T:A"), field(field_type::int16, 2, 2, "T:B"),
+              field(field_type::int16, 4, 2, "T:C"), field(field_type::fixstr, 6, 10, "T:NAME")};
+  auto key = [](const char* name, std::uint32_t attributes, std::vector<KeyComponent> components) {
+    KeyDefinition k;
+    k.name = name;
+    k.attributes = attributes;
+    k.components = std::move(components);
+    return k;
+  };
+  d.keys = {key("T:KA", 0, {{0, false}}), key("T:KB", 0, {{1, false}}), key("T:KC", 0, {{2, false}}),
+            key("T:KNAME", 0x4000 | 0x01, {{3, false}}), key("T:DYN", 0x4000 | 0x01, {})};
+  d.blobs = {{"T:NOTES", std::nullopt, 0, 600}, {"T:DATA", "D", blob_attribute_blob, 1000}};
+  return d;
+}
+
+class TableTest : public ::testing::Test {
+ protected:
+  TableTest() : table_(three_unique_keys(), buffer_) {}
+  void SetUp() override { ASSERT_EQ(table_.create(store_, "T"), 0); }
+
+  void fill(std::int16_t a, std::int16_t b, std::int16_t c, const char* name = "") {
+    std::memcpy(buffer_.data(), &a, 2);
+    std::memcpy(buffer_.data() + 2, &b, 2);
+    std::memcpy(buffer_.data() + 4, &c, 2);
+    std::memset(buffer_.data() + 6, ' ', 10);
+    std::memcpy(buffer_.data() + 6, name, std::strlen(name));
+  }
+  std::int16_t a() const {
+    std::int16_t value;
+    std::memcpy(&value, buffer_.data(), 2);
+    return value;
+  }
+  std::size_t count_with_prefix(const std::string& prefix) const {
+    std::size_t n = 0;
+    for (const auto& [key, data] : store_.records()) n += key.compare(0, prefix.size(), prefix) == 0;
+    return n;
+  }
+  std::uint32_t key_records(std::size_t key) {
+    std::uint32_t count = 0;
+    EXPECT_EQ(table_.records_of_key(key, count), 0);
+    return count;
+  }
+
+  std::array<std::uint8_t, 16> buffer_{};
+  MemoryRecordStore store_;
+  Table table_;
+};
+
+TEST_F(TableTest, DuplicateOnALaterKeyUndoesTheEarlierKeys) {
+  fill(1, 1, 1);
+  ASSERT_EQ(table_.add(), 0);
+  fill(2, 2, 1);
+  ASSERT_EQ(table_.add(), error::duplicate_key);  // the third key repeats
+  fill(2, 1, 2);
+  const auto before = store_.records();
+  ASSERT_EQ(table_.add(), error::duplicate_key);  // the second key repeats
+  EXPECT_EQ(store_.records(), before);
+  EXPECT_EQ(key_records(0), 1u);
+
+  // PUT that would repeat the second key changes nothing either.
+  fill(5, 5, 5);
+  ASSERT_EQ(table_.add(), 0);
+  fill(6, 1, 6);
+  const auto before_put = store_.records();
+  EXPECT_EQ(table_.put(), error::duplicate_key);
+  EXPECT_EQ(store_.records(), before_put);
+  fill(6, 6, 6);
+  EXPECT_EQ(table_.put(), 0);
+  fill(6, 0, 0);
+  EXPECT_EQ(table_.get_by_key(0), 0);
+  EXPECT_EQ(a(), 6);
+  fill(5, 0, 0);
+  EXPECT_EQ(table_.get_by_key(0), error::record_not_found);
+}
+
+TEST_F(TableTest, ReadsWithNothingThere) {
+  EXPECT_EQ(table_.get_by_pointer(0), error::record_not_found);
+  EXPECT_FALSE(table_.has_current());
+  EXPECT_EQ(table_.next(), error::record_not_available);  // no SET yet
+  int error = 0;
+  EXPECT_TRUE(table_.at_end(true, error));
+  EXPECT_EQ(table_.put(), error::record_not_available);
+  EXPECT_EQ(table_.erase(), error::record_not_available);
+}
+
+TEST_F(TableTest, SetFromAPointerBeyondTheEndReadsTheLastRecord) {
+  for (std::int16_t i = 1; i <= 3; ++i) {
+    fill(i, i, i);
+    ASSERT_EQ(table_.add(), 0);
+  }
+  ASSERT_EQ(table_.set(SequenceStart::record_order_from_pointer, std::nullopt, 1000), 0);
+  ASSERT_EQ(table_.next(), 0);
+  EXPECT_EQ(a(), 3);
+  EXPECT_EQ(table_.next(), error::record_not_available);
+  // The buffer keeps the last record read after a failed read.
+  EXPECT_EQ(a(), 3);
+  EXPECT_FALSE(table_.has_current());
+}
+
+TEST_F(TableTest, MemoSegmentsAreRewrittenOnlyWhereTheyChanged) {
+  std::string memo(600, ' ');
+  table_.set_memo_buffer(0, std::span(reinterpret_cast<std::uint8_t*>(memo.data()), memo.size()));
+  std::fill_n(memo.begin(), 300, 'x');
+  fill(1, 1, 1);
+  ASSERT_EQ(table_.add(), 0);
+  const std::string segments = segment_prefix(table_.table_number(), table_.pointer());
+  EXPECT_EQ(count_with_prefix(segments), 2u);
+  EXPECT_EQ(store_.records().at(segment_key(table_.table_number(), table_.pointer(), 0, 1)).size(), 44u);
+
+  std::fill(memo.begin(), memo.end(), 'y');
+  ASSERT_EQ(table_.put(), 0);
+  EXPECT_EQ(count_with_prefix(segments), 3u);
+  memo.back() = 'z';
+  const std::size_t changes = store_.changes();
+  ASSERT_EQ(table_.put(), 0);
+  EXPECT_EQ(store_.changes(), changes + 1);  // the third segment alone
+
+  // An unchanged record and memo write nothing at all.
+  ASSERT_EQ(table_.put(), 0);
+  EXPECT_EQ(store_.changes(), changes + 1);
+
+  // Read back: the memo is loaded unless SKIPMEMOS is armed.
+  const RecordNumber record = table_.pointer();
+  std::fill(memo.begin(), memo.end(), '-');
+  table_.arm_skip_memos();
+  ASSERT_EQ(table_.get_by_pointer(record), 0);
+  EXPECT_EQ(memo, std::string(600, '-'));
+  ASSERT_EQ(table_.get_by_pointer(record), 0);
+  EXPECT_EQ(memo, std::string(599, 'y') + "z");
+
+  // All blanks: no segments, read back as blanks.
+  std::fill(memo.begin(), memo.end(), ' ');
+  ASSERT_EQ(table_.put(), 0);
+  EXPECT_EQ(count_with_prefix(segments), 0u);
+}
+
+TEST_F(TableTest, BlobsKeepTheirLength) {
+  fill(1, 1, 1);
+  table_.blob_content(1) = std::string(256, '\x07');
+  ASSERT_EQ(table_.add(), 0);
+  const RecordNumber record = table_.pointer();
+  EXPECT_EQ(store_.records().at(segment_key(table_.table_number(), record, 1, 0)).size(), 260u);
+  table_.blob_content(1) += "!";
+  ASSERT_EQ(table_.put(), 0);
+  EXPECT_EQ(store_.records().at(segment_key(table_.table_number(), record, 1, 1)), "!");
+  table_.blob_content(1).clear();
+  ASSERT_EQ(table_.get_by_pointer(record), 0);
+  EXPECT_EQ(table_.blob_content(1), std::string(256, '\x07') + "!");
+  ASSERT_EQ(table_.erase(), 0);
+  EXPECT_EQ(count_with_prefix(segment_prefix(table_.table_number(), record)), 0u);
+}
+
+TEST_F(TableTest, IndexesAndAppendWaitForBuild) {
+  fill(1, 1, 1, "zed");
+  ASSERT_EQ(table_.add(), 0);
+  fill(2, 2, 2, "amy");
+  ASSERT_EQ(table_.append(), 0);
+  EXPECT_EQ(key_records(0), 1u);  // deferred
+  EXPECT_EQ(key_records(3), 0u);  // an index is never kept by ADD
+  ASSERT_EQ(table_.build_all(), 0);
+  EXPECT_EQ(key_records(0), 2u);
+  EXPECT_EQ(key_records(3), 0u);
+  ASSERT_EQ(table_.build_key(3), 0);
+  EXPECT_EQ(key_records(3), 2u);
+  ASSERT_EQ(table_.set(SequenceStart::key_order_from_start, 3), 0);
+  ASSERT_EQ(table_.next(), 0);
+  EXPECT_EQ(a(), 2);  // "amy" first
+}
+
+TEST_F(TableTest, DynamicIndexFromAComponentText) {
+  MemoryRecordStore index_file;
+  table_.set_index_store(4, &index_file);
+  fill(1, 9, 1, "bob");
+  ASSERT_EQ(table_.add(), 0);
+  fill(2, 8, 2, "amy");
+  ASSERT_EQ(table_.add(), 0);
+  fill(3, 7, 3, "cat");
+  ASSERT_EQ(table_.add(), 0);
+  EXPECT_EQ(table_.build_dynamic(4, "+T:B,-T:NOPE"), error::invalid_index_string);
+  EXPECT_EQ(table_.build_dynamic(4, ""), error::invalid_index_string);
+  EXPECT_EQ(table_.build_dynamic(4, "T:B,"), error::invalid_index_string);
+  ASSERT_EQ(table_.build_dynamic(4, " +t:b , -T:NAME"), 0);
+  EXPECT_EQ(key_records(4), 3u);
+  EXPECT_FALSE(index_file.records().empty());
+  ASSERT_EQ(table_.set(SequenceStart::key_order_from_start, 4), 0);
+  std::vector<std::int16_t> order;
+  while (table_.next() == 0) order.push_back(a());
+  EXPECT_EQ(order, (std::vector<std::int16_t>{3, 2, 1}));  // B ascending, then NAME descending
+}
+
+TEST(TableOpen, StructureAndNames) {
+  MemoryRecordStore store;
+  std::array<std::uint8_t, 16> buffer{};
+  {
+    Table table(three_unique_keys(), buffer);
+    EXPECT_EQ(table.open(store, "T"), error::file_not_found);
+    EXPECT_EQ(table.create(store, ""), error::invalid_filename);
+    ASSERT_EQ(table.create(store, "T"), 0);
+    std::memset(buffer.data(), 1, buffer.size());
+    ASSERT_EQ(table.add(), 0);
+  }
+  TableDefinition renamed = three_unique_keys();
+  renamed.fields[3].name = "OTHER";
+  renamed.keys[0].name = "K";
+  Table same(renamed, buffer);
+  ASSERT_EQ(same.open(store, "T"), 0);
+  std::uint32_t count = 0;
+  ASSERT_EQ(same.records(count), 0);
+  EXPECT_EQ(count, 1u);
+
+  TableDefinition moved = three_unique_keys();
+  moved.keys[1].attributes |= key_attribute::duplicates;
+  Table other(moved, buffer);
+  EXPECT_EQ(other.open(store, "T"), error::invalid_record_declaration);
+
+  // Creating again replaces the earlier table of that name.
+  Table again(three_unique_keys(), buffer);
+  ASSERT_EQ(again.create(store, "T"), 0);
+  ASSERT_EQ(again.records(count), 0);
+  EXPECT_EQ(count, 0u);
+  EXPECT_NE(again.table_number(), same.table_number());
+  std::size_t old_records = 0;
+  for (const auto& [key, data] : store.records()) old_records += key.compare(0, 4, table_prefix(same.table_number())) == 0;
+  EXPECT_EQ(old_records, 0u);
+}
+
+TEST(TableOpen, DamagedDefinitionIsAnInvalidFile) {
+  MemoryRecordStore store;
+  std::array<std::uint8_t, 16> buffer{};
+  Table table(three_unique_keys(), buffer);
+  ASSERT_EQ(table.create(store, "T"), 0);
+  const std::string chunk = definition_key(table.table_number(), 0);
+  std::string damaged = store.records().at(chunk);
+  damaged.resize(damaged.size() / 2);
+  store.replace(chunk, damaged);
+  Table reader(three_unique_keys(), buffer);
+  EXPECT_EQ(reader.open(store, "T"), error::invalid_data_file);
+}
+
+TEST_F(TableTest, EmptyKeepsTheTable) {
+  for (std::int16_t i = 1; i <= 3; ++i) {
+    fill(i, i, i);
+    ASSERT_EQ(table_.add(), 0);
+  }
+  ASSERT_EQ(table_.empty(), 0);
+  std::uint32_t count = 9;
+  ASSERT_EQ(table_.records(count), 0);
+  EXPECT_EQ(count, 0u);
+  EXPECT_EQ(key_records(0), 0u);
+  ASSERT_EQ(table_.set(SequenceStart::record_order_from_start), 0);
+  EXPECT_EQ(table_.next(), error::record_not_available);
+  fill(1, 1, 1);
+  EXPECT_EQ(table_.add(), 0);
+}
+
+}  // namespace
+}  // namespace tavero::vmr
