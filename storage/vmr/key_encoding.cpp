@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <cassert>
 
+#include "locale/locale.h"
+
 namespace tavero::vmr {
 
-void KeyCollation::upper(std::string& text) const {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-}
+void KeyCollation::upper(std::string& text) const { ToUpperInPlace(text); }
 
-std::string KeyCollation::sort_key(std::string_view text, bool) const { return std::string(text); }
+std::string KeyCollation::sort_key(std::string_view text, bool oem) const {
+  return oem ? SortKeyOem(text) : SortKeyAnsi(text);
+}
 
 const KeyCollation& KeyCollation::standard() {
   static const KeyCollation collation;

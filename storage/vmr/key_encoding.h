@@ -28,8 +28,8 @@
 namespace tavero::vmr {
 
 // The locale services that key building needs: upper-casing and the sort
-// weights of text. The default follows the locale's defaults (A-Z paired
-// with a-z, identity collation).
+// weights of text. The standard one reads the process-wide locale tables
+// (case partners, ANSI and OEM collation, digraphs).
 class KeyCollation {
  public:
   virtual ~KeyCollation() = default;

@@ -7,6 +7,8 @@
 #include <random>
 #include <vector>
 
+#include "locale/locale.h"
+
 namespace tavero::vmr {
 namespace {
 
@@ -149,6 +151,15 @@ TEST(KeyEncoding, CollationWeightsFillExactlyTheComponent) {
   const Bytes record{'a', 'b', 'c'};
   EXPECT_EQ(encode_key_value(table, key, record, {false, &reversed}), "\x9E\x9D\x9C");
   EXPECT_EQ(encode_key_value(table, key, record, {true, &reversed}).size(), 3u);
+}
+
+TEST(KeyEncoding, TextFollowsTheLocaleTables) {
+  ApplySetting("TAVCOLSEQ", "ba");  // b now sorts before a
+  EXPECT_LT(encode(field(field_type::fixstr, 1), Bytes{'b'}), encode(field(field_type::fixstr, 1), Bytes{'a'}));
+  ResetLocale();
+  ApplySetting("TAVCASE", "\xC9,\xE9");  // E acute pairs with e acute
+  EXPECT_EQ(encode(field(field_type::fixstr, 1), Bytes{0xE9}, true), "\xC9");
+  ResetLocale();
 }
 
 TEST(KeyEncoding, ComponentsConcatenateAtTheirSizes) {

@@ -6,6 +6,7 @@
 #include <cassert>
 #include <cstring>
 
+#include "locale/locale.h"
 #include "storage/vmr/memo_segments.h"
 #include "storage/vmr/table_errors.h"
 
@@ -221,6 +222,28 @@ RecordNumber Table::entry_record_number(const StoredRecord& entry) {
   return read_u32_big_endian(std::string_view(whole).substr(whole.size() - 4));
 }
 
+void Table::convert_text_fields(std::string& image, bool to_oem) const {
+  for (const FieldDefinition& field : definition_.fields) {
+    if (!is_text_type(field.type) || field.overlaid) continue;
+    const std::size_t skip = field.type == field_type::lenstr ? 1 : 0;
+    for (std::size_t i = field.offset + skip; i < field.offset + field.size && i < image.size(); ++i) {
+      image[i] = to_oem ? AnsiToOem(image[i]) : OemToAnsi(image[i]);
+    }
+  }
+}
+
+std::string Table::program_form(std::string_view stored) const {
+  std::string image(stored);
+  if (options_.oem) convert_text_fields(image, false);
+  return image;
+}
+
+std::string Table::stored_form(std::span<const std::uint8_t> image) const {
+  std::string stored(reinterpret_cast<const char*>(image.data()), image.size());
+  if (options_.oem) convert_text_fields(stored, true);
+  return stored;
+}
+
 int Table::read_data(RecordNumber record, std::optional<StoredRecord>& found) {
   found.reset();
   if (record == 0) return 0;
@@ -237,8 +260,8 @@ void Table::drop_current() {
 
 int Table::load(const StoredRecord& data) {
   if (data.data.size() != record_.size() || data.key.size() != 9) return error::invalid_data_file;
-  std::memcpy(record_.data(), data.data.data(), record_.size());
-  as_read_ = data.data;
+  as_read_ = program_form(data.data);
+  std::memcpy(record_.data(), as_read_.data(), record_.size());
   current_ = read_u32_big_endian(std::string_view(data.key).substr(5));
   has_current_ = true;
   if (flags_.watch_armed) flags_.watched = true;
@@ -311,7 +334,9 @@ int Table::records_of_key(std::size_t key, std::uint32_t& count) {
 std::vector<std::string> Table::memo_content_segments(std::size_t blob) const {
   if (definition_.blobs[blob].is_blob()) return blob_segments(blob_contents_[blob]);
   const std::span<std::uint8_t> memo = memo_buffers_[blob];
-  return memo_segments(std::string_view(reinterpret_cast<const char*>(memo.data()), memo.size()));
+  std::string text(reinterpret_cast<const char*>(memo.data()), memo.size());
+  if (options_.oem) text = AnsiToOem(text);
+  return memo_segments(text);
 }
 
 int Table::write_memos(RecordNumber record, bool rewrite) {
@@ -368,7 +393,8 @@ int Table::load_memos(RecordNumber record) {
       if (!join_blob_segments(segments, blob_contents_[blob])) return error::invalid_data_file;
     } else {
       const std::span<std::uint8_t> memo = memo_buffers_[blob];
-      const std::string joined = join_memo_segments(segments, memo.size());
+      std::string joined = join_memo_segments(segments, memo.size());
+      if (options_.oem) joined = OemToAnsi(joined);
       std::memcpy(memo.data(), joined.data(), memo.size());
     }
   }

@@ -174,6 +174,13 @@ class Table {
   int load_memos(RecordNumber record);
   std::vector<std::string> memo_content_segments(std::size_t blob) const;
 
+  // Record images as the program holds them and as the file stores them:
+  // they differ only in a file with the OEM attribute, whose text fields
+  // are stored in the OEM character set.
+  std::string program_form(std::string_view stored) const;
+  std::string stored_form(std::span<const std::uint8_t> image) const;
+  void convert_text_fields(std::string& image, bool to_oem) const;
+
   int read_data(RecordNumber record, std::optional<StoredRecord>& found);
   int load(const StoredRecord& data);
   void drop_current();

@@ -23,6 +23,10 @@ std::string upper_ascii(std::string_view text) {
   return out;
 }
 
+std::span<const std::uint8_t> as_bytes(const std::string& image) {
+  return {reinterpret_cast<const std::uint8_t*>(image.data()), image.size()};
+}
+
 std::string_view trim(std::string_view text) {
   const std::size_t first = text.find_first_not_of(" \t");
   if (first == std::string_view::npos) return {};
@@ -115,13 +119,12 @@ int Table::insert_new(bool deferred) {
   RecordNumber record = 0;
   if (int e = store_->issue_identifier(record)) return e;
   if (int e = maintain_keys({}, record_, record, deferred)) return e;
-  const std::string image(reinterpret_cast<const char*>(record_.data()), record_.size());
-  if (int e = store_->insert(data_key(table_, record), image)) return e;
+  if (int e = store_->insert(data_key(table_, record), stored_form(record_))) return e;
   if (int e = change_status(*store_, record_kind::data, 1, std::nullopt)) return e;
   drop_current();
   has_current_ = true;
   current_ = record;
-  as_read_ = image;
+  as_read_.assign(reinterpret_cast<const char*>(record_.data()), record_.size());
   return write_memos(record, false);
 }
 
@@ -134,12 +137,12 @@ int Table::put() {
   std::optional<StoredRecord> stored;
   if (int e = read_data(current_, stored)) return e;
   if (!stored || stored->data.size() != record_.size()) return error::record_not_available;
-  if (flags_.watched && stored->data != as_read_) return 89;  // Record Changed By Another Station
+  const std::string old_image = program_form(stored->data);
+  if (flags_.watched && old_image != as_read_) return 89;  // Record Changed By Another Station
   const std::string image(reinterpret_cast<const char*>(record_.data()), record_.size());
-  if (image != stored->data) {
-    const auto old_image = std::span(reinterpret_cast<const std::uint8_t*>(stored->data.data()), stored->data.size());
-    if (int e = maintain_keys(old_image, record_, current_, false)) return e;
-    if (int e = store_->replace(stored->key, image)) return e;
+  if (image != old_image) {
+    if (int e = maintain_keys(as_bytes(old_image), record_, current_, false)) return e;
+    if (int e = store_->replace(stored->key, stored_form(record_))) return e;
   }
   as_read_ = image;
   flags_.held = false;
@@ -155,7 +158,7 @@ int Table::put_at(RecordNumber record) {
   drop_current();
   has_current_ = true;
   current_ = record;
-  as_read_ = stored->data;
+  as_read_ = program_form(stored->data);
   return put();
 }
 
@@ -165,8 +168,8 @@ int Table::erase() {
   std::optional<StoredRecord> stored;
   if (int e = read_data(current_, stored)) return e;
   if (!stored || stored->data.size() != record_.size()) return error::record_not_available;
-  const auto old_image = std::span(reinterpret_cast<const std::uint8_t*>(stored->data.data()), stored->data.size());
-  if (int e = maintain_keys(old_image, {}, current_, false)) return e;
+  const std::string old_image = program_form(stored->data);
+  if (int e = maintain_keys(as_bytes(old_image), {}, current_, false)) return e;
   if (int e = store_->erase(stored->key)) return e;
   if (int e = erase_memos(current_)) return e;
   if (int e = change_status(*store_, record_kind::data, -1, std::nullopt)) return e;
@@ -263,7 +266,8 @@ int Table::build_key(std::size_t key, RecordFilter* filter) {
   if (int e = store_->first_not_below(data_key(table_, start), data)) return e;
   while (data && starts_with(data->key, data_prefix)) {
     if (data->data.size() == record_.size() && data->key.size() == 9) {
-      const auto image = std::span(reinterpret_cast<const std::uint8_t*>(data->data.data()), data->data.size());
+      const std::string program = program_form(data->data);
+      const auto image = as_bytes(program);
       const RecordNumber record = read_u32_big_endian(std::string_view(data->key).substr(5));
       if (const auto made = key_entry_if_kept(key, image, record); made && (!filter || filter->accepts(image))) {
         std::string entry_data;

@@ -153,9 +153,9 @@ int Table::first_step(bool forward, StepResult& result) {
       result.order = Order::key;
       if (int e = read_data(sequence_.record, result.found)) return e;
       if (result.found && result.found->data.size() == record_.size()) {
-        const auto image =
-            std::span(reinterpret_cast<const std::uint8_t*>(result.found->data.data()), result.found->data.size());
-        result.cursor = key_entry(key, image, sequence_.record);
+        const std::string image = program_form(result.found->data);
+        result.cursor = key_entry(
+            key, std::span(reinterpret_cast<const std::uint8_t*>(image.data()), image.size()), sequence_.record);
         return 0;
       }
       if (int e = entry_in_key(key, false, {}, false, entry)) return e;

@@ -262,6 +262,22 @@ TEST(TableOpen, DamagedDefinitionIsAnInvalidFile) {
   EXPECT_EQ(reader.open(store, "T"), error::invalid_data_file);
 }
 
+TEST(TableOem, TextIsStoredInTheOemSetAndReadBackAsAnsi) {
+  MemoryRecordStore store;
+  std::array<std::uint8_t, 16> buffer{};
+  Table table(three_unique_keys(), buffer, {true});
+  ASSERT_EQ(table.create(store, "T"), 0);
+  std::memset(buffer.data(), 0, 6);
+  std::memcpy(buffer.data() + 6, "caf\xE9      ", 10);  // e acute in Windows-1252
+  ASSERT_EQ(table.add(), 0);
+  const std::string stored = store.records().at(data_key(table.table_number(), table.pointer()));
+  EXPECT_EQ(stored.substr(6, 4), "caf\x82");  // code page 437
+  std::memset(buffer.data() + 6, ' ', 10);
+  ASSERT_EQ(table.get_by_pointer(table.pointer()), 0);
+  EXPECT_EQ(std::string(buffer.begin() + 6, buffer.begin() + 10), "caf\xE9");
+  ASSERT_EQ(table.put(), 0);  // the same image: nothing to write
+}
+
 TEST_F(TableTest, EmptyKeepsTheTable) {
   for (std::int16_t i = 1; i <= 3; ++i) {
     fill(i, i, i);
