@@ -182,6 +182,7 @@ class Table {
   void convert_text_fields(std::string& image, bool to_oem) const;
 
   int read_data(RecordNumber record, std::optional<StoredRecord>& found);
+  int read_current(std::string& data_key_part, std::string& old_image);
   int load(const StoredRecord& data);
   void drop_current();
   int finish_read(int error);

@@ -16,9 +16,13 @@
 #include "storage/vmr/record_store_memory.h"
 #include "storage/vmr/table.h"
 #include "storage/vmr/table_errors.h"
+#include "storage/vmr/table_test_support.h"
 
 namespace tavero::vmr {
 namespace {
+
+using test_support::make_field;
+using test_support::make_key;
 
 constexpr std::size_t record_length = 14;
 constexpr std::size_t memo_size = 600;
@@ -48,31 +52,11 @@ std::array<std::uint8_t, record_length> to_bytes(const Image& image) {
 TableDefinition definition() {
   TableDefinition d;
   d.record_length = record_length;
-  auto field = [](std::uint8_t type, std::uint16_t offset, std::uint16_t size, const char* name) {
-    FieldDefinition f;
-    f.type = type;
-    f.offset = offset;
-    f.size = size;
-    f.name = name;
-    if (type == field_type::packed) {
-      f.byte_size = 4;
-      f.places = 2;
-    }
-    if (type == field_type::fixstr) f.declared_length = size;
-    return f;
-  };
-  d.fields = {field(field_type::group, 0, 14, "R"), field(field_type::int16, 0, 2, "R:ID"),
-              field(field_type::int16, 2, 2, "R:QTY"), field(field_type::packed, 4, 4, "R:PRICE"),
-              field(field_type::fixstr, 8, 6, "R:NAME")};
-  auto key = [](const char* name, std::uint32_t attributes, std::vector<KeyComponent> components) {
-    KeyDefinition k;
-    k.name = name;
-    k.attributes = attributes;
-    k.components = std::move(components);
-    return k;
-  };
-  d.keys = {key("R:BY_ID", 0x00, {{1, false}}), key("R:BY_QTY", 0x01, {{2, false}}),
-            key("R:BY_PRICE", 0x01, {{3, true}, {4, false}}), key("R:BY_NAME", 0x07, {{4, false}})};
+  d.fields = {make_field(field_type::group, 0, 14, "R"), make_field(field_type::int16, 0, 2, "R:ID"),
+              make_field(field_type::int16, 2, 2, "R:QTY"), make_field(field_type::packed, 4, 4, "R:PRICE"),
+              make_field(field_type::fixstr, 8, 6, "R:NAME")};
+  d.keys = {make_key("R:BY_ID", 0x00, {{1, false}}), make_key("R:BY_QTY", 0x01, {{2, false}}),
+            make_key("R:BY_PRICE", 0x01, {{3, true}, {4, false}}), make_key("R:BY_NAME", 0x07, {{4, false}})};
   d.blobs = {{"R:NOTES", std::nullopt, 0, static_cast<std::uint16_t>(memo_size)}};
   return d;
 }

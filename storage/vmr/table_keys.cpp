@@ -131,18 +131,27 @@ int Table::insert_new(bool deferred) {
 int Table::add() { return insert_new(false); }
 int Table::append() { return insert_new(true); }
 
-int Table::put() {
+// The stored image of the current record, in the program's form; 33 when
+// there is none.
+int Table::read_current(std::string& data_key_part, std::string& old_image) {
   assert(store_ != nullptr);  // [1]
   if (!has_current_) return error::record_not_available;
   std::optional<StoredRecord> stored;
   if (int e = read_data(current_, stored)) return e;
   if (!stored || stored->data.size() != record_.size()) return error::record_not_available;
-  const std::string old_image = program_form(stored->data);
+  data_key_part = std::move(stored->key);
+  old_image = program_form(stored->data);
+  return 0;
+}
+
+int Table::put() {
+  std::string key_part, old_image;
+  if (int e = read_current(key_part, old_image)) return e;
   if (flags_.watched && old_image != as_read_) return 89;  // Record Changed By Another Station
   const std::string image(reinterpret_cast<const char*>(record_.data()), record_.size());
   if (image != old_image) {
     if (int e = maintain_keys(as_bytes(old_image), record_, current_, false)) return e;
-    if (int e = store_->replace(stored->key, stored_form(record_))) return e;
+    if (int e = store_->replace(key_part, stored_form(record_))) return e;
   }
   as_read_ = image;
   flags_.held = false;
@@ -163,14 +172,10 @@ int Table::put_at(RecordNumber record) {
 }
 
 int Table::erase() {
-  assert(store_ != nullptr);  // [1]
-  if (!has_current_) return error::record_not_available;
-  std::optional<StoredRecord> stored;
-  if (int e = read_data(current_, stored)) return e;
-  if (!stored || stored->data.size() != record_.size()) return error::record_not_available;
-  const std::string old_image = program_form(stored->data);
+  std::string key_part, old_image;
+  if (int e = read_current(key_part, old_image)) return e;
   if (int e = maintain_keys(as_bytes(old_image), {}, current_, false)) return e;
-  if (int e = store_->erase(stored->key)) return e;
+  if (int e = store_->erase(key_part)) return e;
   if (int e = erase_memos(current_)) return e;
   if (int e = change_status(*store_, record_kind::data, -1, std::nullopt)) return e;
   drop_current();

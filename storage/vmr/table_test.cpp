@@ -6,34 +6,22 @@
 
 #include "storage/vmr/record_store_memory.h"
 #include "storage/vmr/table_errors.h"
+#include "storage/vmr/table_test_support.h"
 
 namespace tavero::vmr {
 namespace {
+
+using test_support::make_field;
+using test_support::make_key;
 
 // A record of three unique 2-byte keys and a name, with a memo and a blob.
 TableDefinition three_unique_keys() {
   TableDefinition d;
   d.record_length = 16;
-  auto field = [](std::uint8_t type, std::uint16_t offset, std::uint16_t size, const char* name) {
-    FieldDefinition f;
-    f.type = type;
-    f.offset = offset;
-    f.size = size;
-    f.name = name;
-    if (type == field_type::fixstr) f.declared_length = size;
-    return f;
-  };
-  d.fields = {field(field_type::int16, 0, 2, "T:A"), field(field_type::int16, 2, 2, "T:B"),
-              field(field_type::int16, 4, 2, "T:C"), field(field_type::fixstr, 6, 10, "T:NAME")};
-  auto key = [](const char* name, std::uint32_t attributes, std::vector<KeyComponent> components) {
-    KeyDefinition k;
-    k.name = name;
-    k.attributes = attributes;
-    k.components = std::move(components);
-    return k;
-  };
-  d.keys = {key("T:KA", 0, {{0, false}}), key("T:KB", 0, {{1, false}}), key("T:KC", 0, {{2, false}}),
-            key("T:KNAME", 0x4000 | 0x01, {{3, false}}), key("T:DYN", 0x4000 | 0x01, {})};
+  d.fields = {make_field(field_type::int16, 0, 2, "T:A"), make_field(field_type::int16, 2, 2, "T:B"),
+              make_field(field_type::int16, 4, 2, "T:C"), make_field(field_type::fixstr, 6, 10, "T:NAME")};
+  d.keys = {make_key("T:KA", 0, {{0, false}}), make_key("T:KB", 0, {{1, false}}), make_key("T:KC", 0, {{2, false}}),
+            make_key("T:KNAME", 0x4000 | 0x01, {{3, false}}), make_key("T:DYN", 0x4000 | 0x01, {})};
   d.blobs = {{"T:NOTES", std::nullopt, 0, 600}, {"T:DATA", "D", blob_attribute_blob, 1000}};
   return d;
 }
