@@ -7,6 +7,9 @@
 #include "tools/command.h"
 
 namespace tavero::tool {
+
+int RunMessage(std::span<const std::string_view> args);
+
 namespace {
 
 // Sub-commands, in the order `tavero --help` lists them.
@@ -16,6 +19,7 @@ constexpr Command kCommands[] = {
        std::puts("tavero 0.1");
        return 0;
      }},
+    {"message", "print the runtime's text of error codes", RunMessage},
 };
 
 void PrintHelp(std::FILE* out) {
