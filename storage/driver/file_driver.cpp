@@ -5,6 +5,16 @@
 
 #include "runtime/error_state.h"
 
+// Invariants of a FileObject between calls:
+//  (1) No DriverState means FileState None: a file is open only while it has
+//      a state.
+//  (2) Each KeyObject's descriptor points into the file's state while there
+//      is one and is null otherwise.
+//  (3) The state's key descriptors are never added to after the state is
+//      built, so (2)'s pointers stay valid.
+//  (4) A refusal by OperationRules changes neither FileState nor the state's
+//      existence.
+
 namespace tavero::driver {
 namespace {
 
@@ -146,12 +156,13 @@ OperationResult FileDriver::Enter(FileLike& object, OperationCode code, const Op
     }
   }
   DriverState& state = *file.driver_state;
+  assert(file.keys.empty() || file.keys.front()->descriptor == &state.keys.front());  // (2), (3)
   state.call_flags = 0;
   const OperationRule& rule = OperationRuleFor(code);
 
   // Step 4.
   int error = CheckRules(rule, state.file_state);
-  if (error == kQuietRefusal) return result;
+  if (error == kQuietRefusal) return result;  // (4)
 
   // Step 5.
   bool release = false;
@@ -189,7 +200,7 @@ OperationResult FileDriver::Enter(FileLike& object, OperationCode code, const Op
       if (rule.kind & operation_kind::kReleasesState) release = true;
     }
   }
-  if (release) ReleaseDriverState(file);
+  if (release) ReleaseDriverState(file);  // (1), (2)
 
   // Step 8.
   if (error != kOk) {
