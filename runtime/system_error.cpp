@@ -76,4 +76,9 @@ void SetLastSystemError(int system_error) { last_system_error = system_error; }
 
 int LastSystemError() { return last_system_error; }
 
+int ErrorFromErrno(int errno_value) {
+  NoteSystemError(errno_value);
+  return 300 + last_system_error;
+}
+
 }  // namespace tavero

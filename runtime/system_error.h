@@ -4,7 +4,8 @@
 // last system error, so "Lock Violation" reads as 333.
 //
 // On Linux the failing call leaves errno; the code that made the call records
-// it with NoteSystemError(errno) before it returns its runtime error code.
+// it with NoteSystemError(errno) before it returns its runtime error code,
+// or returns ErrorFromErrno(errno) when the system error is the error.
 // Like the platform's own "last error", the value belongs to the calling
 // thread and stays until the next failure overwrites it.
 #pragma once
@@ -21,5 +22,10 @@ void NoteSystemError(int errno_value);
 void SetLastSystemError(int system_error);
 // The calling thread's last system error (0 when none was recorded).
 int LastSystemError();
+
+// For a handler whose POSIX call failed: records `errno_value` (mapped) as
+// the last system error and returns the error code that reports it, 300
+// plus the mapped number ("File Not Found" is 302).
+int ErrorFromErrno(int errno_value);
 
 }  // namespace tavero

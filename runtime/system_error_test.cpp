@@ -40,5 +40,12 @@ TEST(SystemError, LastErrorBelongsToTheThreadThatNotedIt) {
   SetLastSystemError(0);
 }
 
+TEST(SystemError, ErrorFromErrnoGivesThe300Code) {
+  EXPECT_EQ(ErrorFromErrno(EACCES), 305);
+  EXPECT_EQ(LastSystemError(), 5);
+  EXPECT_EQ(ErrorFromErrno(ENOSPC), 339);
+  SetLastSystemError(0);
+}
+
 }  // namespace
 }  // namespace tavero
