@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <cassert>
 
-#include "pictures/locale_bridge.h"
+#include "locale/locale.h"
 #include "pictures/picture.h"
 
 namespace tavero::pictures {
@@ -66,10 +66,6 @@ class Tokens {
   Tokens() = default;
   Tokens(std::size_t count, PictureToken token) : size_(std::min<std::size_t>(count, kCapacity)) {
     std::fill_n(items_.begin(), size_, token);
-  }
-  template <typename Range>
-  explicit Tokens(const Range& range) {
-    for (const PictureToken& t : range) push_back(t);
   }
   void push_back(PictureToken t) {
     if (size_ < kCapacity) items_[size_++] = t;
@@ -353,6 +349,16 @@ Tokens ExpandLayout(std::string_view layout) {
   return t;
 }
 
+// The locale layouts behind @D17, @D18, @T7 and @T8 are copied token for
+// token: their kinds carry the picture token codes.
+Tokens CopyLayout(const LocaleLayout& layout) {
+  Tokens t;
+  for (const LayoutToken& token : layout.Tokens()) {
+    t.push_back({token.character, static_cast<K>(token.kind)});
+  }
+  return t;
+}
+
 // @Dn and @Tn: [fill] number blanks* [modifier].
 Tokens CompileDateTime(Cursor c, bool is_date, CompiledPicture& out) {
   char modifier = 0;
@@ -376,10 +382,10 @@ Tokens CompileDateTime(Cursor c, bool is_date, CompiledPicture& out) {
   Tokens t;
   if (is_date) {
     t = n <= 16 ? ExpandLayout(kDateLayouts[n])
-                : Tokens(bridge::LocaleLayout(n == 17 ? bridge::Layout::ShortDate : bridge::Layout::LongDate));
+                : CopyLayout(n == 17 ? Locale().short_date : Locale().long_date);
   } else {
     t = n <= 6 ? ExpandLayout(kTimeLayouts[n])
-               : Tokens(bridge::LocaleLayout(n == 7 ? bridge::Layout::ShortTime : bridge::Layout::LongTime));
+               : CopyLayout(n == 7 ? Locale().short_time : Locale().long_time);
   }
   for (PictureToken& token : t) {
     if (token.kind == K::DateSeparator && modifier != 0) token.character = SeparatorPrints(modifier);

@@ -1,7 +1,7 @@
 // DEFORMAT: typed text back to a plain value text.
 #include <algorithm>
 
-#include "pictures/locale_bridge.h"
+#include "locale/locale.h"
 #include "pictures/picture.h"
 
 namespace tavero::pictures {
@@ -135,8 +135,8 @@ std::string DeformatDate(const CompiledPicture& pic, std::string_view text) {
         const std::string_view typed = text.substr(std::min(pos, text.size()), 3);
         month = 13;
         for (int m = 1; m <= 12; ++m) {
-          const std::string_view name = bridge::ShortMonthName(m);
-          if (typed.size() == name.size() && bridge::CompareNoCase(typed, name, name.size()) == 0) {
+          const std::string_view name = Locale().short_month_names[static_cast<std::size_t>(m - 1)];
+          if (typed.size() == name.size() && tavero::CompareNoCase(typed, name, name.size()) == 0) {
             month = m;
             break;
           }
@@ -144,7 +144,7 @@ std::string DeformatDate(const CompiledPicture& pic, std::string_view text) {
         name_unknown = month == 13;
         month_read = true;
         pos += typed.size();
-        while (pos < text.size() && bridge::IsLetter(text[pos])) ++pos;  // rest of a long name
+        while (pos < text.size() && tavero::IsLetter(text[pos])) ++pos;  // rest of a long name
         i += n;
         break;
       }
@@ -157,7 +157,7 @@ std::string DeformatDate(const CompiledPicture& pic, std::string_view text) {
   const int number = pic.number();
   if (number >= 13 && number <= 16 && month_read && year_read) day = 1;
   if ((month == 0 && day == 0 && year == 0) || name_unknown) return "0";
-  return std::to_string(bridge::DayNumber(month, day, year));
+  return std::to_string(tavero::DATE(month, day, year));
 }
 
 std::string DeformatTime(const CompiledPicture& pic, std::string_view text) {
@@ -165,8 +165,8 @@ std::string DeformatTime(const CompiledPicture& pic, std::string_view text) {
   bool midnight = false;
   std::size_t pos = 0;
   const bool locale_texts = pic.number() >= 7;
-  const std::string_view am = locale_texts ? bridge::LocaleAmPmText(0) : bridge::AmPmText(0);
-  const std::string_view pm = locale_texts ? bridge::LocaleAmPmText(1) : bridge::AmPmText(1);
+  const auto& texts = locale_texts ? Locale().locale_am_pm : Locale().am_pm;
+  const std::string_view am = texts[0], pm = texts[1];
   for (int i = 0; i < pic.width();) {
     const PictureToken t = pic.token(i);
     switch (t.kind) {
@@ -183,9 +183,9 @@ std::string DeformatTime(const CompiledPicture& pic, std::string_view text) {
       case K::AmPm: {
         if (pos < text.size()) {
           const std::string_view typed = text.substr(pos, 1);
-          if (!pm.empty() && bridge::CompareNoCase(typed, pm, 1) == 0) {
+          if (!pm.empty() && tavero::CompareNoCase(typed, pm, 1) == 0) {
             if (hours != 12) hours += 12;
-          } else if (!am.empty() && bridge::CompareNoCase(typed, am, 1) == 0 && hours == 12) {
+          } else if (!am.empty() && tavero::CompareNoCase(typed, am, 1) == 0 && hours == 12) {
             hours = 0;
             midnight = true;
           }

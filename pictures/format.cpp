@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "pictures/digit_string.h"
-#include "pictures/locale_bridge.h"
+#include "locale/locale.h"
 #include "pictures/picture.h"
 
 namespace tavero::pictures {
@@ -234,10 +234,10 @@ int RunLength(const CompiledPicture& pic, int i) {
 
 std::string FormatDate(const CompiledPicture& pic, std::int64_t day_number) {
   const int width = pic.width();
-  const bridge::Date date = day_number >= std::numeric_limits<std::int32_t>::min() &&
+  const CalendarDate date = day_number >= std::numeric_limits<std::int32_t>::min() &&
                                     day_number <= std::numeric_limits<std::int32_t>::max()
-                                ? bridge::DateFromDayNumber(static_cast<std::int32_t>(day_number))
-                                : bridge::Date{};
+                                ? tavero::DateFromDayNumber(static_cast<std::int32_t>(day_number))
+                                : CalendarDate{};
   if (pic.blank_when_zero() && !date.valid) return std::string(static_cast<std::size_t>(width), ' ');
   const bool upper = pic.number() != 4 && pic.number() != 18;
   std::string out;
@@ -264,9 +264,9 @@ std::string FormatDate(const CompiledPicture& pic, std::int64_t day_number) {
           out.append(static_cast<std::size_t>(n), ' ');
         } else {
           // Letters beyond the end of the name print nothing.
-          const std::string_view name = bridge::LongMonthName(date.month);
+          const std::string_view name = Locale().long_month_names[static_cast<std::size_t>(date.month - 1)];
           for (int k = 0; k < n && k < static_cast<int>(name.size()); ++k) {
-            out += upper ? bridge::ToUpper(name[static_cast<std::size_t>(k)]) : name[static_cast<std::size_t>(k)];
+            out += upper ? tavero::ToUpper(name[static_cast<std::size_t>(k)]) : name[static_cast<std::size_t>(k)];
           }
         }
         i += n;
@@ -297,8 +297,8 @@ std::string FormatTime(const CompiledPicture& pic, std::int64_t time_value) {
   bool twelve_hour = false;
   for (int i = 0; i < width; ++i) twelve_hour |= pic.token(i).kind == K::AmPm;
   const int shown_hours = !twelve_hour ? hours : hours == 0 ? 12 : hours > 12 ? hours - 12 : hours;
-  const std::string_view am_pm = pic.number() >= 7 ? bridge::LocaleAmPmText(hours >= 12 ? 1 : 0)
-                                                   : bridge::AmPmText(hours >= 12 ? 1 : 0);
+  const auto& texts = pic.number() >= 7 ? Locale().locale_am_pm : Locale().am_pm;
+  const std::string_view am_pm = texts[hours >= 12 ? 1 : 0];
   std::string out;
   out.reserve(static_cast<std::size_t>(width));
   for (int i = 0; i < width;) {
@@ -347,8 +347,8 @@ std::string FormatString(const CompiledPicture& pic, std::string_view value) {
     }
     if (next >= value.size()) continue;
     char ch = value[next++];
-    if (t.kind == K::KeyUpper) ch = bridge::ToUpper(ch);
-    if (t.kind == K::KeyLower) ch = bridge::ToLower(ch);
+    if (t.kind == K::KeyUpper) ch = tavero::ToUpper(ch);
+    if (t.kind == K::KeyLower) ch = tavero::ToLower(ch);
     out[i] = ch;
   }
   return out;
