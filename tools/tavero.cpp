@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tools/command.h"
+#include "tools/commands.h"
 
 namespace tavero::tool {
 
@@ -20,6 +21,9 @@ constexpr Command kCommands[] = {
        return 0;
      }},
     {"message", "print the runtime's text of error codes", RunMessage},
+    {"decimal", "evaluate an expression exactly on the decimal stack", RunDecimal},
+    {"format", "show a value through a picture (FORMAT)", RunFormat},
+    {"deformat", "read typed text back through a picture (DEFORMAT)", RunDeformat},
 };
 
 void PrintHelp(std::FILE* out) {
@@ -39,6 +43,14 @@ void PrintHelp(std::FILE* out) {
 }
 
 }  // namespace
+
+int UsageError(std::string_view command, std::string_view message) {
+  std::fprintf(stderr, "tavero %.*s: %.*s (see 'tavero %.*s --help')\n", static_cast<int>(command.size()),
+               command.data(), static_cast<int>(message.size()), message.data(), static_cast<int>(command.size()),
+               command.data());
+  return 2;
+}
+
 }  // namespace tavero::tool
 
 int main(int argc, char** argv) {
