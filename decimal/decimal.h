@@ -41,6 +41,8 @@ struct DecimalAccumulator {
   void RoundToPlaces(int places);
   // Number of integer digits, 0 when the value is below 1 (after Normalise).
   int IntegerDigits() const;
+  // The digit at `index`, 0 outside the range in use.
+  int DigitAt(int index) const { return index >= low && index <= high ? digits[index] : 0; }
 
   static DecimalAccumulator FromInt64(std::int64_t value);
   // Numeric text: optional leading '-', digits, optional '.' and fraction

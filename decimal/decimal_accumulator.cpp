@@ -124,46 +124,38 @@ bool DecimalAccumulator::IsNumericText(std::string_view text) {
 }
 
 namespace {
-// The digit at `index`, 0 outside the range in use.
-int DigitAt(const DecimalAccumulator& a, int index) {
-  return index >= a.low && index <= a.high ? a.digits[index] : 0;
+// '-' when negative and not zero, then the integer digits ('0' when none).
+std::string SignAndInteger(const DecimalAccumulator& a) {
+  std::string out;
+  if (a.negative && !a.IsZero()) out += '-';
+  if (a.high < DecimalAccumulator::kUnits) return out + '0';
+  for (int i = a.high; i >= DecimalAccumulator::kUnits; --i) out += static_cast<char>('0' + a.DigitAt(i));
+  return out;
 }
 }  // namespace
 
 std::string DecimalAccumulator::ToText() const {
-  std::string out;
-  if (negative && !IsZero()) out += '-';
-  if (high < kUnits) {
-    out += '0';
-  } else {
-    for (int i = high; i >= kUnits; --i) out += static_cast<char>('0' + DigitAt(*this, i));
-  }
+  std::string out = SignAndInteger(*this);
   int last_nonzero = kUnits;
   for (int i = low; i < kUnits; ++i) {
-    if (DigitAt(*this, i) != 0) {
+    if (DigitAt(i) != 0) {
       last_nonzero = i;
       break;
     }
   }
   if (last_nonzero < kUnits) {
     out += '.';
-    for (int i = kUnits - 1; i >= last_nonzero; --i) out += static_cast<char>('0' + DigitAt(*this, i));
+    for (int i = kUnits - 1; i >= last_nonzero; --i) out += static_cast<char>('0' + DigitAt(i));
   }
   return out;
 }
 
 std::string DecimalAccumulator::ToFixedText(int places) const {
-  std::string out;
-  if (negative && !IsZero()) out += '-';
-  if (high < kUnits) {
-    out += '0';
-  } else {
-    for (int i = high; i >= kUnits; --i) out += static_cast<char>('0' + DigitAt(*this, i));
-  }
+  std::string out = SignAndInteger(*this);
   if (places > 0) {
     out += '.';
     for (int i = kUnits - 1; i >= kUnits - places; --i) {
-      out += static_cast<char>(i >= 0 ? '0' + DigitAt(*this, i) : '0');
+      out += static_cast<char>(i >= 0 ? '0' + DigitAt(i) : '0');
     }
   }
   return out;
@@ -171,7 +163,7 @@ std::string DecimalAccumulator::ToFixedText(int places) const {
 
 std::int64_t DecimalAccumulator::ToInt64() const {
   std::uint64_t magnitude = 0;
-  for (int i = high; i >= kUnits; --i) magnitude = magnitude * 10 + DigitAt(*this, i);
+  for (int i = high; i >= kUnits; --i) magnitude = magnitude * 10 + DigitAt(i);
   return negative ? static_cast<std::int64_t>(~magnitude + 1) : static_cast<std::int64_t>(magnitude);
 }
 

@@ -9,15 +9,11 @@ namespace {
 
 constexpr int kUnits = DecimalAccumulator::kUnits;
 
-int DigitAt(const DecimalAccumulator& a, int index) {
-  return index >= a.low && index <= a.high ? a.digits[index] : 0;
-}
-
 // Compares magnitudes over the aligned range, highest index first.
 int CompareMagnitude(const DecimalAccumulator& a, const DecimalAccumulator& b) {
   const int lo = std::min(a.low, b.low);
   for (int i = std::max(a.high, b.high); i >= lo; --i) {
-    const int d = DigitAt(a, i) - DigitAt(b, i);
+    const int d = a.DigitAt(i) - b.DigitAt(i);
     if (d != 0) return d < 0 ? -1 : 1;
   }
   return 0;
@@ -37,14 +33,14 @@ DecimalAccumulator AddSigned(const DecimalAccumulator& a, const DecimalAccumulat
   if (a.negative == static_cast<std::uint8_t>(b_negative)) {
     int carry = 0;
     for (int i = lo; i <= hi; ++i) {
-      int d = DigitAt(a, i) + DigitAt(b, i) + carry;
+      int d = a.DigitAt(i) + b.DigitAt(i) + carry;
       carry = d >= 10;
       r.digits[i] = static_cast<std::uint8_t>(carry ? d - 10 : d);
     }
   } else {
     int borrow = 0;
     for (int i = lo; i <= hi; ++i) {
-      int d = DigitAt(a, i) - DigitAt(b, i) - borrow;
+      int d = a.DigitAt(i) - b.DigitAt(i) - borrow;
       borrow = d < 0;
       r.digits[i] = static_cast<std::uint8_t>(borrow ? d + 10 : d);
     }

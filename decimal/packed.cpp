@@ -56,7 +56,7 @@ void WritePacked(PackedForm form, DecimalAccumulator value, std::span<std::uint8
   const int count = static_cast<int>(field.size()) * 2 - 1;
   for (int k = 0; k < count; ++k) {
     const int index = kUnits - places + (count - 1 - k);
-    const int digit = index >= value.low && index <= value.high ? value.digits[index] : 0;
+    const int digit = index >= 0 && index <= 63 ? value.DigitAt(index) : 0;
     SetNibble(field, DigitNibble(form, k), digit);
   }
   if (form == PackedForm::kDecimal) {

@@ -83,13 +83,6 @@ std::string DeformatKeyIn(const CompiledPicture& pic, std::string_view text) {
   return out;
 }
 
-int RunLength(const CompiledPicture& pic, int i) {
-  const K kind = pic.token(i).kind;
-  int n = 1;
-  while (i + n < pic.width() && pic.token(i + n).kind == kind) ++n;
-  return n;
-}
-
 // Reads a run of up to n digit positions at `pos`: leading blanks count as
 // positions, and a non-digit ends the run early (the input then realigns so
 // the next separator still matches). Returns the value; `read` tells whether
@@ -117,7 +110,7 @@ std::string DeformatDate(const CompiledPicture& pic, std::string_view text) {
   std::size_t pos = 0;
   for (int i = 0; i < pic.width();) {
     const PictureToken t = pic.token(i);
-    const int n = RunLength(pic, i);
+    const int n = pic.RunLength(i);
     switch (t.kind) {
       case K::MonthDigit:
       case K::DayDigit:
@@ -173,7 +166,7 @@ std::string DeformatTime(const CompiledPicture& pic, std::string_view text) {
       case K::HourDigit:
       case K::MinuteDigit:
       case K::SecondDigit: {
-        const int n = RunLength(pic, i);
+        const int n = pic.RunLength(i);
         bool read = false;
         const int value = ReadRun(text, pos, n, read);
         (t.kind == K::HourDigit ? hours : t.kind == K::MinuteDigit ? minutes : seconds) = value;

@@ -225,13 +225,6 @@ void PrintRun(const CompiledPicture& pic, int begin, int n, long value, std::str
   std::reverse(out.end() - n, out.end());
 }
 
-int RunLength(const CompiledPicture& pic, int i) {
-  const K kind = pic.token(i).kind;
-  int n = 1;
-  while (i + n < pic.width() && pic.token(i + n).kind == kind) ++n;
-  return n;
-}
-
 std::string FormatDate(const CompiledPicture& pic, std::int64_t day_number) {
   const int width = pic.width();
   const CalendarDate date = day_number >= std::numeric_limits<std::int32_t>::min() &&
@@ -244,7 +237,7 @@ std::string FormatDate(const CompiledPicture& pic, std::int64_t day_number) {
   out.reserve(static_cast<std::size_t>(width));
   for (int i = 0; i < width;) {
     const PictureToken t = pic.token(i);
-    const int n = RunLength(pic, i);
+    const int n = pic.RunLength(i);
     switch (t.kind) {
       case K::MonthDigit:
       case K::DayDigit:
@@ -307,7 +300,7 @@ std::string FormatTime(const CompiledPicture& pic, std::int64_t time_value) {
       case K::HourDigit:
       case K::MinuteDigit:
       case K::SecondDigit: {
-        const int n = RunLength(pic, i);
+        const int n = pic.RunLength(i);
         PrintRun(pic, i, n, t.kind == K::HourDigit ? shown_hours : t.kind == K::MinuteDigit ? minutes : seconds, out);
         i += n;
         break;

@@ -90,6 +90,12 @@ class CompiledPicture {
   PictureToken token(int i) const {
     return {static_cast<char>(bytes_[2 + 2 * i]), static_cast<TokenKind>(bytes_[3 + 2 * i])};
   }
+  // The number of tokens of the same kind as token i, from i on.
+  int RunLength(int i) const {
+    int n = 1;
+    while (i + n < width() && token(i + n).kind == token(i).kind) ++n;
+    return n;
+  }
   std::span<const std::uint8_t, kMaxBytes> bytes() const { return bytes_; }
 
   // Building (used by CompilePicture).
