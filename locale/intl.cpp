@@ -267,17 +267,19 @@ bool SaysNothing(std::string_view name) {
 
 }  // namespace
 
-IntlSettings IntlFromPosixLocale() {
-  const char* name = nullptr;
-  for (const char* variable : {"LC_ALL", "LC_TIME", "LANG"}) {
+std::string UserLocaleName(const char* category_variable) {
+  for (const char* variable : {"LC_ALL", category_variable, "LANG"}) {
     const char* value = std::getenv(variable);
-    if (value != nullptr && *value != '\0') {
-      name = value;
-      break;
-    }
+    if (value != nullptr && *value != '\0') return value;
   }
-  if (name == nullptr || SaysNothing(name)) return {};
-  locale_t locale = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, name, static_cast<locale_t>(nullptr));
+  return {};
+}
+
+IntlSettings IntlFromPosixLocale() {
+  const std::string name = UserLocaleName("LC_TIME");
+  if (SaysNothing(name)) return {};
+  locale_t locale =
+      newlocale(LC_TIME_MASK | LC_CTYPE_MASK, name.c_str(), static_cast<locale_t>(nullptr));
   if (locale == static_cast<locale_t>(nullptr)) return {};
   const std::string codeset = nl_langinfo_l(CODESET, locale);
   const std::string date_format = LocaleText(nl_langinfo_l(D_FMT, locale), codeset);

@@ -31,6 +31,10 @@ void WindowsCasePairs(std::string& upper, std::string& lower);
 // The characters 1..254 in the order the platform's collation puts them.
 std::string WindowsCollationOrder();
 
+// The user's locale for a category: LC_ALL, else the category's variable
+// (e.g. "LC_TIME"), else LANG; empty when none is set.
+std::string UserLocaleName(const char* category_variable);
+
 bool EqualsNoCase(std::string_view a, std::string_view b);  // ASCII letters only
 
 }  // namespace tavero

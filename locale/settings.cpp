@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdlib>
 #include <numeric>
 #include <string>
 
@@ -218,15 +217,8 @@ void WindowsCasePairs(std::string& upper, std::string& lower) {
 std::string WindowsCollationOrder() {
   std::string order;
   for (int c = 1; c <= 254; ++c) order += static_cast<char>(c);
-  const char* name = nullptr;
-  for (const char* variable : {"LC_ALL", "LC_COLLATE", "LANG"}) {
-    const char* value = std::getenv(variable);
-    if (value != nullptr && *value != '\0') {
-      name = value;
-      break;
-    }
-  }
-  locale_t locale = newlocale(LC_COLLATE_MASK | LC_CTYPE_MASK, name != nullptr ? name : "C",
+  const std::string name = UserLocaleName("LC_COLLATE");
+  locale_t locale = newlocale(LC_COLLATE_MASK | LC_CTYPE_MASK, name.empty() ? "C" : name.c_str(),
                               static_cast<locale_t>(nullptr));
   std::stable_sort(order.begin(), order.end(), [locale](char a, char b) {
     const wchar_t left[2] = {static_cast<wchar_t>(AnsiToUnicode(a)), 0};
