@@ -1,15 +1,12 @@
 #include <gtest/gtest.h>
 
+#include "locale/fresh_locale_test.h"
 #include "locale/locale.h"
 
 namespace tavero {
 namespace {
 
-class CollationTest : public ::testing::Test {
- protected:
-  void SetUp() override { ResetLocale(); }
-  void TearDown() override { ResetLocale(); }
-};
+using CollationTest = FreshLocaleTest;
 
 TEST_F(CollationTest, DefaultCaseTablesPairOnlyAsciiLetters) {
   EXPECT_EQ(ToUpper("abc xyz 09 \xE9"), "ABC XYZ 09 \xE9");

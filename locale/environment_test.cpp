@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "locale/fresh_locale_test.h"
 #include "locale/locale.h"
 
 namespace tavero {
@@ -14,17 +15,17 @@ namespace {
 
 using namespace std::string_literals;
 
-class EnvironmentTest : public ::testing::Test {
+class EnvironmentTest : public FreshLocaleTest {
  protected:
   void SetUp() override {
-    ResetLocale();
+    FreshLocaleTest::SetUp();
     directory_ = std::filesystem::temp_directory_path() /
                  ("tavero_env_" + std::to_string(getpid()) + "_" +
                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(directory_);
   }
   void TearDown() override {
-    ResetLocale();
+    FreshLocaleTest::TearDown();
     std::filesystem::remove_all(directory_);
   }
   std::string Write(const std::string& name, const std::string& content) {
@@ -32,7 +33,6 @@ class EnvironmentTest : public ::testing::Test {
     std::ofstream(path, std::ios::binary) << content;
     return path.string();
   }
-  const LocaleTables& tables() { return Locale(); }
   std::filesystem::path directory_;
 };
 

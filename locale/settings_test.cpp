@@ -2,17 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "locale/fresh_locale_test.h"
 #include "locale/locale.h"
 
 namespace tavero {
 namespace {
 
-class SettingsTest : public ::testing::Test {
- protected:
-  void SetUp() override { ResetLocale(); }
-  void TearDown() override { ResetLocale(); }
-  const LocaleTables& tables() { return Locale(); }
-};
+using SettingsTest = FreshLocaleTest;
 
 TEST_F(SettingsTest, MonthNamesAreReplacedInOrderAndCut) {
   ApplySetting("TAVMONTH",
