@@ -55,5 +55,13 @@ TEST_F(CollationTest, SortKeysMapThroughTheTables) {
   EXPECT_EQ(SortKeyOem("\xE9" "a"), "\x10" "a");
 }
 
+TEST_F(CollationTest, CharactersOfEqualWeightCompareEqualAndTheWalkGoesOn) {
+  MutableLocale().collation_ansi['b'] = 'a';
+  MutableLocale().collation_ansi['B'] = 'A';
+  EXPECT_EQ(CompareCollated("ab", "ba"), 0);
+  EXPECT_GT(CompareCollated("bz", "ay"), 0);
+  EXPECT_LT(CompareCollatedNoCase("BY", "az"), 0);
+}
+
 }  // namespace
 }  // namespace tavero

@@ -160,5 +160,13 @@ TEST_F(EnvironmentTest, LoadLocaleRunsOnceAndReadsTheProgramsFile) {
   EXPECT_EQ(tables().locale_am_pm[0], "xx");
 }
 
+TEST_F(EnvironmentTest, LoadLocaleReadsThePlatformOnce) {
+  // The test program has no environment file beside it.
+  EXPECT_EQ(LoadLocale(), 2);
+  MutableLocale().am_pm[0] = "zz";
+  EXPECT_EQ(LoadLocale(), 0);
+  EXPECT_EQ(tables().am_pm[0], "zz");
+}
+
 }  // namespace
 }  // namespace tavero

@@ -1,4 +1,16 @@
 // The process-wide LocaleTables and their defaults.
+//
+// What holds of the tables at every moment (every writer keeps it):
+//  (1) long month names have at most 12 characters, short ones at most 3,
+//      the AM/PM and locale AM/PM texts at most 2;
+//  (2) at most kMaxDigraphs digraphs;
+//  (3) a layout's width never passes its capacity (17, 33, 13, 17 tokens);
+//  (4) case partners come in pairs: when c is flagged upper-case with
+//      partner p, p is flagged lower-case with partner c (and the reverse);
+//  (5) LoadLocale has run at most once since program start or ResetLocale.
+// States: defaults --LoadLocale--> loaded; ApplySetting and
+// LoadEnvironmentFile change the tables in either state; ResetLocale goes
+// back to the defaults.
 #include <utility>
 
 #include "locale/locale.h"
