@@ -182,6 +182,7 @@ OperationResult FileDriver::Enter(FileLike& object, OperationCode code, const Op
       } catch (const std::bad_alloc&) {
         error = kInsufficientMemory;
       }
+      assert(error >= 0 && file.driver_state.get() == &state);
     }
 
     // Steps 6 and 7.

@@ -78,7 +78,9 @@ class FileDriver : public DriverEntry {
   // Completes a state whose common part is built; returns 0 or an error.
   virtual int FinishState(FileObject& file, DriverState& state);
   // Runs an operation that OperationRules allowed. Returns 0 or an error
-  // code; 80 for a code the driver does not implement.
+  // code; 80 for a code the driver does not implement. FileState bits and
+  // the state's release are the dispatcher's: a handler leaves them alone
+  // except for bits its operation's rule row does not cover.
   virtual int Handle(OperationCode code, FileObject& file, DriverState& state, const OperationArgs& args,
                      OperationResult& result) = 0;
 
