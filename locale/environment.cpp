@@ -12,6 +12,8 @@
 //   last line without a line end still counts.
 // Names and values are cut, never grown, so nothing a file holds can make
 // the reader keep more than one name and one value.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -28,6 +30,8 @@ constexpr int kFileNotFound = 2;
 constexpr std::size_t kMaxNameLength = 31;
 constexpr std::size_t kMaxValueLength = 255;
 constexpr std::size_t kBlockSize = 2048;
+// An environment file is a few dozen lines; more than this is not one.
+constexpr std::size_t kMaxEnvironmentBytes = 1 << 20;
 constexpr char kEndOfFile = 0x1A;  // Ctrl-Z
 
 class EnvironmentReader {
@@ -135,12 +139,24 @@ int LoadEnvironmentFile(std::string_view file_name) {
     return 0;
   }
   if (file_name.find('\0') != std::string_view::npos) return kFileNotFound;
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
-      std::fopen(std::string(file_name).c_str(), "rb"), &std::fclose);
-  if (!file) return kFileNotFound;
+  // Opened without blocking so that a FIFO or a device named like the file
+  // neither hangs the start nor feeds it without end: only a regular file is
+  // read, and at most kMaxEnvironmentBytes of it.
+  const int fd = ::open(std::string(file_name).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return kFileNotFound;
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(::fdopen(fd, "rb"), &std::fclose);
+  if (!file) {
+    ::close(fd);
+    return kFileNotFound;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return kFileNotFound;
   char buffer[kBlockSize];
+  std::size_t total = 0;
   ReadEnvironment([&](std::string_view& block) {
+    if (total >= kMaxEnvironmentBytes) return false;
     const std::size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
+    total += got;
     block = std::string_view(buffer, got);
     return got > 0;
   });

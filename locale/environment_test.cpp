@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -53,6 +54,15 @@ TEST_F(EnvironmentTest, MissingFileReportsFileNotFoundAndChangesNothing) {
   EXPECT_EQ(LoadEnvironmentFile((directory_ / "NONE.ENV").string()), 2);
   EXPECT_EQ(LoadEnvironmentFile("bad\0name"s), 2);
   EXPECT_EQ(LoadEnvironmentFile(""), 0);  // an empty name applies nothing
+  EXPECT_EQ(tables().long_month_names, LocaleTables::Defaults().long_month_names);
+}
+
+TEST_F(EnvironmentTest, OnlyRegularFilesAreRead) {
+  // A FIFO named like the environment file must not hang the start.
+  const std::string fifo = (directory_ / "FIFO.ENV").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(LoadEnvironmentFile(fifo), 2);
+  EXPECT_EQ(LoadEnvironmentFile(directory_.string()), 2);  // a directory
   EXPECT_EQ(tables().long_month_names, LocaleTables::Defaults().long_month_names);
 }
 
