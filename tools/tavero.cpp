@@ -24,6 +24,7 @@ constexpr Command kCommands[] = {
     {"decimal", "evaluate an expression exactly on the decimal stack", RunDecimal},
     {"format", "show a value through a picture (FORMAT)", RunFormat},
     {"deformat", "read typed text back through a picture (DEFORMAT)", RunDeformat},
+    {"eval", "compile and evaluate an expression", RunEval},
 };
 
 void PrintHelp(std::FILE* out) {

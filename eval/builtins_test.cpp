@@ -1,0 +1,90 @@
+#include "eval/builtins.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "eval/eval.h"
+
+namespace tavero::eval {
+namespace {
+
+std::string Show(std::string_view text) {
+  const std::optional<Value> v = Evaluate(text);
+  if (!v) return "error";
+  switch (v->value_class) {
+    case ValueClass::Truth:
+    case ValueClass::Long: return std::to_string(v->long_value);
+    case ValueClass::Real: return RealToText(v->real_value);
+    default: return "'" + v->text + "'";
+  }
+}
+
+struct Case {
+  const char* text;
+  const char* shown;
+};
+
+TEST(BuiltinTest, Bits) {
+  const Case cases[] = {
+      {"BSHIFT(1, 31)", "-2147483648"}, {"BSHIFT(1, 32)", "0"}, {"BSHIFT(-1, -28)", "15"},
+      {"BSHIFT(-1, -31)", "1"}, {"BSHIFT(-1, -32)", "0"}, {"BSHIFT(3, 0)", "3"},
+      {"BAND(12, 10)", "8"}, {"BOR(12, 10)", "14"}, {"BXOR(12, 10)", "6"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Show(c.text), c.shown) << c.text;
+}
+
+TEST(BuiltinTest, Numbers) {
+  const Case cases[] = {
+      {"ABS(-2)", "2"}, {"INT(-3.7)", "-3"}, {"INT(3.7)", "3"}, {"INRANGE(5, 1, 10)", "1"},
+      {"INRANGE(0, 1, 10)", "0"}, {"INRANGE(10, 1, 10)", "1"}, {"SQRT(16)", "4"},
+      {"LOG10(1000)", "3"}, {"LOGE(1)", "0"}, {"COS(0)", "1"}, {"ATAN(0)", "0"},
+      {"ROUND(1234.5678, 0.01)", "1234.57"}, {"ROUND(-2.5, 1)", "-3"}, {"ROUND(15, 10)", "20"},
+      {"ROUND(2.345, 0.01)", "2.35"}, {"ROUND(1.005, 0.01)", "1.01"}, {"ROUND(7.3, 0.05)", "7.3"},
+      {"ROUND(7.25, 0)", "7.25"}, {"ROUND(7.25, -1)", "7.25"}, {"ROUND(0, 1)", "0"},
+      {"RANDOM(5, 5)", "5"}, {"MEMORY(0) >= 0", "1"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Show(c.text), c.shown) << c.text;
+}
+
+TEST(BuiltinTest, RandomStaysInItsRange) {
+  for (int i = 0; i < 2000; ++i) {
+    const std::int32_t r = RandomBetween(1, 6);
+    ASSERT_GE(r, 1);
+    ASSERT_LE(r, 6);
+    const std::int32_t reversed = RandomBetween(10, 1);
+    ASSERT_GE(reversed, 1);
+    ASSERT_LE(reversed, 10);
+    (void)RandomBetween(-2147483647 - 1, 2147483647);  // the full range: no division by zero
+    ASSERT_LE(NextRandom(), 32767u);
+  }
+}
+
+TEST(BuiltinTest, Strings) {
+  const Case cases[] = {
+      {"LEN('abc  ')", "5"}, {"CLIP('ab  ')", "'ab'"}, {"SUB('ABCDEF', -2, 5)", "'EF'"},
+      {"SUB('ABCDEF', 2)", "'BCDEF'"}, {"SUB('ABCDEF', 2, 3)", "'BCD'"},
+      {"SUB('ABCDEF', 9, 3)", "''"}, {"INSTRING('CD', 'ABCDEF')", "2"},
+      {"INSTRING('CD', 'ABCDEF', 1)", "3"}, {"INSTRING('X', 'ABCDEF', 1)", "0"},
+      {"INSTRING('', 'ABCDEF', 1)", "0"}, {"ALL('ab', 5)", "'ababa'"}, {"LEN(ALL('x'))", "255"},
+      {"CENTER('ab', 6)", "'  ab  '"}, {"CENTER(' ab ')", "' ab '"}, {"LEFT('  ab', 5)", "'ab   '"},
+      {"LEFT('  ab')", "'ab  '"}, {"RIGHT('ab  ')", "'  ab'"}, {"CHR(65)", "'A'"},
+      {"VAL('A')", "65"}, {"VAL('')", "0"}, {"NUMERIC('12.5  ')", "1"}, {"NUMERIC('12a')", "0"},
+      {"NUMERIC('')", "0"}, {"UPPER('aBc')", "'ABC'"}, {"LOWER('aBc')", "'abc'"},
+      {"upper('a') = 'A'", "1"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Show(c.text), c.shown) << c.text;
+}
+
+TEST(BuiltinTest, ArgumentCounts) {
+  // Functions take their brackets; required arguments must be there, optional
+  // ones take defaults, and no more than the function's count is accepted.
+  const char* bad[] = {"TODAY", "CLOCK(1)", "UPPER()", "SUB('a')", "INSTRING('a')",
+                       "DATE(1, 2)", "ABS(1, 2)", "ALL()"};
+  for (const char* text : bad) EXPECT_EQ(Show(text), "error") << text;
+  EXPECT_NE(Show("TODAY()"), "error");
+  EXPECT_NE(Show("CLOCK()"), "error");
+}
+
+}  // namespace
+}  // namespace tavero::eval

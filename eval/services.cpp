@@ -1,0 +1,133 @@
+// The evaluator's seam to the rest of the runtime (see services.h).
+#include "eval/services.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "runtime/error_state.h"
+#include "runtime/runtime_error.h"
+
+namespace tavero::eval::services {
+namespace {
+
+char UpperChar(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+char LowerChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+std::string_view ClipView(std::string_view s) {
+  const std::size_t end = s.find_last_not_of(' ');
+  return end == std::string_view::npos ? std::string_view{} : s.substr(0, end + 1);
+}
+
+int CompareClipped(std::string_view a, std::string_view b, bool fold) {
+  a = ClipView(a);
+  b = ClipView(b);
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto x = static_cast<unsigned char>(fold ? UpperChar(a[i]) : a[i]);
+    const auto y = static_cast<unsigned char>(fold ? UpperChar(b[i]) : b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+}
+
+}  // namespace
+
+int CompareStrings(std::string_view a, std::string_view b) { return CompareClipped(a, b, false); }
+int CompareNoCase(std::string_view a, std::string_view b) { return CompareClipped(a, b, true); }
+bool IsLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+std::string Upper(std::string_view text) {
+  std::string s(text);
+  std::transform(s.begin(), s.end(), s.begin(), UpperChar);
+  return s;
+}
+std::string Lower(std::string_view text) {
+  std::string s(text);
+  std::transform(s.begin(), s.end(), s.begin(), LowerChar);
+  return s;
+}
+
+std::string Clip(std::string_view text) { return std::string(ClipView(text)); }
+
+std::string Sub(std::string_view text, std::int32_t start, std::int32_t length) {
+  const auto size = static_cast<std::int64_t>(text.size());
+  std::int64_t from = start < 0 ? std::max<std::int64_t>(start + size, 0) : start - 1;
+  if (from < 0) from = 0;
+  if (from >= size) return {};
+  const std::int64_t n = length < 0 ? size - from : std::min<std::int64_t>(length, size - from);
+  return std::string(text.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(n)));
+}
+
+std::int32_t InString(std::string_view needle, std::string_view text, std::int32_t step,
+                      std::int32_t start) {
+  if (needle.empty()) return 0;
+  if (step <= 0) step = static_cast<std::int32_t>(std::min<std::size_t>(needle.size(), 0x7FFFFFFF));
+  for (std::int64_t at = std::max<std::int32_t>(start, 1) - 1;
+       at + static_cast<std::int64_t>(needle.size()) <= static_cast<std::int64_t>(text.size());
+       at += step) {
+    if (text.substr(static_cast<std::size_t>(at), needle.size()) == needle) {
+      return static_cast<std::int32_t>(at / step + 1);
+    }
+  }
+  return 0;
+}
+
+std::string Left(std::string_view text, std::int32_t length) {
+  const std::size_t n = length < 0 ? text.size() : static_cast<std::size_t>(length);
+  const std::size_t first = std::min(text.find_first_not_of(' '), text.size());
+  std::string s(text.substr(first, n));
+  s.resize(n, ' ');
+  return s;
+}
+
+std::string Right(std::string_view text) {
+  const std::string_view clipped = ClipView(text);
+  return std::string(text.size() - clipped.size(), ' ') + std::string(clipped);
+}
+
+std::string Center(std::string_view text, std::int32_t length) {
+  const std::size_t n = length < 0 ? text.size() : static_cast<std::size_t>(length);
+  std::string_view core = ClipView(text);
+  core.remove_prefix(std::min(core.find_first_not_of(' '), core.size()));
+  if (core.size() >= n) return std::string(core.substr(0, n));
+  const std::size_t left = (n - core.size()) / 2;
+  std::string s(left, ' ');
+  s += core;
+  s.resize(n, ' ');
+  return s;
+}
+
+std::string All(std::string_view text, std::int32_t length) {
+  if (text.empty() || length <= 0) return {};
+  std::string s;
+  s.reserve(static_cast<std::size_t>(length));
+  while (s.size() < static_cast<std::size_t>(length)) s += text;
+  s.resize(static_cast<std::size_t>(length));
+  return s;
+}
+
+bool Numeric(std::string_view text) {
+  const std::string clipped(ClipView(text).substr(0, 40));
+  if (clipped.empty()) return false;
+  char* end = nullptr;
+  std::strtod(clipped.c_str(), &end);
+  return end == clipped.c_str() + clipped.size();
+}
+
+std::int32_t Today() { return 0; }
+std::int32_t Clock() { return 0; }
+std::int32_t Date(std::int32_t, std::int32_t, std::int32_t) { return 0; }
+std::int32_t Day(std::int32_t) { return 0; }
+std::int32_t Month(std::int32_t) { return 0; }
+std::int32_t Year(std::int32_t) { return 0; }
+std::string Age(std::int32_t, std::int32_t) { return {}; }
+
+std::string FormatString(std::string_view value, std::string_view) { return std::string(value); }
+std::string FormatReal(double value, std::string_view) { return std::to_string(value); }
+std::string FormatLong(std::int32_t value, std::string_view) { return std::to_string(value); }
+std::string Deformat(std::string_view text, std::string_view) { return std::string(text); }
+
+void PostError(int code) { tavero::PostError(code); }
+void ReportParameterTypingError() { tavero::ReportRuntimeError(0, "Parameter typing error"); }
+
+}  // namespace tavero::eval::services

@@ -1,0 +1,138 @@
+// Reading a bound variable's value from program memory, by its field type.
+//
+// Storage forms (little-endian as the program holds them):
+//   UINT8 1, INT16 2, UINT16 3, INT32 6, UINT32 7   binary integers
+//   DATE4 4, TIME4 5                                day number / time value as INT32
+//   FLOAT32 8, FLOAT64 9                            IEEE binary floats
+//   PACKED 10   b bytes, 2b-1 digits: high half of the first byte is the sign
+//               (non-zero: negative), then the digits two per byte, most
+//               significant first; the last `places` digits are the fraction
+//   PACKED2 11  2b-1 digits two per byte, most significant first; the low half
+//               of the last byte is the sign (0xD negative)
+//   BFLOAT32 13, BFLOAT64 14   the old binary format: last byte the exponent
+//               (bias 129, 0 means zero), the byte before it holds the sign bit
+//               and the top of the mantissa (hidden leading one)
+//   FIXSTR 18, 21   the bytes, blank padded
+//   ZSTR 19         up to the first zero byte
+//   LENSTR 20       a length byte, then that many characters (at most size - 1)
+//   GROUP 22        the bytes
+#include <cassert>
+#include <cmath>
+#include <cstring>
+
+#include "eval/nodes.h"
+
+namespace tavero::eval {
+namespace {
+
+template <typename T>
+T Load(const std::byte* p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// Digit value of a half byte; damaged halves above 9 read as 9.
+int Digit(unsigned nibble) { return nibble > 9 ? 9 : static_cast<int>(nibble); }
+
+double Packed(const std::byte* p, std::uint32_t size, std::uint8_t places) {
+  if (size == 0) return 0;
+  const auto* b = reinterpret_cast<const unsigned char*>(p);
+  const bool negative = (b[0] >> 4) != 0;
+  double v = Digit(b[0] & 0x0F);
+  for (std::uint32_t i = 1; i < size; ++i) v = v * 100 + Digit(b[i] >> 4) * 10 + Digit(b[i] & 0x0F);
+  v /= std::pow(10.0, places);
+  return negative ? -v : v;
+}
+
+double Packed2(const std::byte* p, std::uint32_t size, std::uint8_t places) {
+  if (size == 0) return 0;
+  const auto* b = reinterpret_cast<const unsigned char*>(p);
+  double v = 0;
+  for (std::uint32_t i = 0; i + 1 < size; ++i) v = v * 100 + Digit(b[i] >> 4) * 10 + Digit(b[i] & 0x0F);
+  v = v * 10 + Digit(b[size - 1] >> 4);
+  v /= std::pow(10.0, places);
+  return (b[size - 1] & 0x0F) == 0x0D ? -v : v;
+}
+
+double OldBinaryFloat(const std::byte* p, int bytes) {
+  const auto* b = reinterpret_cast<const unsigned char*>(p);
+  const int exponent = b[bytes - 1];
+  if (exponent == 0) return 0;
+  const bool negative = (b[bytes - 2] & 0x80) != 0;
+  // Mantissa bits below the sign, most significant byte first.
+  double mantissa = (b[bytes - 2] & 0x7F) | 0x80;
+  for (int i = bytes - 3; i >= 0; --i) mantissa = mantissa * 256 + b[i];
+  const int mantissa_bits = 8 * (bytes - 1);
+  const double v = std::ldexp(mantissa, exponent - 128 - mantissa_bits);
+  return negative ? -v : v;
+}
+
+const std::byte* ElementAddress(const Variable& v, std::uint32_t index) {
+  assert(index < v.ElementCount());
+  return v.address + static_cast<std::size_t>(index) * v.ElementSize();
+}
+
+}  // namespace
+
+std::uint32_t Variable::ElementCount() const {
+  std::uint32_t n = 1;
+  for (std::uint32_t d : dimensions) n *= d == 0 ? 1 : d;
+  return n == 0 ? 1 : n;
+}
+
+ValueClass ClassOfFieldType(std::uint8_t type) {
+  if (type < 7) return ValueClass::Long;
+  if (type >= 18) return ValueClass::String;
+  return ValueClass::Real;
+}
+
+std::int32_t VariableLong(const Variable& v, std::uint32_t index) {
+  const std::byte* p = ElementAddress(v, index);
+  const std::uint32_t size = v.ElementSize();
+  switch (v.type) {
+    case 1: return size >= 1 ? Load<std::uint8_t>(p) : 0;
+    case 2: return size >= 2 ? Load<std::int16_t>(p) : 0;
+    case 3: return size >= 2 ? Load<std::uint16_t>(p) : 0;
+    case 4:
+    case 5:
+    case 6: return size >= 4 ? Load<std::int32_t>(p) : 0;
+    default: return RealToLong(VariableReal(v, index));
+  }
+}
+
+double VariableReal(const Variable& v, std::uint32_t index) {
+  const std::byte* p = ElementAddress(v, index);
+  const std::uint32_t size = v.ElementSize();
+  switch (v.type) {
+    case 1: case 2: case 3: case 4: case 5: case 6: return VariableLong(v, index);
+    case 7: return size >= 4 ? Load<std::uint32_t>(p) : 0;
+    case 8: return size >= 4 ? Load<float>(p) : 0;
+    case 9: return size >= 8 ? Load<double>(p) : 0;
+    case 10: return Packed(p, size, v.places);
+    case 11: return Packed2(p, size, v.places);
+    case 13: return size >= 4 ? OldBinaryFloat(p, 4) : 0;
+    case 14: return size >= 8 ? OldBinaryFloat(p, 8) : 0;
+    default: return TextToReal(VariableString(v, index));
+  }
+}
+
+std::string VariableString(const Variable& v, std::uint32_t index) {
+  const std::byte* p = ElementAddress(v, index);
+  const std::uint32_t size = v.ElementSize();
+  const char* text = reinterpret_cast<const char*>(p);
+  switch (v.type) {
+    case 19: return std::string(text, strnlen(text, size));
+    case 20: {
+      if (size == 0) return {};
+      const std::uint32_t length = static_cast<unsigned char>(text[0]);
+      return std::string(text + 1, std::min(length, size - 1));
+    }
+    default:
+      if (v.type >= 18) return std::string(text, size);
+      if (v.type < 7) return std::to_string(VariableLong(v, index));
+      return RealToText(VariableReal(v, index));
+  }
+}
+
+}  // namespace tavero::eval
