@@ -76,6 +76,17 @@ TEST(BuiltinTest, Strings) {
   for (const Case& c : cases) EXPECT_EQ(Show(c.text), c.shown) << c.text;
 }
 
+TEST(BuiltinTest, Dates) {
+  const Case cases[] = {
+      {"DATE(13, 1, 96) = DATE(1, 1, 97)", "1"}, {"DATE(1, 1, 2000)", "72687"},
+      {"DATE(0, 1, 96)", "0"}, {"DAY(72687)", "1"}, {"MONTH(DATE(2, 30, 96))", "3"},
+      {"YEAR(72687)", "2000"}, {"YEAR(3)", "0"}, {"AGE(DATE(1,1,2000), DATE(1,31,2000))", "'30 DAYS'"},
+      {"AGE(DATE(1,1,1990), DATE(1,1,1995))", "'5 YRS'"}, {"TODAY() > 72687", "1"},
+      {"LEN(AGE(TODAY() - 30))", "7"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Show(c.text), c.shown) << c.text;
+}
+
 TEST(BuiltinTest, ArgumentCounts) {
   // Functions take their brackets; required arguments must be there, optional
   // ones take defaults, and no more than the function's count is accepted.

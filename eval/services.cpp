@@ -4,48 +4,30 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "locale/locale.h"
 #include "runtime/error_state.h"
 #include "runtime/runtime_error.h"
 
 namespace tavero::eval::services {
 namespace {
 
-char UpperChar(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
-char LowerChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-
 std::string_view ClipView(std::string_view s) {
   const std::size_t end = s.find_last_not_of(' ');
   return end == std::string_view::npos ? std::string_view{} : s.substr(0, end + 1);
 }
 
-int CompareClipped(std::string_view a, std::string_view b, bool fold) {
-  a = ClipView(a);
-  b = ClipView(b);
-  const std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto x = static_cast<unsigned char>(fold ? UpperChar(a[i]) : a[i]);
-    const auto y = static_cast<unsigned char>(fold ? UpperChar(b[i]) : b[i]);
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
-}
-
 }  // namespace
 
-int CompareStrings(std::string_view a, std::string_view b) { return CompareClipped(a, b, false); }
-int CompareNoCase(std::string_view a, std::string_view b) { return CompareClipped(a, b, true); }
-bool IsLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-std::string Upper(std::string_view text) {
-  std::string s(text);
-  std::transform(s.begin(), s.end(), s.begin(), UpperChar);
-  return s;
+// Trailing blanks never matter in comparisons: both sides are clipped.
+int CompareStrings(std::string_view a, std::string_view b) {
+  return CompareCollated(ClipView(a), ClipView(b));
 }
-std::string Lower(std::string_view text) {
-  std::string s(text);
-  std::transform(s.begin(), s.end(), s.begin(), LowerChar);
-  return s;
+int CompareNoCase(std::string_view a, std::string_view b) {
+  return CompareCollatedNoCase(ClipView(a), ClipView(b));
 }
+bool IsLetter(unsigned char c) { return tavero::IsLetter(static_cast<char>(c)); }
+std::string Upper(std::string_view text) { return ToUpper(text); }
+std::string Lower(std::string_view text) { return ToLower(text); }
 
 std::string Clip(std::string_view text) { return std::string(ClipView(text)); }
 
@@ -114,13 +96,15 @@ bool Numeric(std::string_view text) {
   return end == clipped.c_str() + clipped.size();
 }
 
-std::int32_t Today() { return 0; }
-std::int32_t Clock() { return 0; }
-std::int32_t Date(std::int32_t, std::int32_t, std::int32_t) { return 0; }
-std::int32_t Day(std::int32_t) { return 0; }
-std::int32_t Month(std::int32_t) { return 0; }
-std::int32_t Year(std::int32_t) { return 0; }
-std::string Age(std::int32_t, std::int32_t) { return {}; }
+std::int32_t Today() { return TODAY(); }
+std::int32_t Clock() { return CLOCK(); }
+std::int32_t Date(std::int32_t month, std::int32_t day, std::int32_t year) {
+  return DATE(month, day, year);
+}
+std::int32_t Day(std::int32_t date) { return DAY(date); }
+std::int32_t Month(std::int32_t date) { return MONTH(date); }
+std::int32_t Year(std::int32_t date) { return YEAR(date); }
+std::string Age(std::int32_t birth, std::int32_t base) { return AGE(birth, base); }
 
 std::string FormatString(std::string_view value, std::string_view) { return std::string(value); }
 std::string FormatReal(double value, std::string_view) { return std::to_string(value); }

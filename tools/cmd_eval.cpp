@@ -4,6 +4,7 @@
 #include <string>
 
 #include "eval/eval.h"
+#include "locale/locale.h"
 #include "runtime/error_state.h"
 #include "tools/commands.h"
 
@@ -21,9 +22,10 @@ int RunEval(std::span<const std::string_view> args) {
         args.size() == 1 ? stdout : stderr);
     return args.size() == 1 ? 0 : 2;
   }
-  const std::optional<eval::Value> value = eval::Evaluate(args[0]);
+  // The shell speaks UTF-8; the runtime's text is Windows-1252.
+  const std::optional<eval::Value> value = eval::Evaluate(Utf8ToAnsi(args[0]));
   if (!value) {
-    const std::string_view text = ErrorText();
+    const std::string text = AnsiToUtf8(ErrorText());
     std::fprintf(stderr, "error %d: %.*s\n", ErrorCode(), static_cast<int>(text.size()),
                  text.data());
     return 1;
@@ -33,10 +35,12 @@ int RunEval(std::span<const std::string_view> args) {
     case eval::ValueClass::Long: std::printf("%d\n", value->long_value); break;
     case eval::ValueClass::Real: std::printf("%.15g\n", value->real_value); break;
     case eval::ValueClass::Picture:
-    case eval::ValueClass::String:
-      std::fwrite(value->text.data(), 1, value->text.size(), stdout);
+    case eval::ValueClass::String: {
+      const std::string text = AnsiToUtf8(value->text);
+      std::fwrite(text.data(), 1, text.size(), stdout);
       std::fputc('\n', stdout);
       break;
+    }
   }
   return 0;
 }
