@@ -40,7 +40,7 @@ inline constexpr int kNoBind = 801;             // "No BIND on variable"
 // The evaluator only reads through `address`; the variable must outlive every
 // tree compiled while it was bound.
 struct Variable {
-  const std::byte* address = nullptr;
+  const std::uint8_t* address = nullptr;
   std::uint8_t type = 0;       // field type code (6 INT32, 10 PACKED, 18 FIXSTR ...)
   std::uint32_t size = 0;      // total bytes, all elements
   std::uint8_t places = 0;     // decimal places of PACKED and PACKED2
@@ -80,7 +80,7 @@ void Bind(std::string_view name, const Variable& variable);
 // `record`; nested groups are bound under their own name and then their
 // members. A layout that is not a group is refused with the runtime report
 // "Parameter typing error" and binds nothing; returns false then.
-bool BindGroup(std::span<const std::byte> layout, std::span<const std::byte> record);
+bool BindGroup(std::span<const std::uint8_t> layout, std::span<const std::uint8_t> record);
 
 // Binds a procedure of `arity` arguments whose result has `result_class`.
 void BindProcedure(std::string_view name, ValueClass result_class, int arity,

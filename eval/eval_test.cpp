@@ -114,7 +114,7 @@ class BindTest : public ::testing::Test {
 
   template <typename T>
   static Variable Of(const T& v, std::uint8_t type, std::uint8_t places = 0) {
-    return Variable{reinterpret_cast<const std::byte*>(&v), type, sizeof(T), places, {}};
+    return Variable{reinterpret_cast<const std::uint8_t*>(&v), type, sizeof(T), places, {}};
   }
 };
 
@@ -133,7 +133,7 @@ TEST_F(BindTest, TwoBoundLongsCompileIntoOneComparison) {
     EXPECT_EQ(operand->value_class(), ValueClass::Long);
   }
   EXPECT_EQ(root.Operands()[0]->BoundVariable()->address,
-            reinterpret_cast<const std::byte*>(&set_no));
+            reinterpret_cast<const std::uint8_t*>(&set_no));
   EXPECT_TRUE(r.expression->Truth());
   card_set_no = 8;  // the tree reads the variables each time
   EXPECT_FALSE(r.expression->Truth());
@@ -224,7 +224,7 @@ TEST_F(BindTest, FieldTypesReadAsTheirClass) {
 
 TEST_F(BindTest, ArraysTakeOneSubscriptPerDimension) {
   const std::int32_t grid[2][3] = {{1, 2, 3}, {4, 5, 6}};
-  Variable v{reinterpret_cast<const std::byte*>(grid), 6, sizeof grid, 0, {2, 3}};
+  Variable v{reinterpret_cast<const std::uint8_t*>(grid), 6, sizeof grid, 0, {2, 3}};
   Bind("G", v);
   const Case cases[] = {
       {"G[1,1]", "1"}, {"G[2,3]", "6"}, {"G[1+1, 2]", "5"}, {"G[3,1]", "0"}, {"G[0,1]", "0"},

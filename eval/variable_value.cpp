@@ -26,7 +26,7 @@ namespace tavero::eval {
 namespace {
 
 template <typename T>
-T Load(const std::byte* p) {
+T Load(const std::uint8_t* p) {
   T v;
   std::memcpy(&v, p, sizeof v);
   return v;
@@ -35,7 +35,7 @@ T Load(const std::byte* p) {
 // Digit value of a half byte; damaged halves above 9 read as 9.
 int Digit(unsigned nibble) { return nibble > 9 ? 9 : static_cast<int>(nibble); }
 
-double Packed(const std::byte* p, std::uint32_t size, std::uint8_t places) {
+double Packed(const std::uint8_t* p, std::uint32_t size, std::uint8_t places) {
   if (size == 0) return 0;
   const auto* b = reinterpret_cast<const unsigned char*>(p);
   const bool negative = (b[0] >> 4) != 0;
@@ -45,7 +45,7 @@ double Packed(const std::byte* p, std::uint32_t size, std::uint8_t places) {
   return negative ? -v : v;
 }
 
-double Packed2(const std::byte* p, std::uint32_t size, std::uint8_t places) {
+double Packed2(const std::uint8_t* p, std::uint32_t size, std::uint8_t places) {
   if (size == 0) return 0;
   const auto* b = reinterpret_cast<const unsigned char*>(p);
   double v = 0;
@@ -55,7 +55,7 @@ double Packed2(const std::byte* p, std::uint32_t size, std::uint8_t places) {
   return (b[size - 1] & 0x0F) == 0x0D ? -v : v;
 }
 
-double OldBinaryFloat(const std::byte* p, int bytes) {
+double OldBinaryFloat(const std::uint8_t* p, int bytes) {
   const auto* b = reinterpret_cast<const unsigned char*>(p);
   const int exponent = b[bytes - 1];
   if (exponent == 0) return 0;
@@ -68,7 +68,7 @@ double OldBinaryFloat(const std::byte* p, int bytes) {
   return negative ? -v : v;
 }
 
-const std::byte* ElementAddress(const Variable& v, std::uint32_t index) {
+const std::uint8_t* ElementAddress(const Variable& v, std::uint32_t index) {
   assert(index < v.ElementCount());
   return v.address + static_cast<std::size_t>(index) * v.ElementSize();
 }
@@ -88,7 +88,7 @@ ValueClass ClassOfFieldType(std::uint8_t type) {
 }
 
 std::int32_t VariableLong(const Variable& v, std::uint32_t index) {
-  const std::byte* p = ElementAddress(v, index);
+  const std::uint8_t* p = ElementAddress(v, index);
   const std::uint32_t size = v.ElementSize();
   switch (v.type) {
     case 1: return size >= 1 ? Load<std::uint8_t>(p) : 0;
@@ -102,7 +102,7 @@ std::int32_t VariableLong(const Variable& v, std::uint32_t index) {
 }
 
 double VariableReal(const Variable& v, std::uint32_t index) {
-  const std::byte* p = ElementAddress(v, index);
+  const std::uint8_t* p = ElementAddress(v, index);
   const std::uint32_t size = v.ElementSize();
   switch (v.type) {
     case 1: case 2: case 3: case 4: case 5: case 6: return VariableLong(v, index);
@@ -118,7 +118,7 @@ double VariableReal(const Variable& v, std::uint32_t index) {
 }
 
 std::string VariableString(const Variable& v, std::uint32_t index) {
-  const std::byte* p = ElementAddress(v, index);
+  const std::uint8_t* p = ElementAddress(v, index);
   const std::uint32_t size = v.ElementSize();
   const char* text = reinterpret_cast<const char*>(p);
   switch (v.type) {

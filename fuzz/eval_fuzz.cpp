@@ -18,7 +18,7 @@ struct Record {
 
 void BindAll(const Record& r) {
   using tavero::eval::Variable;
-  const auto at = [](const auto& field) { return reinterpret_cast<const std::byte*>(&field); };
+  const auto at = [](const auto& field) { return reinterpret_cast<const std::uint8_t*>(&field); };
   tavero::eval::Bind("REC:NUMBER", Variable{at(r.number), 6, 4, 0, {}});
   tavero::eval::Bind("REC:SMALL", Variable{at(r.small), 2, 2, 0, {}});
   tavero::eval::Bind("REC:MONEY", Variable{at(r.money), 10, 4, 2, {}});
