@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "eval/eval.h"
+#include "eval/test_support.h"
 #include "runtime/error_state.h"
 #include "runtime/runtime_error.h"
 #include "storage/driver/driver.h"
@@ -36,21 +37,14 @@ TEST_F(BindGroupTest, BindsEveryNamedFieldNestedGroupsIncluded) {
   std::memcpy(record + 32, "1994", 4);
   ASSERT_TRUE(BindGroup(layout, record));
 
-  const auto value = [](const char* text) {
-    const std::optional<Value> v = Evaluate(text);
-    if (!v) return "error " + std::to_string(ErrorCode());
-    if (v->value_class == ValueClass::String) return v->text;
-    if (v->value_class == ValueClass::Real) return RealToText(v->real_value);
-    return std::to_string(v->long_value);
-  };
-  EXPECT_EQ(value("CAR:Set_No"), "12");
-  EXPECT_EQ(value("UPPER(CAR:MANUFACTURER) = 'TOPPS'"), "1");
-  EXPECT_EQ(value("CLIP(car:year)"), "1994");
-  EXPECT_EQ(value("SUB(CAR:EXTRA, 1, 4)"), "1994");
+  EXPECT_EQ(Show("CAR:Set_No"), "12");
+  EXPECT_EQ(Show("UPPER(CAR:MANUFACTURER) = 'TOPPS'"), "1");
+  EXPECT_EQ(Show("CLIP(car:year)"), "'1994'");
+  EXPECT_EQ(Show("SUB(CAR:EXTRA, 1, 4)"), "'1994'");
   // The fields are read where they live: a change shows at once.
   const std::int16_t other = 13;
   std::memcpy(record, &other, 2);
-  EXPECT_EQ(value("CAR:SET_NO + 1"), "14");
+  EXPECT_EQ(Show("CAR:SET_NO + 1"), "14");
 }
 
 TEST_F(BindGroupTest, ANonGroupIsRefusedAndBindsNothing) {

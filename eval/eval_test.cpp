@@ -1,4 +1,5 @@
 #include "eval/eval.h"
+#include "eval/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -11,23 +12,6 @@
 
 namespace tavero::eval {
 namespace {
-
-// The value of `text` printed the way `tavero eval` prints it.
-std::string Show(std::string_view text) {
-  const std::optional<Value> v = Evaluate(text);
-  if (!v) return "error " + std::to_string(ErrorCode());
-  switch (v->value_class) {
-    case ValueClass::Truth:
-    case ValueClass::Long: return std::to_string(v->long_value);
-    case ValueClass::Real: return RealToText(v->real_value);
-    default: return "'" + v->text + "'";
-  }
-}
-
-struct Case {
-  const char* text;
-  const char* shown;
-};
 
 TEST(EvaluateTest, ArithmeticComparisonAndLogic) {
   const Case cases[] = {

@@ -33,6 +33,22 @@
 namespace tavero::eval {
 namespace {
 
+// Precedence levels, lowest first, and the binary operators of each.
+enum : int {
+  kOrLevel, kAndLevel, kNotLevel, kCompareLevel, kConcatenateLevel, kSumLevel, kProductLevel,
+  kPowerLevel, kUnaryLevel,
+};
+constexpr int kBinaryOperators[kUnaryLevel][3] = {
+    {kOr, kXor},                   // expression
+    {kAnd},                        // conjunction
+    {},                            // negation: NOT and '~' prefixes
+    {},                            // comparison: combined tokens, see ComparisonOperator
+    {kConcatenate},                // concatenation
+    {kAdd, kSubtract},             // sum
+    {kMultiply, kDivide, kModulo}, // product
+    {kPower},                      // power
+};
+
 // Deepest nesting of brackets, arguments and subscripts.
 constexpr int kMaxNesting = 64;
 // Highest tree; evaluation and release recurse once per level.
@@ -100,29 +116,38 @@ class Parser {
 
   Parsed ExpressionLevel() {
     if (++nesting_ > kMaxNesting) return Fail(kInvalidExpression);
-    Parsed left = Conjunction();
-    for (;;) {
-      if (!left) break;
-      const int k = KeywordOf(Current());
-      if (k != kOr && k != kXor) break;
-      Advance();
-      Parsed right = Conjunction();
-      if (!right) return {};
-      left = Combine(k, std::move(left), std::move(right));
-    }
+    Parsed p = Level(kOrLevel);
     --nesting_;
+    return p;
+  }
+
+  // One precedence level: negation and unary have their own rules; every
+  // other level is a left-associative loop over the next level up.
+  Parsed Level(int level) {
+    if (level == kNotLevel) return Negation();
+    if (level == kUnaryLevel) return Unary();
+    Parsed left = Level(level + 1);
+    while (left) {
+      const int code = OperatorAt(level);
+      if (code == 0) break;
+      Parsed right = Level(level + 1);
+      if (!right) return {};
+      left = Combine(code, std::move(left), std::move(right));
+    }
     return left;
   }
 
-  Parsed Conjunction() {
-    Parsed left = Negation();
-    while (left && KeywordOf(Current()) == kAnd) {
-      Advance();
-      Parsed right = Negation();
-      if (!right) return {};
-      left = Combine(kAnd, std::move(left), std::move(right));
+  // The binary operator of `level` at the current token (consumed), else 0.
+  int OperatorAt(int level) {
+    if (level == kCompareLevel) return ComparisonOperator();
+    const Token& t = Current();
+    for (const int op : kBinaryOperators[level]) {
+      if (op != 0 && (IsOperator(t, op) || KeywordOf(t) == op)) {
+        Advance();
+        return op;
+      }
     }
-    return left;
+    return 0;
   }
 
   Parsed Negation() {
@@ -131,7 +156,7 @@ class Parser {
       negate = !negate;
       Advance();
     }
-    Parsed p = Comparison();
+    Parsed p = Level(kCompareLevel);
     if (!p || !negate) return p;
     return Wrap(MakeNotNode(std::move(p.node)), p.height + 1);
   }
@@ -158,65 +183,6 @@ class Parser {
     }
     for (int i = 0; code != 0 && i < length; ++i) Advance();
     return code;
-  }
-
-  Parsed Comparison() {
-    Parsed left = Concatenation();
-    while (left) {
-      const int code = ComparisonOperator();
-      if (code == 0) break;
-      Parsed right = Concatenation();
-      if (!right) return {};
-      left = Combine(code, std::move(left), std::move(right));
-    }
-    return left;
-  }
-
-  Parsed Concatenation() {
-    Parsed left = Sum();
-    while (left && IsOperator(Current(), kConcatenate)) {
-      Advance();
-      Parsed right = Sum();
-      if (!right) return {};
-      left = Combine(kConcatenate, std::move(left), std::move(right));
-    }
-    return left;
-  }
-
-  Parsed Sum() {
-    Parsed left = Product();
-    while (left && (IsOperator(Current(), kAdd) || IsOperator(Current(), kSubtract))) {
-      const int code = Current().op;
-      Advance();
-      Parsed right = Product();
-      if (!right) return {};
-      left = Combine(code, std::move(left), std::move(right));
-    }
-    return left;
-  }
-
-  Parsed Product() {
-    Parsed left = Power();
-    while (left && (IsOperator(Current(), kMultiply) || IsOperator(Current(), kDivide) ||
-                    IsOperator(Current(), kModulo))) {
-      const int code = Current().op;
-      Advance();
-      Parsed right = Power();
-      if (!right) return {};
-      left = Combine(code, std::move(left), std::move(right));
-    }
-    return left;
-  }
-
-  Parsed Power() {
-    Parsed left = Unary();
-    while (left && IsOperator(Current(), kPower)) {
-      Advance();
-      Parsed right = Unary();
-      if (!right) return {};
-      left = Combine(kPower, std::move(left), std::move(right));
-    }
-    return left;
   }
 
   Parsed Unary() {

@@ -14,6 +14,7 @@
 #include <cassert>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "locale/locale.h"
 #include "runtime/error_state.h"
@@ -124,26 +125,32 @@ void Queue::Add(std::int32_t position) {
   Insert(inside ? static_cast<std::size_t>(position - 1) : count);
 }
 
+std::optional<std::size_t> Queue::Search(const std::vector<SortField>& order, std::size_t& low) const {
+  const auto& entries = state_->entries;
+  std::size_t high = entries.size();
+  low = 0;
+  while (low < high) {
+    const std::size_t middle = low + (high - low) / 2;
+    const int c = Compare(order, record_.data(), entries[middle].get());
+    if (c == 0) return middle;
+    if (c < 0) high = middle;
+    else low = middle + 1;
+  }
+  return std::nullopt;
+}
+
 void Queue::AddByKey(KeyFields fields) {
   ClearError();
   std::vector<SortField> order;
   if (!SortOrder(fields, order)) return;
   State& s = EnsureState();
-  // Binary search; an equal entry found moves the place past every equal
-  // entry so that equal records keep the order they were added in.
-  std::size_t low = 0, high = s.entries.size();
-  while (low < high) {
-    const std::size_t middle = low + (high - low) / 2;
-    const int c = Compare(order, record_.data(), s.entries[middle].get());
-    if (c == 0) {
-      low = middle + 1;
-      while (low < s.entries.size() && Compare(order, record_.data(), s.entries[low].get()) == 0) ++low;
-      break;
-    }
-    if (c < 0) high = middle;
-    else low = middle + 1;
+  std::size_t index = 0;
+  if (const auto equal = Search(order, index)) {
+    // Past every equal entry: equal records keep the order they were added in.
+    index = *equal + 1;
+    while (index < s.entries.size() && Compare(order, record_.data(), s.entries[index].get()) == 0) ++index;
   }
-  Insert(low);
+  Insert(index);
 }
 
 void Queue::Get(std::int32_t position) {
@@ -164,24 +171,19 @@ void Queue::GetByKey(KeyFields fields) {
   std::vector<SortField> order;
   if (!SortOrder(fields, order)) return;
   State& s = EnsureState();
-  std::size_t low = 0, high = s.entries.size();
-  while (low < high) {
-    const std::size_t middle = low + (high - low) / 2;
-    const int c = Compare(order, record_.data(), s.entries[middle].get());
-    if (c == 0) {
-      // Back to the first equal entry.
-      std::size_t first = middle;
-      while (first > 0 && Compare(order, record_.data(), s.entries[first - 1].get()) == 0) --first;
-      std::memcpy(record_.data(), s.entries[first].get(), s.record_size);
-      s.current_index = first;
-      s.pointer = static_cast<std::int32_t>(first + 1);
-      return;
-    }
-    if (c < 0) high = middle;
-    else low = middle + 1;
+  std::size_t insertion = 0;
+  const auto equal = Search(order, insertion);
+  if (!equal) {
+    s.current_index = insertion;
+    PostError(kEntryNotFound);
+    return;
   }
-  s.current_index = low;
-  PostError(kEntryNotFound);
+  // Back to the first equal entry.
+  std::size_t first = *equal;
+  while (first > 0 && Compare(order, record_.data(), s.entries[first - 1].get()) == 0) --first;
+  std::memcpy(record_.data(), s.entries[first].get(), s.record_size);
+  s.current_index = first;
+  s.pointer = static_cast<std::int32_t>(first + 1);
 }
 
 bool Queue::CurrentIndex(std::size_t& index) {

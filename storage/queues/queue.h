@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -81,6 +82,9 @@ class Queue {
   bool SortOrder(KeyFields fields, std::vector<SortField>& order) const;
   int Compare(const std::vector<SortField>& order, const std::uint8_t* a,
               const std::uint8_t* b) const;
+  // Binary search for an entry whose sort fields equal the record buffer's:
+  // its index, or nothing with `low` the place where the search ended.
+  std::optional<std::size_t> Search(const std::vector<SortField>& order, std::size_t& low) const;
   // Inserts a copy of the record buffer before 0-based `index`.
   void Insert(std::size_t index);
   // 0-based index of the entry at POINTER, or nothing (30 posted).
