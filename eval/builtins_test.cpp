@@ -6,6 +6,7 @@
 
 #include "eval/eval.h"
 #include "eval/test_support.h"
+#include "pictures/picture.h"
 
 namespace tavero::eval {
 namespace {
@@ -70,6 +71,20 @@ TEST(BuiltinTest, Dates) {
       {"LEN(AGE(TODAY() - 30))", "7"},
   };
   for (const Case& c : cases) EXPECT_EQ(Show(c.text), c.shown) << c.text;
+}
+
+TEST(BuiltinTest, FormatTakesTheEntryOfItsValueClassAndPictureLiterals) {
+  const auto quoted = [](const std::string& s) { return "'" + s + "'"; };
+  EXPECT_EQ(Show("FORMAT(1234.5, @N10.2)"), quoted(pictures::FORMAT(1234.5, "@N10.2")));
+  EXPECT_EQ(Show("FORMAT(72687, @D1)"), quoted(pictures::FORMAT(std::int64_t{72687}, "@D1")));
+  EXPECT_EQ(Show("FORMAT('abc', @s5)"), "'abc  '");
+  EXPECT_EQ(Show("FORMAT(-5, @n(10.2))"), quoted(pictures::FORMAT(-5.0, "@n(10.2)")));
+  EXPECT_EQ(Show("FORMAT(5, @N~a b~10)"), quoted(pictures::FORMAT(5.0, "@N~a b~10")));
+  EXPECT_EQ(Show("FORMAT('5551234567', @P(###)###-####P)"),
+            quoted(pictures::FORMAT(std::string_view("5551234567"), "@P(###)###-####P")));
+  EXPECT_EQ(Show("FORMAT(5, @n-10.2) = FORMAT(5, '@n-10.2')"), "1");
+  EXPECT_EQ(Show("DEFORMAT('1,234.50', @N10.2)"), quoted(pictures::DEFORMAT("1,234.50", "@N10.2")));
+  EXPECT_EQ(Show("LEN(FORMAT(1, @Q))"), "0");  // an invalid picture gives an empty text
 }
 
 TEST(BuiltinTest, ArgumentCounts) {

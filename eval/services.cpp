@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "locale/locale.h"
+#include "pictures/picture.h"
 #include "runtime/error_state.h"
 #include "runtime/runtime_error.h"
 
@@ -106,10 +107,18 @@ std::int32_t Month(std::int32_t date) { return MONTH(date); }
 std::int32_t Year(std::int32_t date) { return YEAR(date); }
 std::string Age(std::int32_t birth, std::int32_t base) { return AGE(birth, base); }
 
-std::string FormatString(std::string_view value, std::string_view) { return std::string(value); }
-std::string FormatReal(double value, std::string_view) { return std::to_string(value); }
-std::string FormatLong(std::int32_t value, std::string_view) { return std::to_string(value); }
-std::string Deformat(std::string_view text, std::string_view) { return std::string(text); }
+std::string FormatString(std::string_view value, std::string_view picture) {
+  return pictures::FORMAT(value, picture);
+}
+std::string FormatReal(double value, std::string_view picture) {
+  return pictures::FORMAT(value, picture);
+}
+std::string FormatLong(std::int32_t value, std::string_view picture) {
+  return pictures::FORMAT(static_cast<std::int64_t>(value), picture);
+}
+std::string Deformat(std::string_view text, std::string_view picture) {
+  return pictures::DEFORMAT(text, picture);
+}
 
 void PostError(int code) { tavero::PostError(code); }
 void ReportParameterTypingError() { tavero::ReportRuntimeError(0, "Parameter typing error"); }

@@ -4,11 +4,7 @@
 //   UINT8 1, INT16 2, UINT16 3, INT32 6, UINT32 7   binary integers
 //   DATE4 4, TIME4 5                                day number / time value as INT32
 //   FLOAT32 8, FLOAT64 9                            IEEE binary floats
-//   PACKED 10   b bytes, 2b-1 digits: high half of the first byte is the sign
-//               (non-zero: negative), then the digits two per byte, most
-//               significant first; the last `places` digits are the fraction
-//   PACKED2 11  2b-1 digits two per byte, most significant first; the low half
-//               of the last byte is the sign (0xD negative)
+//   PACKED 10, PACKED2 11   the two packed decimal forms (decimal/decimal.h)
 //   BFLOAT32 13, BFLOAT64 14   the old binary format: last byte the exponent
 //               (bias 129, 0 means zero), the byte before it holds the sign bit
 //               and the top of the mantissa (hidden leading one)
@@ -20,6 +16,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "decimal/decimal.h"
 #include "eval/nodes.h"
 
 namespace tavero::eval {
@@ -32,27 +29,8 @@ T Load(const std::uint8_t* p) {
   return v;
 }
 
-// Digit value of a half byte; damaged halves above 9 read as 9.
-int Digit(unsigned nibble) { return nibble > 9 ? 9 : static_cast<int>(nibble); }
-
-double Packed(const std::uint8_t* p, std::uint32_t size, std::uint8_t places) {
-  if (size == 0) return 0;
-  const auto* b = reinterpret_cast<const unsigned char*>(p);
-  const bool negative = (b[0] >> 4) != 0;
-  double v = Digit(b[0] & 0x0F);
-  for (std::uint32_t i = 1; i < size; ++i) v = v * 100 + Digit(b[i] >> 4) * 10 + Digit(b[i] & 0x0F);
-  v /= std::pow(10.0, places);
-  return negative ? -v : v;
-}
-
-double Packed2(const std::uint8_t* p, std::uint32_t size, std::uint8_t places) {
-  if (size == 0) return 0;
-  const auto* b = reinterpret_cast<const unsigned char*>(p);
-  double v = 0;
-  for (std::uint32_t i = 0; i + 1 < size; ++i) v = v * 100 + Digit(b[i] >> 4) * 10 + Digit(b[i] & 0x0F);
-  v = v * 10 + Digit(b[size - 1] >> 4);
-  v /= std::pow(10.0, places);
-  return (b[size - 1] & 0x0F) == 0x0D ? -v : v;
+double Packed(const std::uint8_t* p, std::uint32_t size, std::uint8_t places, decimal::PackedForm form) {
+  return decimal::ReadPacked(form, {p, size}, places).ToDouble();
 }
 
 double OldBinaryFloat(const std::uint8_t* p, int bytes) {
@@ -109,8 +87,8 @@ double VariableReal(const Variable& v, std::uint32_t index) {
     case 7: return size >= 4 ? Load<std::uint32_t>(p) : 0;
     case 8: return size >= 4 ? Load<float>(p) : 0;
     case 9: return size >= 8 ? Load<double>(p) : 0;
-    case 10: return Packed(p, size, v.places);
-    case 11: return Packed2(p, size, v.places);
+    case 10: return Packed(p, size, v.places, decimal::PackedForm::kDecimal);
+    case 11: return Packed(p, size, v.places, decimal::PackedForm::kPDecimal);
     case 13: return size >= 4 ? OldBinaryFloat(p, 4) : 0;
     case 14: return size >= 8 ? OldBinaryFloat(p, 8) : 0;
     default: return TextToReal(VariableString(v, index));

@@ -3,10 +3,7 @@
 // Storage forms compared (little-endian as the program holds them):
 //   UINT8, INT16, UINT16, DATE4, TIME4, INT32, UINT32   binary integers
 //   FLOAT32, FLOAT64                                    IEEE floats
-//   PACKED    2b-1 digits; the high half of the first byte is the sign
-//             (non-zero: negative), then the digits, most significant first
-//   PACKED2   2b-1 digits, most significant first; the low half of the last
-//             byte is the sign (0xD negative)
+//   PACKED, PACKED2   the packed decimal forms, compared exactly
 //   BFLOAT32, BFLOAT64  the old binary form: last byte the exponent (0: zero),
 //             the byte before it the sign bit and the top of the mantissa
 //   FIXSTR, GROUP  the bytes; ZSTR up to its zero byte; LENSTR its length byte
@@ -17,6 +14,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "decimal/decimal.h"
 #include "locale/locale.h"
 
 namespace tavero::queues {
@@ -52,39 +50,10 @@ std::string_view Text(const driver::FieldDescriptor& f, const std::uint8_t* p) {
   }
 }
 
-// A decimal's sign and its digits, most significant first.
-struct Decimal {
-  bool negative = false;
-  std::uint8_t digits[2 * 255] = {};
-  std::size_t count = 0;
-};
-
-Decimal ReadDecimal(const driver::FieldDescriptor& f, const std::uint8_t* p) {
-  Decimal d;
-  const std::size_t n = std::min<std::size_t>(f.element_size, 255);
-  if (n == 0) return d;
-  const auto put = [&d](unsigned nibble) { d.digits[d.count++] = static_cast<std::uint8_t>(nibble); };
-  if (f.type == FieldType::PACKED) {
-    d.negative = (p[0] >> 4) != 0;
-    put(p[0] & 0x0F);
-    for (std::size_t i = 1; i < n; ++i) put(p[i] >> 4), put(p[i] & 0x0F);
-  } else {
-    for (std::size_t i = 0; i + 1 < n; ++i) put(p[i] >> 4), put(p[i] & 0x0F);
-    put(p[n - 1] >> 4);
-    d.negative = (p[n - 1] & 0x0F) == 0x0D;
-  }
-  // Minus zero is zero.
-  if (std::all_of(d.digits, d.digits + d.count, [](std::uint8_t x) { return x == 0; })) {
-    d.negative = false;
-  }
-  return d;
-}
-
-int CompareDecimals(const Decimal& a, const Decimal& b) {
-  if (a.negative != b.negative) return a.negative ? -1 : 1;
-  const int magnitude = std::memcmp(a.digits, b.digits, a.count);
-  const int order = magnitude < 0 ? -1 : magnitude > 0 ? 1 : 0;
-  return a.negative ? -order : order;
+int CompareDecimals(const driver::FieldDescriptor& f, const std::uint8_t* a, const std::uint8_t* b) {
+  const auto form = f.type == FieldType::PACKED ? decimal::PackedForm::kDecimal : decimal::PackedForm::kPDecimal;
+  return decimal::Compare(decimal::ReadPacked(form, {a, f.element_size}, f.places),
+                          decimal::ReadPacked(form, {b, f.element_size}, f.places));
 }
 
 // The old binary float as a sortable magnitude: exponent, then mantissa
@@ -115,7 +84,7 @@ int CompareElement(const driver::FieldDescriptor& f, const std::uint8_t* a, cons
     case FieldType::FLOAT32: return Order(Load<float>(a), Load<float>(b));
     case FieldType::FLOAT64: return Order(Load<double>(a), Load<double>(b));
     case FieldType::PACKED:
-    case FieldType::PACKED2: return CompareDecimals(ReadDecimal(f, a), ReadDecimal(f, b));
+    case FieldType::PACKED2: return CompareDecimals(f, a, b);
     case FieldType::BFLOAT32: return CompareOldBinaryFloats(a, b, 4);
     case FieldType::BFLOAT64: return CompareOldBinaryFloats(a, b, 8);
     default: return CompareCollated(Clipped(Text(f, a)), Clipped(Text(f, b)));
