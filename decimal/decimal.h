@@ -86,9 +86,12 @@ int Compare(const DecimalAccumulator& a, const DecimalAccumulator& b);  // -1, 0
 enum class PackedForm { kDecimal, kPDecimal };
 
 DecimalAccumulator ReadPacked(PackedForm form, std::span<const std::uint8_t> field, int places);
+// The same into an existing accumulator (a stack entry).
+void ReadPacked(PackedForm form, std::span<const std::uint8_t> field, int places,
+                DecimalAccumulator& out);
 // Rounds to `places` and writes the digits that fit; high-order digits that
 // do not fit are lost without an error.
-void WritePacked(PackedForm form, DecimalAccumulator value, std::span<std::uint8_t> field,
+void WritePacked(PackedForm form, const DecimalAccumulator& value, std::span<std::uint8_t> field,
                  int places);
 // True when `value`, rounded to `places`, keeps every integer digit in a
 // packed field of `size` bytes with `places` fraction digits, so storing it
@@ -110,20 +113,20 @@ class DecimalStack {
   std::uint8_t depth() const { return depth_; }
 
   void PushDecimal(std::span<const std::uint8_t> field, int places) {
-    Push(ReadPacked(PackedForm::kDecimal, field, places));
+    ReadPacked(PackedForm::kDecimal, field, places, entries_[depth_++]);
   }
   void PushPDecimal(std::span<const std::uint8_t> field, int places) {
-    Push(ReadPacked(PackedForm::kPDecimal, field, places));
+    ReadPacked(PackedForm::kPDecimal, field, places, entries_[depth_++]);
   }
   void PushInt32(std::int32_t value) { Push(DecimalAccumulator::FromInt64(value)); }
   void PushUInt32(std::uint32_t value) { Push(DecimalAccumulator::FromInt64(value)); }
   void PushText(std::string_view text) { Push(DecimalAccumulator::FromText(text)); }
 
   void PopDecimal(std::span<std::uint8_t> field, int places) {
-    WritePacked(PackedForm::kDecimal, Pop(), field, places);
+    WritePacked(PackedForm::kDecimal, entries_[--depth_], field, places);
   }
   void PopPDecimal(std::span<std::uint8_t> field, int places) {
-    WritePacked(PackedForm::kPDecimal, Pop(), field, places);
+    WritePacked(PackedForm::kPDecimal, entries_[--depth_], field, places);
   }
   // Drops the fraction (toward zero); keeps the low 32 bits of larger values.
   std::int32_t PopInt32() { return static_cast<std::int32_t>(Pop().ToInt64()); }

@@ -91,7 +91,9 @@ DecimalAccumulator Multiply(const DecimalAccumulator& a, const DecimalAccumulato
   DecimalAccumulator r;
   if (a.IsZero() || b.IsZero()) return r;
   // Column k holds the products of digits i + j = k; result index k - 32.
-  std::uint32_t columns[128] = {};
+  // Only the columns the operands reach are cleared and read.
+  std::uint32_t columns[128];
+  std::fill(columns + a.low + b.low, columns + std::min(127, a.high + b.high + 1) + 1, 0u);
   for (int i = a.low; i <= a.high; ++i) {
     const std::uint32_t d = a.digits[i];
     if (d == 0) continue;
@@ -103,7 +105,7 @@ DecimalAccumulator Multiply(const DecimalAccumulator& a, const DecimalAccumulato
   int lo = 64, hi = -1;
   for (int k = first; k <= last || carry != 0; ++k) {
     if (k > 127) break;
-    const std::uint32_t v = columns[k] + carry;
+    const std::uint32_t v = (k <= last ? columns[k] : 0) + carry;
     carry = v / 10;
     const int index = k - kUnits;
     if (index > 63) break;
@@ -151,19 +153,29 @@ DecimalAccumulator Divide(const DecimalAccumulator& a, const DecimalAccumulator&
   if (b_len <= 18) {
     std::uint64_t divisor_value = 0;
     for (int i = divisor.high; i >= divisor.low; --i) divisor_value = divisor_value * 10 + divisor.digits[i];
+    // remainder < divisor < 10^b_len, so remainder * 10^count + chunk stays
+    // below 10^(b_len + count): 64-bit arithmetic while that is at most
+    // 10^19, 128-bit beyond.
+    const int chunk_digits = b_len <= 9 ? 19 - b_len : 19;
     std::uint64_t remainder = 0;
     for (int s = 0; s < stream_len;) {
       if (index_of_step(s) < 0) break;
-      const int count = std::min(19, stream_len - s);
+      const int count = std::min(chunk_digits, stream_len - s);
       std::uint64_t chunk = 0, scale = 1;
       for (int k = 0; k < count; ++k) {
         chunk = chunk * 10 + stream_digit(s + k);
         scale *= 10;
       }
-      const unsigned __int128 value =
-          static_cast<unsigned __int128>(remainder) * scale + chunk;
-      const auto quotient = static_cast<std::uint64_t>(value / divisor_value);
-      remainder = static_cast<std::uint64_t>(value % divisor_value);
+      std::uint64_t quotient;
+      if (b_len <= 9) {
+        const std::uint64_t value = remainder * scale + chunk;
+        quotient = value / divisor_value;
+        remainder = value % divisor_value;
+      } else {
+        const unsigned __int128 value = static_cast<unsigned __int128>(remainder) * scale + chunk;
+        quotient = static_cast<std::uint64_t>(value / divisor_value);
+        remainder = static_cast<std::uint64_t>(value % divisor_value);
+      }
       s += count;
       StoreQuotientDigits(q, quotient, count, index_of_step(s - 1));
     }
@@ -201,29 +213,30 @@ DecimalAccumulator Divide(const DecimalAccumulator& a, const DecimalAccumulator&
   return q;
 }
 
+// Binary operations work in place: the result replaces the second entry.
 void DecimalStack::Add() {
-  const DecimalAccumulator top = Pop();
-  Push(decimal::Add(Pop(), top));
+  DecimalAccumulator& second = entries_[static_cast<std::uint8_t>(depth_ - 2)];
+  second = decimal::Add(second, entries_[static_cast<std::uint8_t>(--depth_)]);
 }
 
 void DecimalStack::Subtract() {
-  const DecimalAccumulator top = Pop();
-  Push(decimal::Subtract(Pop(), top));
+  DecimalAccumulator& second = entries_[static_cast<std::uint8_t>(depth_ - 2)];
+  second = decimal::Subtract(second, entries_[static_cast<std::uint8_t>(--depth_)]);
 }
 
 void DecimalStack::ReverseSubtract() {
-  const DecimalAccumulator top = Pop();
-  Push(decimal::Subtract(top, Pop()));
+  DecimalAccumulator& second = entries_[static_cast<std::uint8_t>(depth_ - 2)];
+  second = decimal::Subtract(entries_[static_cast<std::uint8_t>(--depth_)], second);
 }
 
 void DecimalStack::Multiply() {
-  const DecimalAccumulator top = Pop();
-  Push(decimal::Multiply(Pop(), top));
+  DecimalAccumulator& second = entries_[static_cast<std::uint8_t>(depth_ - 2)];
+  second = decimal::Multiply(second, entries_[static_cast<std::uint8_t>(--depth_)]);
 }
 
 void DecimalStack::Divide() {
-  const DecimalAccumulator top = Pop();
-  Push(decimal::Divide(Pop(), top));
+  DecimalAccumulator& second = entries_[static_cast<std::uint8_t>(depth_ - 2)];
+  second = decimal::Divide(second, entries_[static_cast<std::uint8_t>(--depth_)]);
 }
 
 int DecimalStack::Compare() {

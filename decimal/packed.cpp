@@ -27,32 +27,51 @@ int DigitNibble(PackedForm form, int k) { return form == PackedForm::kDecimal ? 
 
 DecimalAccumulator ReadPacked(PackedForm form, std::span<const std::uint8_t> field, int places) {
   DecimalAccumulator a;
-  if (field.empty()) return a;
+  ReadPacked(form, field, places, a);
+  return a;
+}
+
+// Digits outside the range in use are left as they were (invariant 1 lets
+// them hold anything).
+void ReadPacked(PackedForm form, std::span<const std::uint8_t> field, int places, DecimalAccumulator& a) {
+  a.negative = 0;
+  a.low = a.high = kUnits;
+  a.digits[kUnits] = 0;
+  if (field.empty()) return;
   const int count = static_cast<int>(field.size()) * 2 - 1;
-  int lo = 64, hi = -1;
-  for (int k = 0; k < count; ++k) {
-    const int index = kUnits - places + (count - 1 - k);
-    if (index < 0 || index > 63) continue;
-    a.digits[index] = static_cast<std::uint8_t>(std::min(NibbleAt(field, DigitNibble(form, k)), 9));
-    lo = std::min(lo, index);
-    hi = std::max(hi, index);
+  const int first_nibble = DigitNibble(form, 0);
+  // Digit k (0 = most significant) lands at index top - k; only the digits
+  // inside the 64-digit window are read.
+  const int top = kUnits - places + count - 1;
+  const int k_begin = std::max(0, top - 63);
+  const int k_end = std::min(count, top + 1);  // exclusive
+  if (k_begin >= k_end) return;
+  for (int k = k_begin; k < k_end; ++k) {
+    const int q = first_nibble + k;
+    const std::uint8_t byte = field[static_cast<std::size_t>(q >> 1)];
+    const int nibble = (q & 1) == 0 ? byte >> 4 : byte & 0x0F;
+    a.digits[static_cast<std::size_t>(top - k)] = static_cast<std::uint8_t>(nibble > 9 ? 9 : nibble);
   }
-  if (hi < 0) return DecimalAccumulator{};
-  a.low = static_cast<std::uint8_t>(lo);
-  a.high = static_cast<std::uint8_t>(hi);
+  a.low = static_cast<std::uint8_t>(top - (k_end - 1));
+  a.high = static_cast<std::uint8_t>(top - k_begin);
   if (form == PackedForm::kDecimal) {
     a.negative = NibbleAt(field, 0) != 0;
   } else {
     a.negative = NibbleAt(field, count) == 0xD;
   }
   a.Normalise();
-  return a;
 }
 
-void WritePacked(PackedForm form, DecimalAccumulator value, std::span<std::uint8_t> field,
+void WritePacked(PackedForm form, const DecimalAccumulator& unrounded, std::span<std::uint8_t> field,
                  int places) {
   if (field.empty()) return;
-  value.RoundToPlaces(places);
+  DecimalAccumulator rounded;
+  const bool needs_rounding = places < kUnits && unrounded.low < kUnits - std::max(places, 0);
+  if (needs_rounding) {
+    rounded = unrounded;
+    rounded.RoundToPlaces(places);
+  }
+  const DecimalAccumulator& value = needs_rounding ? rounded : unrounded;
   const int count = static_cast<int>(field.size()) * 2 - 1;
   for (int k = 0; k < count; ++k) {
     const int index = kUnits - places + (count - 1 - k);

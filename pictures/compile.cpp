@@ -59,27 +59,31 @@ struct Cursor {
   }
 };
 
-// Tokens being laid out before they are written to the picture; beyond 255
-// the picture is invalid, so one more slot marks an overlong layout.
+// Tokens being laid out before they are written to the picture; its slots
+// are written before they are read, so they start uninitialised. Pushes
+// beyond 256 are dropped; more than 255 makes the picture invalid.
 class Tokens {
  public:
-  Tokens() = default;
-  Tokens(std::size_t count, PictureToken token) : size_(std::min<std::size_t>(count, kCapacity)) {
-    std::fill_n(items_.begin(), size_, token);
-  }
   void push_back(PictureToken t) {
-    if (size_ < kCapacity) items_[size_++] = t;
+    if (size_ < kCapacity) items_[size_++] = {t.character, t.kind};
   }
+  // `count` slots (at most 256), to be set by position.
+  void resize(std::size_t count) { size_ = std::min(count, kCapacity); }
+  void clear() { size_ = 0; }
   std::size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
-  PictureToken& operator[](std::size_t i) { return items_[i]; }
-  const PictureToken& operator[](std::size_t i) const { return items_[i]; }
-  PictureToken* begin() { return items_.data(); }
-  PictureToken* end() { return items_.data() + size_; }
+  void set(std::size_t i, char character, K kind) { items_[i] = {character, kind}; }
+  char character(std::size_t i) const { return items_[i].character; }
+  K kind(std::size_t i) const { return items_[i].kind; }
+  void set_character(std::size_t i, char character) { items_[i].character = character; }
 
  private:
+  struct Slot {
+    char character;
+    K kind;
+  };
   static constexpr std::size_t kCapacity = 256;
-  std::array<PictureToken, kCapacity> items_{};
+  std::array<Slot, kCapacity> items_;
   std::size_t size_ = 0;
 };
 
@@ -94,7 +98,7 @@ int Finish(CompiledPicture& out, PictureType type, ValueClass value_class, bool 
   out.SetNumber(number);
   out.SetHeader(type, value_class, blank_when_zero, static_cast<int>(tokens.size()));
   for (std::size_t i = 0; i < tokens.size(); ++i) {
-    out.SetToken(static_cast<int>(i), tokens[i].character, tokens[i].kind);
+    out.SetToken(static_cast<int>(i), tokens.character(i), tokens.kind(i));
   }
   return 2 + 2 * static_cast<int>(tokens.size());
 }
@@ -131,16 +135,16 @@ bool ReadCurrency(Cursor& c, std::string& currency, bool& present) {
   return true;
 }
 
-Tokens CompileNumeric(Cursor c) {
+bool CompileNumeric(Cursor c, Tokens& t) {
   std::string leading_currency, trailing_currency;
   bool has_leading_currency = false, has_trailing_currency = false;
-  if (!ReadCurrency(c, leading_currency, has_leading_currency)) return {};
+  if (!ReadCurrency(c, leading_currency, has_leading_currency)) return false;
   char leading_sign = 0;
   if (c.peek() == '-' || c.peek() == '(') leading_sign = c.text[c.pos++];
   char fill = 0;
   if (c.peek() == '0' || c.peek() == '_' || c.peek() == '*') fill = c.text[c.pos++];
   const int width = c.number();
-  if (width < 1 || width > 255) return {};
+  if (width < 1 || width > 255) return false;
   char group = 0, decimal = 0;
   int places = 0;
   if (IsSeparator(c.peek())) {
@@ -150,28 +154,28 @@ Tokens CompileNumeric(Cursor c) {
     if (IsSeparator(c.peek())) {
       decimal = c.text[c.pos++];
       places = std::max(0, c.number());
-      if (places > 255) return {};
+      if (places > 255) return false;
     }
   }
   char trailing_sign = 0;
   if (leading_sign == 0 && c.peek() == '-') trailing_sign = c.text[c.pos++];
   if (leading_sign == '(') {
-    if (!c.take(')')) return {};
+    if (!c.take(')')) return false;
     trailing_sign = ')';
   }
-  if (!has_leading_currency && !ReadCurrency(c, trailing_currency, has_trailing_currency)) return {};
-  if (!c.done()) return {};
+  if (!has_leading_currency && !ReadCurrency(c, trailing_currency, has_trailing_currency)) return false;
+  if (!c.done()) return false;
 
   const std::string& currency = has_leading_currency ? leading_currency : trailing_currency;
   const int currency_length = static_cast<int>(currency.size());
   const bool has_sign = leading_sign != 0 || trailing_sign == '-';
   const int minimum = (has_sign ? 1 : 0) + currency_length + (trailing_sign == ')' ? 1 : 0) +
                       (places > 0 ? places + 1 : 0);
-  if (width < minimum) return {};
+  if (width < minimum) return false;
 
-  Tokens t(static_cast<std::size_t>(width), PictureToken{0, K::Literal});
+  t.resize(static_cast<std::size_t>(width));
   int left = 0, right = width - 1;  // next free position from each side
-  auto put = [&](int i, char ch, K kind) { t[static_cast<std::size_t>(i)] = {ch, kind}; };
+  auto put = [&](int i, char ch, K kind) { t.set(static_cast<std::size_t>(i), ch, kind); };
   if (has_trailing_currency) {
     for (int k = currency_length - 1; k >= 0; --k) put(right--, currency[static_cast<std::size_t>(k)], K::Currency);
   } else if (has_leading_currency) {
@@ -213,12 +217,12 @@ Tokens CompileNumeric(Cursor c) {
       put(i, fill, K::ZeroDigit);
     }
   }
-  return t;
+  return true;
 }
 
-Tokens CompileScientific(Cursor c) {
+bool CompileScientific(Cursor c, Tokens& t) {
   const int width = c.number();
-  if (width < 7 || width > 255) return {};
+  if (width < 7 || width > 255) return false;
   char group = 0, decimal = '.';
   int integer_digits = 1;
   if ((c.peek() == '.' || c.peek() == '`' || c.peek() == '_') &&
@@ -228,14 +232,13 @@ Tokens CompileScientific(Cursor c) {
   if (c.peek() == '.' || c.peek() == '`' || c.peek() == '_') {
     decimal = c.text[c.pos++];
     integer_digits = c.number();
-    if (integer_digits < 1 || integer_digits > 255) return {};
+    if (integer_digits < 1 || integer_digits > 255) return false;
   }
-  if (!c.done()) return {};
+  if (!c.done()) return false;
   const int separators = integer_digits >= 4 ? (integer_digits - 1) / 3 : 0;
   const int i_end = integer_digits + separators;
-  if (width < i_end + 7) return {};
+  if (width < i_end + 7) return false;
   const char grouping = group != 0 ? SeparatorPrints(group) : (decimal == '`' ? '.' : ',');
-  Tokens t;
   t.push_back({'-', K::Sign});
   // Integer digits, left to right; a separator after each three counted from the units.
   for (int d = integer_digits - 1; d >= 0; --d) {
@@ -247,12 +250,11 @@ Tokens CompileScientific(Cursor c) {
   t.push_back({'E', K::Literal});
   t.push_back({'+', K::ExponentSign});
   for (int k = 0; k < 3; ++k) t.push_back({'0', K::ZeroDigit});
-  return t;
+  return true;
 }
 
 // @P...P and @K...K: the body between the two letters.
-Tokens CompileMask(std::string_view body, bool key_in) {
-  Tokens t;
+void CompileMask(std::string_view body, bool key_in, Tokens& t) {
   for (std::size_t i = 0; i < body.size(); ++i) {
     const char ch = body[i];
     switch (ch) {
@@ -292,7 +294,6 @@ Tokens CompileMask(std::string_view body, bool key_in) {
     }
     t.push_back({ch, K::Literal});
   }
-  return t;
 }
 
 // Date and time layouts: m/M month digit zero/blank fill, d/D day, y year,
@@ -322,8 +323,7 @@ constexpr std::string_view kTimeLayouts[] = {
     "", "Hh:ii", "Hhii", "Hh:iiX", "Hh:ii:ss", "Hhiiss", "Hh:ii:ssX",
 };
 
-Tokens ExpandLayout(std::string_view layout) {
-  Tokens t;
+void ExpandLayout(std::string_view layout, Tokens& t) {
   for (std::size_t i = 0; i < layout.size(); ++i) {
     const char ch = layout[i];
     switch (ch) {
@@ -346,21 +346,18 @@ Tokens ExpandLayout(std::string_view layout) {
       default: t.push_back({ch, K::Literal}); break;
     }
   }
-  return t;
 }
 
 // The locale layouts behind @D17, @D18, @T7 and @T8 are copied token for
 // token: their kinds carry the picture token codes.
-Tokens CopyLayout(const LocaleLayout& layout) {
-  Tokens t;
+void CopyLayout(const LocaleLayout& layout, Tokens& t) {
   for (const LayoutToken& token : layout.Tokens()) {
     t.push_back({token.character, static_cast<K>(token.kind)});
   }
-  return t;
 }
 
 // @Dn and @Tn: [fill] number blanks* [modifier].
-Tokens CompileDateTime(Cursor c, bool is_date, CompiledPicture& out) {
+bool CompileDateTime(Cursor c, bool is_date, CompiledPicture& out, Tokens& t) {
   char modifier = 0;
   if (!c.text.empty()) {
     const char last = c.text.back();
@@ -376,26 +373,23 @@ Tokens CompileDateTime(Cursor c, bool is_date, CompiledPicture& out) {
   }
   const int n = c.number();
   c.skip_blanks();
-  if (!c.done()) return {};
-  if (is_date ? (n < 1 || n > 18) : (n < 1 || n > 8)) return {};
+  if (!c.done()) return false;
+  if (is_date ? (n < 1 || n > 18) : (n < 1 || n > 8)) return false;
   out.SetNumber(n);
-  Tokens t;
   if (is_date) {
-    t = n <= 16 ? ExpandLayout(kDateLayouts[n])
-                : CopyLayout(n == 17 ? Locale().short_date : Locale().long_date);
+    n <= 16 ? ExpandLayout(kDateLayouts[n], t) : CopyLayout(n == 17 ? Locale().short_date : Locale().long_date, t);
   } else {
-    t = n <= 6 ? ExpandLayout(kTimeLayouts[n])
-               : CopyLayout(n == 7 ? Locale().short_time : Locale().long_time);
+    n <= 6 ? ExpandLayout(kTimeLayouts[n], t) : CopyLayout(n == 7 ? Locale().short_time : Locale().long_time, t);
   }
-  for (PictureToken& token : t) {
-    if (token.kind == K::DateSeparator && modifier != 0) token.character = SeparatorPrints(modifier);
-    const bool filled = is_date ? (token.kind == K::MonthDigit || token.kind == K::DayDigit ||
-                                   token.kind == K::YearDigit || token.kind == K::MonthLetter)
-                                : (token.kind == K::HourDigit || token.kind == K::MinuteDigit ||
-                                   token.kind == K::SecondDigit);
-    if (filled && fill != 0) token.character = fill == '_' ? ' ' : fill;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    const K kind = t.kind(i);
+    if (kind == K::DateSeparator && modifier != 0) t.set_character(i, SeparatorPrints(modifier));
+    const bool filled = is_date ? (kind == K::MonthDigit || kind == K::DayDigit || kind == K::YearDigit ||
+                                   kind == K::MonthLetter)
+                                : (kind == K::HourDigit || kind == K::MinuteDigit || kind == K::SecondDigit);
+    if (filled && fill != 0) t.set_character(i, fill == '_' ? ' ' : fill);
   }
-  return t;
+  return true;
 }
 
 }  // namespace
@@ -422,21 +416,21 @@ int CompilePicture(std::string_view text, CompiledPicture& out) {
       return 2;
     }
     case 'N':
-      tokens = CompileNumeric(body);
+      if (!CompileNumeric(body, tokens)) tokens.clear();
       return Finish(out, PictureType::Numeric, ValueClass::Decimal, blank_when_zero, tokens);
     case 'E':
-      tokens = CompileScientific(body);
+      if (!CompileScientific(body, tokens)) tokens.clear();
       return Finish(out, PictureType::Scientific, ValueClass::Real, blank_when_zero, tokens);
     case 'D':
-      tokens = CompileDateTime(body, true, out);
+      if (!CompileDateTime(body, true, out, tokens)) tokens.clear();
       return Finish(out, PictureType::Date, ValueClass::Long, blank_when_zero, tokens);
     case 'T':
-      tokens = CompileDateTime(body, false, out);
+      if (!CompileDateTime(body, false, out, tokens)) tokens.clear();
       return Finish(out, PictureType::Time, ValueClass::Long, blank_when_zero, tokens);
     case 'P':
     case 'K': {
       if (text.size() < 2 || text.back() != text.front()) return 0;
-      tokens = CompileMask(text.substr(1, text.size() - 2), letter == 'K');
+      CompileMask(text.substr(1, text.size() - 2), letter == 'K', tokens);
       if (letter == 'P') return Finish(out, PictureType::Pattern, ValueClass::Decimal, blank_when_zero, tokens);
       return Finish(out, PictureType::KeyIn, ValueClass::String, blank_when_zero, tokens);
     }

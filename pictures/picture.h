@@ -79,6 +79,8 @@ class CompiledPicture {
  public:
   static constexpr int kMaxBytes = 512;
 
+  CompiledPicture() { Clear(); }
+
   bool valid() const { return bytes_[1] != 0; }
   int width() const { return bytes_[1]; }
   PictureType type() const { return static_cast<PictureType>(bytes_[0] & 0x07); }
@@ -96,11 +98,15 @@ class CompiledPicture {
     while (i + n < width() && token(i + n).kind == token(i).kind) ++n;
     return n;
   }
-  std::span<const std::uint8_t, kMaxBytes> bytes() const { return bytes_; }
+  // The compiled bytes: the header and the tokens in use.
+  std::span<const std::uint8_t> bytes() const {
+    return {bytes_.data(), static_cast<std::size_t>(2 + 2 * token_count())};
+  }
 
   // Building (used by CompilePicture).
+  // Zeroes the header; the token area is written before it is read.
   void Clear() {
-    bytes_.fill(0);
+    bytes_[0] = bytes_[1] = 0;
     number_ = 0;
   }
   void SetHeader(PictureType type, ValueClass value_class, bool blank_when_zero, int width);
@@ -111,7 +117,7 @@ class CompiledPicture {
   void SetNumber(int number) { number_ = number; }
 
  private:
-  std::array<std::uint8_t, kMaxBytes> bytes_{};
+  std::array<std::uint8_t, kMaxBytes> bytes_;  // header zeroed by the constructor
   int number_ = 0;
 };
 
