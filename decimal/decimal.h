@@ -97,6 +97,10 @@ void WritePacked(PackedForm form, const DecimalAccumulator& value, std::span<std
 // packed field of `size` bytes with `places` fraction digits, so storing it
 // changes nothing but the rounding.
 bool FitsDecimalField(DecimalAccumulator value, int size, int places);
+// The same for a numeric text (as typed into a form) before it is pushed:
+// also false when the text has more integer digits than an accumulator
+// holds, which pushing would silently cut.
+bool TextFitsDecimalField(std::string_view text, int size, int places);
 
 // The process-wide stack of 256 accumulators, addressed modulo 256 by a
 // one-byte depth: there is no overflow check, so a 257th push reuses the

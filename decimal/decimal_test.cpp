@@ -134,6 +134,10 @@ TEST(PackedStorage, DecimalLayoutRoundsAndLosesHighDigits) {
   EXPECT_TRUE(FitsDecimalField(D("3456"), 4, 3));
   EXPECT_TRUE(FitsDecimalField(D("-9999.9994"), 4, 3));
   EXPECT_FALSE(FitsDecimalField(D("9999.9995"), 4, 3));  // rounding adds a digit
+  EXPECT_TRUE(TextFitsDecimalField("-0009999.5", 4, 3));
+  EXPECT_FALSE(TextFitsDecimalField("123456", 4, 3));
+  // 33 integer digits would lose their first one on pushing, and look small.
+  EXPECT_FALSE(TextFitsDecimalField("1" + std::string(32, '0'), 16, 0));
   EXPECT_EQ(ReadPacked(PackedForm::kDecimal, StoreDecimal("-1.5", 4, 2), 2).ToText(), "-1.5");
   // Any non-zero sign nibble reads as negative; digit nibbles above 9 read as 9.
   const std::uint8_t odd[] = {0x30, 0x1F};

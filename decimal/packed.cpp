@@ -91,4 +91,16 @@ bool FitsDecimalField(DecimalAccumulator value, int size, int places) {
   return value.IntegerDigits() <= std::max(0, size * 2 - 1 - places);
 }
 
+
+bool TextFitsDecimalField(std::string_view text, int size, int places) {
+  std::size_t pos = !text.empty() && text[0] == '-' ? 1 : 0;
+  while (pos < text.size() && text[pos] == '0') ++pos;  // leading zeros are not digits that count
+  std::size_t integer_digits = 0;
+  while (pos + integer_digits < text.size() && text[pos + integer_digits] >= '0' && text[pos + integer_digits] <= '9') {
+    ++integer_digits;
+  }
+  if (integer_digits > 32) return false;
+  return FitsDecimalField(DecimalAccumulator::FromText(text), size, places);
+}
+
 }  // namespace tavero::decimal
