@@ -25,11 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   };
   check(pictures::FORMAT(value, picture));
   std::int64_t long_value = 0;
-  std::memcpy(&long_value, value.data(), std::min(value.size(), sizeof long_value));
+  if (!value.empty()) std::memcpy(&long_value, value.data(), std::min(value.size(), sizeof long_value));
   check(pictures::FORMAT(long_value, picture));
   check(pictures::FORMAT(static_cast<std::int64_t>(static_cast<std::int32_t>(long_value)), picture));
   double real = 0;
-  std::memcpy(&real, value.data(), std::min(value.size(), sizeof real));
+  if (!value.empty()) std::memcpy(&real, value.data(), std::min(value.size(), sizeof real));
   check(pictures::FORMAT(real, picture));
   check(pictures::FORMAT(decimal::DecimalAccumulator::FromText(value), picture));
   return 0;
