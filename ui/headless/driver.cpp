@@ -1,0 +1,196 @@
+#include "ui/headless/driver.h"
+
+#include <algorithm>
+
+namespace tavero::ui::headless {
+namespace {
+
+const ControlSpec* FindNumber(const ScreenWindow& window, int number) {
+  for (const ControlSpec& control : window.spec.controls) {
+    if (control.number == number && number != 0) return &control;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+HeadlessDriver::HeadlessDriver(HeadlessPlatform& platform, Engine& engine) : platform_(platform), engine_(engine) {}
+
+void HeadlessDriver::Settle() { engine_.WaitUntilIdle(); }
+
+std::vector<ScreenWindow> HeadlessDriver::Windows() const { return platform_.Windows(); }
+
+std::vector<std::string> HeadlessDriver::Titles() const {
+  std::vector<std::string> titles;
+  for (const ScreenWindow& window : platform_.Windows()) titles.push_back(window.spec.title);
+  return titles;
+}
+
+WindowId HeadlessDriver::Find(std::string_view title) const {
+  std::vector<ScreenWindow> windows = platform_.Windows();
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+    if (it->spec.title == title) return it->spec.id;
+  }
+  return kNoWindow;
+}
+
+WindowId HeadlessDriver::Active() const { return platform_.ActiveWindow(); }
+
+std::optional<ControlSpec> HeadlessDriver::Control(WindowId window, int number) const {
+  std::optional<ScreenWindow> screen = platform_.Find(window);
+  if (!screen) return std::nullopt;
+  const ControlSpec* control = FindNumber(*screen, number);
+  return control != nullptr ? std::optional<ControlSpec>(*control) : std::nullopt;
+}
+
+std::string HeadlessDriver::Text(WindowId window, int number) const {
+  std::optional<ControlSpec> control = Control(window, number);
+  return control ? control->text : std::string();
+}
+
+bool HeadlessDriver::Enabled(WindowId window, int number) const {
+  std::optional<ControlSpec> control = Control(window, number);
+  return control && control->enabled;
+}
+
+bool HeadlessDriver::Visible(WindowId window, int number) const {
+  std::optional<ControlSpec> control = Control(window, number);
+  return control && control->visible;
+}
+
+int HeadlessDriver::Focused(WindowId window) const {
+  std::optional<ScreenWindow> screen = platform_.Find(window);
+  if (!screen || screen->focused < 0 || static_cast<std::size_t>(screen->focused) >= screen->spec.controls.size()) {
+    return 0;
+  }
+  return screen->spec.controls[screen->focused].number;
+}
+
+std::string HeadlessDriver::StatusText(WindowId window, int zone) const {
+  std::optional<ScreenWindow> screen = platform_.Find(window);
+  if (!screen) return {};
+  auto found = screen->status_texts.find(zone);
+  return found == screen->status_texts.end() ? std::string() : found->second;
+}
+
+std::optional<ControlSpec> HeadlessDriver::Reachable(WindowId window, int number) const {
+  std::optional<ScreenWindow> screen = platform_.Find(window);
+  if (!screen) return std::nullopt;
+  const ControlSpec* control = FindNumber(*screen, number);
+  for (const ControlSpec* c = control; c != nullptr;) {
+    if (!c->enabled || !c->visible) return std::nullopt;
+    c = c->parent == kNoControl ? nullptr : &screen->spec.controls[c->parent];
+  }
+  return control != nullptr ? std::optional<ControlSpec>(*control) : std::nullopt;
+}
+
+bool HeadlessDriver::SendAndSettle(PlatformMessage message) {
+  bool sent = platform_.Send(std::move(message));
+  Settle();
+  return sent;
+}
+
+bool HeadlessDriver::ChooseMenu(WindowId window, int item_number) {
+  std::optional<ControlSpec> item = Reachable(window, item_number);
+  if (!item || item->kind != ControlKind::Item) return false;
+  return SendAndSettle(MakeMessage(MessageKind::Command, window, item->handle));
+}
+
+bool HeadlessDriver::ChooseMenu(WindowId window, std::string_view item_text) {
+  std::optional<ScreenWindow> screen = platform_.Find(window);
+  if (!screen) return false;
+  for (const ControlSpec& control : screen->spec.controls) {
+    if (control.kind == ControlKind::Item && control.text == item_text) return ChooseMenu(window, control.number);
+  }
+  return false;
+}
+
+bool HeadlessDriver::Click(WindowId window, int number) {
+  std::optional<ControlSpec> control = Reachable(window, number);
+  if (!control) return false;
+  if (control->kind == ControlKind::Check) return SetCheck(window, number, control->value == 0);
+  return SendAndSettle(MakeMessage(MessageKind::Command, window, control->handle));
+}
+
+bool HeadlessDriver::Focus(WindowId window, int number) {
+  std::optional<ControlSpec> control = Reachable(window, number);
+  if (!control) return false;
+  return SendAndSettle(MakeMessage(MessageKind::Focus, window, control->handle));
+}
+
+// The person clicks into the field (when it does not have the focus), types
+// the text over what was there, and leaves the field.
+bool HeadlessDriver::Type(WindowId window, int number, std::string_view text) {
+  std::optional<ControlSpec> control = Reachable(window, number);
+  if (!control) return false;
+  if (Focused(window) != number) Focus(window, number);
+  PlatformMessage edit = MakeMessage(MessageKind::Edit, window, control->handle);
+  edit.text = text;
+  return SendAndSettle(std::move(edit));
+}
+
+bool HeadlessDriver::PressKey(WindowId window, int number, int key_code, int key_char) {
+  std::optional<ControlSpec> control = Reachable(window, number);
+  if (!control) return false;
+  PlatformMessage key = MakeMessage(MessageKind::Key, window, control->handle);
+  key.key_code = key_code;
+  key.key_char = key_char;
+  return SendAndSettle(std::move(key));
+}
+
+bool HeadlessDriver::SetCheck(WindowId window, int number, bool checked) {
+  std::optional<ControlSpec> control = Reachable(window, number);
+  if (!control) return false;
+  return SendAndSettle(MakeMessage(MessageKind::Check, window, control->handle, checked ? 1 : 0));
+}
+
+bool HeadlessDriver::PickTab(WindowId window, int sheet_number, int tab) {
+  std::optional<ControlSpec> sheet = Reachable(window, sheet_number);
+  if (!sheet || sheet->kind != ControlKind::Sheet || tab < 1) return false;
+  return SendAndSettle(MakeMessage(MessageKind::TabSelect, window, sheet->handle, tab));
+}
+
+bool HeadlessDriver::SelectRow(WindowId window, int list_number, int row) {
+  std::optional<ControlSpec> list = Reachable(window, list_number);
+  if (!list || list->kind != ControlKind::List) return false;
+  return SendAndSettle(MakeMessage(MessageKind::ListSelect, window, list->handle, row));
+}
+
+bool HeadlessDriver::Activate(WindowId window) {
+  bool done = platform_.Activate(window);
+  Settle();
+  return done;
+}
+
+bool HeadlessDriver::Close(WindowId window) { return SendAndSettle(MakeMessage(MessageKind::Close, window)); }
+
+bool HeadlessDriver::SystemCommand(WindowId window, SysCommand command) {
+  return SendAndSettle(MakeMessage(MessageKind::SysCommand, window, kNoControl, static_cast<int>(command)));
+}
+
+void HeadlessDriver::PassTime(int milliseconds) {
+  platform_.PassTime(milliseconds);
+  Settle();
+}
+
+HeadlessProgram::HeadlessProgram(std::function<void()> main, Engine::Options options)
+    : engine_(platform_, std::move(options)), driver_(platform_, engine_) {
+  std::atomic<bool> started{false};
+  main_ = std::thread([this, &started, main = std::move(main)] {
+    engine_.RunMain([&] {
+      started = true;
+      started.notify_one();
+      main();
+      finished_ = true;
+    });
+  });
+  started.wait(false);
+  driver_.Settle();
+}
+
+HeadlessProgram::~HeadlessProgram() {
+  engine_.Shutdown();
+  main_.join();
+}
+
+}  // namespace tavero::ui::headless

@@ -1,0 +1,284 @@
+#include "ui/headless/headless_platform.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace tavero::ui::headless {
+namespace {
+
+bool TakesFocus(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::Button:
+    case ControlKind::Entry:
+    case ControlKind::Text:
+    case ControlKind::Check:
+    case ControlKind::Combo:
+    case ControlKind::Spin:
+    case ControlKind::List:
+    case ControlKind::Option:
+    case ControlKind::Sheet:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+void HeadlessPlatform::Attach(MessageSink* sink) {
+  std::lock_guard lock(mutex_);
+  sink_ = sink;
+}
+
+ScreenWindow* HeadlessPlatform::FindLocked(WindowId window) {
+  auto found = std::find_if(windows_.begin(), windows_.end(), [&](const ScreenWindow& w) { return w.spec.id == window; });
+  return found == windows_.end() ? nullptr : &*found;
+}
+
+ControlSpec* HeadlessPlatform::ControlLocked(WindowId window, ControlHandle control) {
+  ScreenWindow* screen = FindLocked(window);
+  if (screen == nullptr || control < 0 || static_cast<std::size_t>(control) >= screen->spec.controls.size()) {
+    return nullptr;
+  }
+  return &screen->spec.controls[control];
+}
+
+void HeadlessPlatform::PostLocked(PlatformMessage message) {
+  if (sink_ != nullptr) sink_->Post(std::move(message));
+}
+
+void HeadlessPlatform::ActivateLocked(WindowId window) {
+  auto found = std::find_if(windows_.begin(), windows_.end(), [&](const ScreenWindow& w) { return w.spec.id == window; });
+  if (found == windows_.end()) return;
+  std::rotate(found, found + 1, windows_.end());  // to the front
+  if (active_ == window) return;
+  active_ = window;
+  PostLocked(MakeMessage(MessageKind::Activate, window));
+}
+
+// A new window comes to the front, becomes active, and its first control that
+// can take the focus gets it.
+bool HeadlessPlatform::OpenWindow(const WindowSpec& spec) {
+  std::lock_guard lock(mutex_);
+  if (refuse_windows_ > 0) {
+    --refuse_windows_;
+    return false;
+  }
+  ScreenWindow screen;
+  screen.spec = spec;
+  screen.size_state = static_cast<int>(spec.state & (kSizeMaximized | kSizeIconized));
+  windows_.push_back(std::move(screen));
+  ActivateLocked(spec.id);
+  for (const ControlSpec& control : spec.controls) {
+    if (TakesFocus(control.kind) && control.enabled && control.visible) {
+      windows_.back().focused = control.handle;
+      PostLocked(MakeMessage(MessageKind::Focus, spec.id, control.handle));
+      break;
+    }
+  }
+  return true;
+}
+
+void HeadlessPlatform::CloseWindow(WindowId window) {
+  std::lock_guard lock(mutex_);
+  std::erase_if(windows_, [&](const ScreenWindow& w) { return w.spec.id == window; });
+  if (active_ == window) {
+    active_ = kNoWindow;
+    if (!windows_.empty()) ActivateLocked(windows_.back().spec.id);
+  }
+}
+
+void HeadlessPlatform::SetWindowTitle(WindowId window, std::string_view title) {
+  std::lock_guard lock(mutex_);
+  if (ScreenWindow* screen = FindLocked(window)) screen->spec.title = title;
+}
+
+void HeadlessPlatform::SetStatusText(WindowId window, int zone, std::string_view text) {
+  std::lock_guard lock(mutex_);
+  if (ScreenWindow* screen = FindLocked(window)) screen->status_texts[zone] = text;
+}
+
+void HeadlessPlatform::SetControlText(WindowId window, ControlHandle control, std::string_view text) {
+  std::lock_guard lock(mutex_);
+  if (ControlSpec* spec = ControlLocked(window, control)) spec->text = text;
+}
+
+void HeadlessPlatform::SetControlMessage(WindowId window, ControlHandle control, std::string_view message) {
+  std::lock_guard lock(mutex_);
+  if (ControlSpec* spec = ControlLocked(window, control)) spec->message = message;
+}
+
+void HeadlessPlatform::SetControlValue(WindowId window, ControlHandle control, int value) {
+  std::lock_guard lock(mutex_);
+  if (ControlSpec* spec = ControlLocked(window, control)) spec->value = value;
+}
+
+void HeadlessPlatform::SetControlRange(WindowId window, ControlHandle control, int low, int high) {
+  std::lock_guard lock(mutex_);
+  if (ControlSpec* spec = ControlLocked(window, control)) {
+    spec->low = low;
+    spec->high = high;
+  }
+}
+
+void HeadlessPlatform::SetControlEnabled(WindowId window, ControlHandle control, bool enabled) {
+  std::lock_guard lock(mutex_);
+  if (ControlSpec* spec = ControlLocked(window, control)) spec->enabled = enabled;
+}
+
+void HeadlessPlatform::SetControlVisible(WindowId window, ControlHandle control, bool visible) {
+  std::lock_guard lock(mutex_);
+  if (ControlSpec* spec = ControlLocked(window, control)) spec->visible = visible;
+}
+
+void HeadlessPlatform::SetListRows(WindowId window, ControlHandle control, std::vector<std::string> rows) {
+  std::lock_guard lock(mutex_);
+  if (ScreenWindow* screen = FindLocked(window)) screen->list_rows[control] = std::move(rows);
+}
+
+void HeadlessPlatform::SetFocus(WindowId window, ControlHandle control) {
+  std::lock_guard lock(mutex_);
+  if (ScreenWindow* screen = FindLocked(window)) screen->focused = control;
+}
+
+void HeadlessPlatform::StartTimer(WindowId window, int milliseconds) {
+  std::lock_guard lock(mutex_);
+  if (ScreenWindow* screen = FindLocked(window)) {
+    screen->timer_milliseconds = milliseconds;
+    screen->timer_elapsed = 0;
+  }
+}
+
+void HeadlessPlatform::StopTimer(WindowId window) {
+  std::lock_guard lock(mutex_);
+  if (ScreenWindow* screen = FindLocked(window)) screen->timer_milliseconds = 0;
+}
+
+void HeadlessPlatform::BringToFront(WindowId window) {
+  std::lock_guard lock(mutex_);
+  ActivateLocked(window);
+}
+
+// The command is carried out; the window reports what happened.
+void HeadlessPlatform::ApplySysCommand(WindowId window, SysCommand command) {
+  std::lock_guard lock(mutex_);
+  ScreenWindow* screen = FindLocked(window);
+  if (screen == nullptr) return;
+  auto size_state = [&](int state) {
+    if (screen->size_state == state) return;
+    screen->size_state = state;
+    PostLocked(MakeMessage(MessageKind::SizeStateChanged, window, kNoControl, state));
+  };
+  switch (command) {
+    case SysCommand::Move:
+      PostLocked(MakeMessage(MessageKind::Moved, window));
+      break;
+    case SysCommand::Size:
+      PostLocked(MakeMessage(MessageKind::Sized, window));
+      break;
+    case SysCommand::Restore:
+      size_state(kSizeNormal);
+      break;
+    case SysCommand::Maximize:
+      size_state(kSizeMaximized);
+      break;
+    case SysCommand::Minimize:
+      size_state(kSizeIconized);
+      break;
+  }
+}
+
+void HeadlessPlatform::PerformStandardAction(WindowId window, StandardAction action) {
+  std::lock_guard lock(mutex_);
+  standard_actions_.emplace_back(window, action);
+}
+
+void HeadlessPlatform::Beep() {
+  std::lock_guard lock(mutex_);
+  ++beeps_;
+}
+
+// Nobody is there to close the box: it is recorded, written to stderr (a
+// program halting after it leaves the text behind) and counts as closed.
+void HeadlessPlatform::ShowErrorBox(std::string_view title, std::string_view text) {
+  std::lock_guard lock(mutex_);
+  error_boxes_.push_back(std::string(title) + ": " + std::string(text));
+  std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(title.size()), title.data(), static_cast<int>(text.size()),
+               text.data());
+}
+
+std::vector<ScreenWindow> HeadlessPlatform::Windows() const {
+  std::lock_guard lock(mutex_);
+  return windows_;
+}
+
+std::optional<ScreenWindow> HeadlessPlatform::Find(WindowId window) const {
+  std::lock_guard lock(mutex_);
+  ScreenWindow* screen = const_cast<HeadlessPlatform*>(this)->FindLocked(window);
+  return screen != nullptr ? std::optional<ScreenWindow>(*screen) : std::nullopt;
+}
+
+WindowId HeadlessPlatform::ActiveWindow() const {
+  std::lock_guard lock(mutex_);
+  return active_;
+}
+
+std::vector<std::string> HeadlessPlatform::ErrorBoxes() const {
+  std::lock_guard lock(mutex_);
+  return error_boxes_;
+}
+
+std::vector<std::pair<WindowId, StandardAction>> HeadlessPlatform::StandardActions() const {
+  std::lock_guard lock(mutex_);
+  return standard_actions_;
+}
+
+int HeadlessPlatform::Beeps() const {
+  std::lock_guard lock(mutex_);
+  return beeps_;
+}
+
+void HeadlessPlatform::RefuseWindows(int count) {
+  std::lock_guard lock(mutex_);
+  refuse_windows_ = count;
+}
+
+bool HeadlessPlatform::Send(PlatformMessage message) {
+  std::lock_guard lock(mutex_);
+  ScreenWindow* screen = FindLocked(message.window);
+  if (screen == nullptr) return false;
+  // What the person's action does on the screen before the program hears of it.
+  if (ControlSpec* control = ControlLocked(message.window, message.control)) {
+    switch (message.kind) {
+      case MessageKind::Edit: control->text = message.text; break;
+      case MessageKind::Check:
+      case MessageKind::ListSelect:
+      case MessageKind::TabSelect: control->value = message.value; break;
+      case MessageKind::Focus: screen->focused = message.control; break;
+      default: break;
+    }
+  }
+  PostLocked(std::move(message));
+  return true;
+}
+
+void HeadlessPlatform::PassTime(int milliseconds) {
+  std::lock_guard lock(mutex_);
+  for (ScreenWindow& screen : windows_) {
+    if (screen.timer_milliseconds <= 0) continue;
+    screen.timer_elapsed += milliseconds;
+    while (screen.timer_elapsed >= screen.timer_milliseconds) {
+      screen.timer_elapsed -= screen.timer_milliseconds;
+      PostLocked(MakeMessage(MessageKind::Timer, screen.spec.id));
+    }
+  }
+}
+
+bool HeadlessPlatform::Activate(WindowId window) {
+  std::lock_guard lock(mutex_);
+  if (FindLocked(window) == nullptr) return false;
+  ActivateLocked(window);
+  return true;
+}
+
+}  // namespace tavero::ui::headless

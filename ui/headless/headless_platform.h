@@ -1,0 +1,88 @@
+// The headless platform: a window system without a display. It keeps what a
+// person would see (the open windows, their titles, menus and controls with
+// their texts, enabled and visible state, the focused control, status texts,
+// error boxes) and lets a driver act as that person (see driver.h).
+//
+// Engine threads call the Platform methods; the driver thread reads the
+// screen and posts input. Both go through `mutex_`.
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/platform.h"
+
+namespace tavero::ui::headless {
+
+// One window as a person sees it.
+struct ScreenWindow {
+  WindowSpec spec;                          // controls with their present texts and state
+  std::map<int, std::string> status_texts;  // by zone
+  std::map<ControlHandle, std::vector<std::string>> list_rows;
+  ControlHandle focused = kNoControl;
+  int timer_milliseconds = 0;  // 0: no timer
+  int timer_elapsed = 0;       // milliseconds since the last tick
+  int size_state = kSizeNormal;
+};
+
+class HeadlessPlatform final : public Platform {
+ public:
+  // Platform
+  void Attach(MessageSink* sink) override;
+  bool OpenWindow(const WindowSpec& spec) override;
+  void CloseWindow(WindowId window) override;
+  void SetWindowTitle(WindowId window, std::string_view title) override;
+  void SetStatusText(WindowId window, int zone, std::string_view text) override;
+  void SetControlText(WindowId window, ControlHandle control, std::string_view text) override;
+  void SetControlMessage(WindowId window, ControlHandle control, std::string_view message) override;
+  void SetControlValue(WindowId window, ControlHandle control, int value) override;
+  void SetControlRange(WindowId window, ControlHandle control, int low, int high) override;
+  void SetControlEnabled(WindowId window, ControlHandle control, bool enabled) override;
+  void SetControlVisible(WindowId window, ControlHandle control, bool visible) override;
+  void SetListRows(WindowId window, ControlHandle control, std::vector<std::string> rows) override;
+  void SetFocus(WindowId window, ControlHandle control) override;
+  void StartTimer(WindowId window, int milliseconds) override;
+  void StopTimer(WindowId window) override;
+  void BringToFront(WindowId window) override;
+  void ApplySysCommand(WindowId window, SysCommand command) override;
+  void PerformStandardAction(WindowId window, StandardAction action) override;
+  void Beep() override;
+  void ShowErrorBox(std::string_view title, std::string_view text) override;
+
+  // What the person sees: copies, safe to keep.
+  std::vector<ScreenWindow> Windows() const;  // in stacking order, the front one last
+  std::optional<ScreenWindow> Find(WindowId window) const;
+  WindowId ActiveWindow() const;
+  std::vector<std::string> ErrorBoxes() const;  // "title: text"
+  std::vector<std::pair<WindowId, StandardAction>> StandardActions() const;
+  int Beeps() const;
+  // Refuse to create the next `count` windows (a window system out of resources).
+  void RefuseWindows(int count);
+
+  // Input as a person makes it; false when the window is not open.
+  bool Send(PlatformMessage message);
+  // Lets `milliseconds` pass: each window's timer ticks once per interval.
+  void PassTime(int milliseconds);
+  // Brings a window to the front and makes it the active one.
+  bool Activate(WindowId window);
+
+ private:
+  ScreenWindow* FindLocked(WindowId window);
+  ControlSpec* ControlLocked(WindowId window, ControlHandle control);
+  void PostLocked(PlatformMessage message);
+  void ActivateLocked(WindowId window);
+
+  mutable std::mutex mutex_;
+  MessageSink* sink_ = nullptr;
+  std::vector<ScreenWindow> windows_;  // stacking order, front last
+  WindowId active_ = kNoWindow;
+  std::vector<std::string> error_boxes_;
+  std::vector<std::pair<WindowId, StandardAction>> standard_actions_;
+  int beeps_ = 0;
+  int refuse_windows_ = 0;
+};
+
+}  // namespace tavero::ui::headless

@@ -1,0 +1,183 @@
+// The platform interface: what the window engine asks of a window system, and
+// the messages a window system feeds back to it.
+//
+// Threads. Engine threads (the program's main procedure and every procedure
+// started with START) call the Platform methods, always while holding the
+// engine lock, one call at a time. A platform whose widgets live on a thread
+// of their own (Qt's GUI thread) marshals each call to that thread and may
+// block until it is done: the GUI thread never waits for the engine lock, so
+// such a call always completes.
+//
+// User input travels the other way: the platform turns it into
+// PlatformMessages and hands them to the MessageSink the engine attached.
+// MessageSink::Post is safe from any thread, never blocks on the engine lock,
+// and only queues the message for the engine thread that owns the window.
+//
+// Only what the user did is reported. Changes the engine itself asked for
+// (SetFocus, SetControlValue, ApplySysCommand ...) are not echoed back as
+// messages, except the past-tense Moved/Sized/SizeStateChanged reports that
+// follow an applied system command.
+//
+// Texts are single-byte Windows-1252 in both directions; a platform converts
+// at its own boundary. Positions are dialog units of the window's font.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ui/definitions/window_definition.h"
+#include "ui/event.h"
+
+namespace tavero::ui {
+
+using definitions::ControlKind;
+using definitions::FontDefinition;
+using definitions::Rect;
+using definitions::StandardAction;
+using definitions::WindowType;
+
+// A control (or menu, menu item, tab page) as the platform builds it. The
+// controls of a window form one table; `parent` links menu items to their
+// menu, menus to the menu bar, tab pages to their sheet and controls to their
+// tab page (kNoControl: the window itself).
+struct ControlSpec {
+  ControlHandle handle = kNoControl;  // index of this control in WindowSpec::controls
+  ControlHandle parent = kNoControl;
+  ControlKind kind = ControlKind::String;
+  int number = 0;               // the number FIELD reports; negative for menu items
+  std::uint32_t attributes = 0;  // definitions::control_attribute bits
+  Rect position;                // dialog units
+  std::string text;             // caption, prompt, entry contents, tab title
+  std::string message;          // status-bar help line
+  std::string tip;              // tool tip
+  std::string picture;          // entry and spin picture (without "@")
+  std::string format;           // list format string
+  int key_code = 0;             // menu item key
+  int low = 0;                  // progress and spin range
+  int high = 0;
+  int value = 0;                // check state, progress position, selected list row, chosen tab
+  bool enabled = true;
+  bool visible = true;
+  StandardAction standard = StandardAction::None;  // menu items the platform performs itself
+  std::optional<FontDefinition> font;
+};
+
+// A window as the platform opens it.
+struct WindowSpec {
+  WindowId id = kNoWindow;
+  WindowType type = WindowType::Plain;
+  WindowId owner = kNoWindow;   // MDI child: the frame; plain window: the window below it on its thread
+  int thread = 0;               // engine thread slot that owns the window
+  std::string title;
+  Rect position;                // x, y may be definitions::kDefaultCoordinate (centred)
+  std::optional<FontDefinition> font;
+  std::uint32_t attributes = 0;  // entry attribute bits (definitions::entry_attribute)
+  std::uint32_t state = 0;       // window state word (definitions::window_state)
+  int status_zones = 0;          // zones of the status bar; 0 none
+  bool modal = false;
+  std::vector<ControlSpec> controls;  // menu bar, menus, items and controls, in definition order
+};
+
+enum class SysCommand { Move, Size, Restore, Maximize, Minimize };
+
+// Window size state as the engine keeps it (window state word bits).
+inline constexpr int kSizeNormal = 0;
+inline constexpr int kSizeMaximized = 0x4000;
+inline constexpr int kSizeIconized = 0x8000;
+
+enum class MessageKind {
+  Command,           // menu item chosen or button pressed: control
+  Edit,              // the contents of an entry, text box or drop list were changed and left: control, text
+  Check,             // check box or radio toggled: control, value (0 or 1)
+  ListSelect,        // highlighted row of a list changed: control, value (row, 1-based)
+  TabSelect,         // a tab page was picked: control (the sheet), value (tab, 1-based)
+  Key,               // a key pressed in a control: control, key_code (with modifier bits), key_char
+  Focus,             // a control got the input focus: control
+  Activate,          // the window became the active window of the desktop
+  Close,             // the user asked to close the window (close box, Alt+F4)
+  SysCommand,        // the user asked to move, size, restore, maximise or minimise: value (SysCommand)
+  Moved,             // the window has moved
+  Sized,             // the window has been resized
+  SizeStateChanged,  // value: new size state (kSizeNormal, kSizeMaximized, kSizeIconized)
+  Timer,             // the window's timer ticked
+  BringToFront,      // bring the top window of the window's thread to the front
+  MouseMove,         // the pointer moved over the window: mouse_x, mouse_y (dialog units)
+};
+
+struct PlatformMessage {
+  MessageKind kind = MessageKind::Command;
+  WindowId window = kNoWindow;
+  ControlHandle control = kNoControl;
+  int value = 0;
+  int key_code = 0;
+  int key_char = 0;
+  int mouse_x = 0;
+  int mouse_y = 0;
+  std::string text;
+};
+
+inline PlatformMessage MakeMessage(MessageKind kind, WindowId window, ControlHandle control = kNoControl,
+                                   int value = 0) {
+  PlatformMessage message;
+  message.kind = kind;
+  message.window = window;
+  message.control = control;
+  message.value = value;
+  return message;
+}
+
+// Where a platform delivers user input (see the thread rules above).
+class MessageSink {
+ public:
+  virtual ~MessageSink() = default;
+  virtual void Post(PlatformMessage message) = 0;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // The engine attaches its sink when it starts and detaches (nullptr) before
+  // it goes away; messages are posted only while a sink is attached.
+  virtual void Attach(MessageSink* sink) = 0;
+
+  // Builds and shows a window with its menu and controls: a frame with an MDI
+  // area for Application, a sub-window of the owner frame for MdiChild, a
+  // dialog for Plain. False when the window cannot be created.
+  virtual bool OpenWindow(const WindowSpec& spec) = 0;
+  virtual void CloseWindow(WindowId window) = 0;
+  virtual void SetWindowTitle(WindowId window, std::string_view title) = 0;
+  virtual void SetStatusText(WindowId window, int zone, std::string_view text) = 0;
+
+  virtual void SetControlText(WindowId window, ControlHandle control, std::string_view text) = 0;
+  virtual void SetControlMessage(WindowId window, ControlHandle control, std::string_view message) = 0;
+  virtual void SetControlValue(WindowId window, ControlHandle control, int value) = 0;
+  virtual void SetControlRange(WindowId window, ControlHandle control, int low, int high) = 0;
+  virtual void SetControlEnabled(WindowId window, ControlHandle control, bool enabled) = 0;
+  virtual void SetControlVisible(WindowId window, ControlHandle control, bool visible) = 0;
+  // The rows a list shows, each already formatted, columns separated by '\t'.
+  virtual void SetListRows(WindowId window, ControlHandle control, std::vector<std::string> rows) = 0;
+  virtual void SetFocus(WindowId window, ControlHandle control) = 0;
+
+  // A timer that posts MessageKind::Timer every `milliseconds`; a new call
+  // replaces the running timer.
+  virtual void StartTimer(WindowId window, int milliseconds) = 0;
+  virtual void StopTimer(WindowId window) = 0;
+
+  virtual void BringToFront(WindowId window) = 0;
+  // Carries out a system command the engine let through.
+  virtual void ApplySysCommand(WindowId window, SysCommand command) = 0;
+  // The standard actions of menu items (Tile, Cascade, Print Setup, Help, the
+  // clipboard on the focused control). Close is handled by the engine.
+  virtual void PerformStandardAction(WindowId window, StandardAction action) = 0;
+  virtual void Beep() = 0;
+
+  // A box without owner window, with the stop icon and an OK button; returns
+  // when the user has closed it.
+  virtual void ShowErrorBox(std::string_view title, std::string_view text) = 0;
+};
+
+}  // namespace tavero::ui

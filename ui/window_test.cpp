@@ -1,0 +1,136 @@
+// Opening and closing windows, and the runtime errors that end the program
+// when a procedure misuses them.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "ui/engine.h"
+#include "ui/headless/driver.h"
+#include "ui/properties.h"
+#include "ui/test_windows.h"
+
+namespace tavero::ui {
+namespace {
+
+using headless::HeadlessProgram;
+
+struct Misuse {
+  const char* name;
+  std::function<void()> procedure;
+  const char* message;
+};
+
+void MdiChild() {
+  Window child(testing::MdiWindow("Child"));
+  child.Open();
+}
+
+const Misuse kMisuses[] = {
+    {"AcceptWithoutAWindow", [] { ACCEPT([] { return LoopResult::Continue; }); },
+     "Runtime error: ACCEPT loop requires a window"},
+    {"SecondApplication",
+     [] {
+       Window first(testing::Frame());
+       first.Open();
+       Window second(testing::Frame("Second"));
+       second.Open();
+     },
+     "Unable to open APPLICATION \\(APPLICATION already active\\)"},
+    {"MdiWithoutApplication", MdiChild, "Unable to open MDI window \\(No APPLICATION active\\)"},
+    {"MdiOnTheApplicationsThread",
+     [] {
+       Window frame(testing::Frame());
+       frame.Open();
+       MdiChild();
+     },
+     "Unable to open MDI window on APPLICATION's thread"},
+    {"OpenTwice",
+     [] {
+       Window window(testing::PlainWindow("Form"));
+       window.Open();
+       window.Open();
+     },
+     "Window is already open"},
+    {"PropertyOfAClosedWindow",
+     [] {
+       Window window(testing::PlainWindow("Form"));
+       window.SetProperty(0, property::kText, "x");
+     },
+     "Window is not open"},
+};
+
+class RuntimeErrors : public ::testing::TestWithParam<Misuse> {};
+
+TEST_P(RuntimeErrors, ShowTheBoxAndEndTheProgramWithExitCode2) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(HeadlessProgram program(GetParam().procedure), ::testing::ExitedWithCode(2), GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, RuntimeErrors, ::testing::ValuesIn(kMisuses),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Window, APlainWindowThePlatformCannotCreateIsError529) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        HeadlessProgram program([] {
+          Window window(testing::PlainWindow("Main", {testing::Button(1, "&Open")}));
+          window.Open();
+          ACCEPT([] {
+            if (ACCEPTED() == 1) {
+              Window refused(testing::PlainWindow("Refused"));
+              refused.Open();
+            }
+            return LoopResult::Continue;
+          });
+        });
+        program.platform().RefuseWindows(1);
+        program.driver().Click(program.driver().Find("Main"), 1);
+      },
+      ::testing::ExitedWithCode(2), "Runtime error: Unable to open WINDOW");
+}
+
+TEST(Window, MdiChildrenOpenOnThreadsOfTheirOwnInsideTheFrame) {
+  HeadlessProgram program([] {
+    Window frame(testing::Frame());
+    frame.Open();
+    START([] {
+      Window child(testing::MdiWindow("Child"));
+      child.Open();
+      ACCEPT([] { return LoopResult::Continue; });
+    });
+    ACCEPT([] { return LoopResult::Continue; });
+  });
+  auto& driver = program.driver();
+  std::vector<headless::ScreenWindow> windows = driver.Windows();
+  ASSERT_EQ(windows.size(), 2u);
+  EXPECT_EQ(windows[1].spec.type, definitions::WindowType::MdiChild);
+  EXPECT_EQ(windows[1].spec.owner, windows[0].spec.id);
+  EXPECT_EQ(windows[1].spec.thread, 1);
+}
+
+TEST(Window, TheTraceWritesOneLinePerDeliveredEventWhenSwitchedOn) {
+  const std::filesystem::path directory = std::filesystem::path(::testing::TempDir()) / "ui_trace";
+  std::filesystem::remove_all(directory);
+  std::filesystem::create_directories(directory);
+  {
+    HeadlessProgram program(
+        [] {
+          Window window(testing::PlainWindow("Form", {testing::Button(3, "&OK")}));
+          window.Open();
+          ACCEPT([] { return ACCEPTED() == 3 ? LoopResult::Break : LoopResult::Continue; });
+        },
+        Engine::Options{.trace = true, .trace_directory = directory});
+    program.driver().Click(program.driver().Find("Form"), 3);
+  }
+  std::ifstream in(directory / "TVLOG.TXT");
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0].rfind("EVENT:OpenWindow (5635 (01603H)) FIELD 0 (00H)", 0), 0u) << lines[0];
+  EXPECT_NE(lines[3].find("EVENT:Accepted (5121 (01401H)) FIELD 3 (03H) ACCEPTED 3 (03H)"), std::string::npos)
+      << lines[3];
+}
+
+}  // namespace
+}  // namespace tavero::ui
