@@ -1,0 +1,109 @@
+#include "storage/vmr/file_io.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tavero::vmr {
+namespace {
+
+// Locks are taken on the open file description (not the process), so two
+// opens of one file in the same process exclude each other like two stations.
+int SetLock(int fd, int command, short type, std::uint64_t offset, std::uint64_t length) {
+  struct flock lock {};
+  lock.l_type = type;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = static_cast<off_t>(offset);
+  lock.l_len = static_cast<off_t>(length);
+  lock.l_pid = 0;
+  for (;;) {
+    if (fcntl(fd, command, &lock) == 0) return 0;
+    if (errno == EINTR) continue;
+    if (errno == EACCES) return EAGAIN;
+    return errno;
+  }
+}
+
+class PosixFile final : public File {
+ public:
+  explicit PosixFile(int fd) : fd_(fd) {}
+  ~PosixFile() override { close(fd_); }
+  PosixFile(const PosixFile&) = delete;
+  PosixFile& operator=(const PosixFile&) = delete;
+
+  int ReadAt(std::uint64_t offset, std::span<std::uint8_t> out, std::size_t& read) override {
+    read = 0;
+    while (read < out.size()) {
+      ssize_t n = pread(fd_, out.data() + read, out.size() - read, static_cast<off_t>(offset + read));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return errno;
+      }
+      if (n == 0) break;
+      read += static_cast<std::size_t>(n);
+    }
+    return 0;
+  }
+
+  int WriteAt(std::uint64_t offset, std::span<const std::uint8_t> data) override {
+    std::size_t done = 0;
+    while (done < data.size()) {
+      ssize_t n = pwrite(fd_, data.data() + done, data.size() - done, static_cast<off_t>(offset + done));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return errno;
+      }
+      done += static_cast<std::size_t>(n);
+    }
+    return 0;
+  }
+
+  int Sync() override { return fdatasync(fd_) == 0 ? 0 : errno; }
+  int Truncate(std::uint64_t size) override {
+    return ftruncate(fd_, static_cast<off_t>(size)) == 0 ? 0 : errno;
+  }
+  int Size(std::uint64_t& size) override {
+    struct stat st {};
+    if (fstat(fd_, &st) != 0) return errno;
+    size = static_cast<std::uint64_t>(st.st_size);
+    return 0;
+  }
+  int TryLock(std::uint64_t offset, std::uint64_t length) override {
+    return SetLock(fd_, F_OFD_SETLK, F_WRLCK, offset, length);
+  }
+  int Lock(std::uint64_t offset, std::uint64_t length) override {
+    return SetLock(fd_, F_OFD_SETLKW, F_WRLCK, offset, length);
+  }
+  int Unlock(std::uint64_t offset, std::uint64_t length) override {
+    return SetLock(fd_, F_OFD_SETLK, F_UNLCK, offset, length);
+  }
+
+ private:
+  int fd_;
+};
+
+class Posix final : public FileSystem {
+ public:
+  int Open(const std::string& path, OpenMode mode, std::unique_ptr<File>& file) override {
+    int flags = (mode.write ? O_RDWR : O_RDONLY) | O_CLOEXEC;
+    if (mode.create) flags |= O_CREAT;
+    int fd;
+    do {
+      fd = open(path.c_str(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return errno;
+    file = std::make_unique<PosixFile>(fd);
+    return 0;
+  }
+  int Remove(const std::string& path) override { return unlink(path.c_str()) == 0 ? 0 : errno; }
+};
+
+}  // namespace
+
+FileSystem& PosixFileSystem() {
+  static Posix posix;
+  return posix;
+}
+
+}  // namespace tavero::vmr

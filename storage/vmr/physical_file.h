@@ -1,0 +1,199 @@
+// One open VMR file: its header, page cache, dirty pages, the two-phase
+// commit and the recovery of an interrupted one, and the station locks.
+//
+// States:
+//   read phase <-> write phase      BeginWrite() enters the write phase,
+//                                   EndOperation() returns to the read phase
+//   header current / stale          RefreshHeader() at the start of each
+//                                   operation that touches the tree
+//   header clean / changed          any change to the tree or the counter
+//   commit idle -> phase one done -> idle
+//                                   CommitPhaseOne(), CommitPhaseTwo()
+// Invariants:
+//  (1) every page that differs from its bytes on disk is in the cache and
+//      dirty; clean pages may be dropped from the cache at any time between
+//      operations;
+//  (2) a page not in the cache sits at the block it had at the last commit;
+//  (3) pages created since the last commit carry temporary numbers
+//      (kFirstTemporaryId and up) until the commit gives them blocks;
+//  (4) disk_header_ is the header as it lies at offset 0 on disk;
+//  (5) the header lengths in memory equal those on disk except during a
+//      commit.
+// Commit order on disk: pages beyond the committed data, pending copies of
+// the others and the new header are written after the committed length;
+// flush; the old header with committed length < written length marks the
+// commit as done (flush); phase two copies the pending pages into place,
+// flushes, and writes the new header with equal lengths (flush). A crash
+// before the first header write leaves the old state, after it the next
+// refresh finishes the commit.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "storage/vmr/file_io.h"
+#include "storage/vmr/format.h"
+#include "storage/vmr/page_tree.h"
+#include "storage/vmr/status.h"
+#include "storage/vmr/zone_table.h"
+
+namespace tavero::vmr {
+
+// Access mode bits of OPEN and SHARE.
+inline constexpr int kAccessMask = 0x03;
+inline constexpr int kDenyMask = 0x30;
+inline constexpr int kDenyWrite = 0x20;
+inline constexpr int kCreateFlag = 0x100;
+// Lock regions beyond the data.
+inline constexpr std::uint64_t kLockBase = 0x80000000u;
+inline constexpr std::uint64_t kWriterRange = 1023;
+inline constexpr std::uint64_t kIdentifierLockBase = 0x80000401u;
+// Stream mode commits once this many pages are dirty.
+inline constexpr std::size_t kStreamDirtyLimit = 40;
+
+class PhysicalFile final : private PageStore, private PageMover {
+ public:
+  // Decides whether the transaction named by a transaction marker (the data
+  // of the record with key part 0xFF) is still listed in its control file.
+  using TransactionLookup = std::function<bool(std::string_view marker_data)>;
+
+  // Opens `path` with the access mode of OPEN (0x03 access, 0x30 deny bits,
+  // 0x100 create). A file that exists but is not a VMR file gives 36.
+  // `lookup` decides the fate of an interrupted commit that carries a
+  // transaction marker; without one such commits are completed.
+  static Status Open(FileSystem& fs, const std::string& path, int access_mode,
+                     std::unique_ptr<PhysicalFile>& file, TransactionLookup lookup = {});
+  ~PhysicalFile() override;
+  PhysicalFile(const PhysicalFile&) = delete;
+  PhysicalFile& operator=(const PhysicalFile&) = delete;
+
+  // Operation brackets.
+  Status RefreshHeader();
+  Status BeginWrite();
+  Status EndOperation();
+
+  // The tree. RefreshHeader() must have run in this operation; changes need
+  // the write phase.
+  Status Find(FindMode mode, std::string_view key, std::optional<Record>& found);
+  // First and last record whose key part starts with `prefix`.
+  Status FirstWithPrefix(std::string_view prefix, std::optional<Record>& found);
+  Status LastWithPrefix(std::string_view prefix, std::optional<Record>& found);
+  Status Insert(std::string_view key, std::string_view data);
+  Status Replace(std::string_view key, std::string_view data);
+  Status Erase(std::string_view key, bool& found);
+
+  // The next table or record number (big-endian), from the header counter.
+  Status IssueIdentifier(std::array<std::uint8_t, 4>& identifier);
+
+  Status Commit();
+  Status CommitPhaseOne();
+  Status CommitPhaseTwo();
+  // Undoes a finished phase one whose transaction failed: the pending pages
+  // are dropped and the uncommitted changes with them.
+  Status SetBack();
+  // Drops every uncommitted change.
+  void DiscardChanges();
+  // Commits, then cuts the file at its used length.
+  Status Truncate();
+
+  // Identifier locks (HOLD and LOCK); `acquired` is false when another
+  // station holds the lock.
+  Status TryLockIdentifier(std::span<const std::uint8_t, 4> identifier, bool& acquired);
+  Status UnlockIdentifier(std::span<const std::uint8_t, 4> identifier);
+
+  void set_in_transaction(bool on) { in_transaction_ = on; }
+  void set_streaming(bool on) { streaming_ = on; }
+
+  const std::string& path() const { return path_; }
+  const FileHeader& header() const { return header_; }
+  bool shared() const { return shared_; }
+  bool writable() const { return writable_; }
+  bool others_may_read() const { return others_may_read_; }
+  bool read_phase() const { return read_phase_; }
+  bool header_changed() const { return header_changed_; }
+  std::size_t dirty_pages() const { return dirty_count_; }
+  std::size_t cached_pages() const { return cache_.size(); }
+
+  // Checks the whole tree and that the zones hold exactly its pages.
+  Status Validate(TreeStatistics& statistics);
+
+ private:
+  PhysicalFile(std::unique_ptr<File> file, std::string path);
+
+  // PageStore
+  Status LoadPage(std::uint32_t id, Page*& page) override;
+  Status RootPage(bool create, Page*& page) override;
+  Page* NewPage(std::uint8_t level) override;
+  void MarkDirty(Page& page) override;
+  void ReleasePage(Page& page) override;
+  // PageMover
+  Status MovePage(std::uint32_t from, std::uint32_t to, int page_class) override;
+
+  Status ReadHeader(FileHeader& header, bool& empty);
+  Status WriteHeaderAt(std::uint64_t offset, const FileHeader& header);
+  Status Recover(const FileHeader& disk);
+  Status TakeStationLock();
+  Status ReleaseStationLock();
+  // Gives the page a new number and fixes the pointer to it.
+  Status Renumber(Page& page, std::uint32_t id);
+  Status AssignBlocks();
+  void DropCache();
+  Status Fail(Status status);
+  Status Guard(Status status);
+
+  std::unique_ptr<File> file_;
+  std::string path_;
+  bool writable_ = false;
+  bool shared_ = false;
+  bool others_may_read_ = false;
+  bool read_phase_ = true;
+  bool header_loaded_ = false;
+  bool header_changed_ = false;
+  bool in_transaction_ = false;
+  bool streaming_ = false;
+  enum class Lock { kNone, kReader, kWriter } lock_ = Lock::kNone;
+  std::uint32_t lock_slot_ = 0;
+
+  FileHeader header_;
+  FileHeader disk_header_;
+  bool has_root_ = false;
+  std::unordered_map<std::uint32_t, std::unique_ptr<Page>> cache_;
+  std::size_t dirty_count_ = 0;
+  std::uint32_t next_temporary_id_;
+  struct Released {
+    std::uint32_t block;
+    int page_class;
+  };
+  std::vector<Released> released_;
+  // Pages read from the pending area of an interrupted commit, by target
+  // offset, while this station may not finish that commit itself.
+  std::map<std::uint64_t, std::vector<std::uint8_t>> overlay_;
+  // Phase one's pending copies, written into place by phase two.
+  struct Pending {
+    std::uint64_t target;
+    std::vector<std::uint8_t> bytes;
+  };
+  std::vector<Pending> pending_;
+  std::optional<FileHeader> phase_one_header_;
+  TransactionLookup transaction_lookup_;
+  PageTree tree_{*this};
+};
+
+// Splits a file object's name into the operating-system file and the table:
+// "path\!table"; without "\!" the table is "UNNAMED". ".VMR" is added to a
+// file name without an extension.
+struct FileName {
+  std::string os_file;
+  std::string table;
+};
+FileName SplitFileName(std::string_view name);
+
+}  // namespace tavero::vmr

@@ -1,0 +1,98 @@
+// Helpers shared by the VMR tests: whole-file snapshots and batches.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "storage/vmr/physical_file.h"
+
+namespace tavero::vmr::testing_support {
+
+using Model = std::map<std::string, std::string>;
+
+inline std::string Describe(const Status& s) {
+  return std::to_string(static_cast<int>(s.kind())) + ":" + std::to_string(s.value());
+}
+
+// Every record of the file in key order, read forward record by record.
+inline ::testing::AssertionResult Snapshot(PhysicalFile& file, Model& out) {
+  out.clear();
+  Status s = file.RefreshHeader();
+  if (!s.ok()) return ::testing::AssertionFailure() << "refresh " << Describe(s);
+  std::optional<Record> r;
+  std::string key;
+  s = file.Find(FindMode::kFirstNotBelow, key, r);
+  while (s.ok() && r) {
+    if (!out.empty() && CompareKeys(r->key(), key) <= 0) return ::testing::AssertionFailure() << "order";
+    out.emplace(std::string(r->key()), std::string(r->data()));
+    key = r->key();
+    s = file.Find(FindMode::kFirstAbove, key, r);
+  }
+  if (!s.ok()) return ::testing::AssertionFailure() << "scan " << Describe(s);
+  s = file.EndOperation();
+  if (!s.ok()) return ::testing::AssertionFailure() << "end " << Describe(s);
+  return ::testing::AssertionSuccess();
+}
+
+inline ::testing::AssertionResult Valid(PhysicalFile& file, std::uint64_t expected_records) {
+  TreeStatistics statistics;
+  Status s = file.Validate(statistics);
+  if (!s.ok()) return ::testing::AssertionFailure() << "validate " << Describe(s);
+  if (statistics.records != expected_records) {
+    return ::testing::AssertionFailure() << statistics.records << " records, expected " << expected_records;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// Applies `changes` (value "" erases, otherwise insert or replace) in one
+// operation and commits; the model follows only on success.
+inline Status ApplyBatch(PhysicalFile& file, const Model& changes, Model& model) {
+  VMR_TRY(file.BeginWrite());
+  VMR_TRY(file.RefreshHeader());
+  for (const auto& [key, value] : changes) {
+    std::optional<Record> existing;
+    VMR_TRY(file.Find(FindMode::kExact, key, existing));
+    if (value.empty()) {
+      bool found;
+      VMR_TRY(file.Erase(key, found));
+    } else if (existing) {
+      VMR_TRY(file.Replace(key, value));
+    } else {
+      VMR_TRY(file.Insert(key, value));
+    }
+  }
+  VMR_TRY(file.EndOperation());
+  for (const auto& [key, value] : changes) {
+    if (value.empty()) model.erase(key);
+    else model[key] = value;
+  }
+  return Status::Ok();
+}
+
+// A batch that touches many pages: inserts, replacements and erasures.
+inline Model MakeBatch(const Model& model, unsigned seed, int size) {
+  Model batch;
+  std::uint32_t x = seed * 2654435761u + 1;
+  auto next = [&x] { x ^= x << 13; x ^= x >> 17; x ^= x << 5; return x; };
+  auto it = model.begin();
+  for (int i = 0; i < size; ++i) {
+    switch (next() % 3) {
+      case 0: {
+        std::string key = std::string("\0\0\0\x07\xF3", 5) + std::to_string(next() % 100000);
+        batch[key] = std::string(1 + next() % 300, static_cast<char>('a' + next() % 26));
+        break;
+      }
+      default:
+        if (model.empty()) break;
+        for (unsigned skip = next() % 7; skip > 0; --skip) {
+          if (++it == model.end()) it = model.begin();
+        }
+        batch[it->first] = next() % 2 ? std::string() : std::string(next() % 500 + 1, 'r');
+    }
+  }
+  return batch;
+}
+
+}  // namespace tavero::vmr::testing_support
