@@ -56,8 +56,10 @@ int CompareKeys(std::string_view a, std::string_view b) {
 // A length is present whenever it differs from the previous record's, and
 // always on the first record of a page.
 std::vector<std::uint8_t> EncodeBody(std::span<const Record> records) {
-  std::vector<std::uint8_t> out;
-  out.reserve(EncodedBodySize(records));
+  std::size_t bound = 0;
+  for (const Record& record : records) bound += record.bytes.size() + 5;
+  std::vector<std::uint8_t> out(bound);
+  std::uint8_t* p = out.data();
   const Record* previous = nullptr;
   for (const Record& record : records) {
     std::uint32_t total = static_cast<std::uint32_t>(record.bytes.size());
@@ -66,19 +68,20 @@ std::vector<std::uint8_t> EncodeBody(std::span<const Record> records) {
     if (!previous || previous->bytes.size() != total) flag |= kTotalFlag;
     if (!previous || previous->key_length != record.key_length) flag |= kKeyFlag;
     if (previous) prefix = SharedPrefix(previous->bytes, record.bytes);
-    out.push_back(static_cast<std::uint8_t>(flag | prefix));
-    std::uint8_t length[2];
+    *p++ = static_cast<std::uint8_t>(flag | prefix);
     if (flag & kTotalFlag) {
-      Store16(length, total);
-      out.insert(out.end(), length, length + 2);
+      Store16(p, total);
+      p += 2;
     }
     if (flag & kKeyFlag) {
-      Store16(length, record.key_length);
-      out.insert(out.end(), length, length + 2);
+      Store16(p, record.key_length);
+      p += 2;
     }
-    out.insert(out.end(), record.bytes.begin() + prefix, record.bytes.end());
+    std::memcpy(p, record.bytes.data() + prefix, total - prefix);
+    p += total - prefix;
     previous = &record;
   }
+  out.resize(static_cast<std::size_t>(p - out.data()));
   return out;
 }
 
@@ -99,25 +102,58 @@ std::uint32_t EncodedBodySize(std::span<const Record> records) {
 // repeats the byte just written n more times. A run of 4 or more equal
 // bytes ends a literal group with its first byte; the stream always ends
 // with a literal count (0 when nothing follows the last run).
-std::vector<std::uint8_t> Compress(std::span<const std::uint8_t> body) {
-  std::vector<std::uint8_t> out;
-  out.reserve(body.size() / 2 + 8);
+namespace {
+
+std::uint32_t VarintSize(std::size_t value) {
+  std::uint32_t n = 1;
+  while (value >= 0x80) {
+    value >>= 7;
+    ++n;
+  }
+  return n;
+}
+
+// Calls literal(start, end) and repeat(count) in stream order.
+template <typename Literal, typename Repeat>
+void ScanRuns(std::span<const std::uint8_t> body, Literal literal, Repeat repeat) {
   std::size_t literal_start = 0;
   std::size_t i = 0;
-  while (i < body.size()) {
+  const std::size_t n = body.size();
+  while (i < n) {
     std::size_t run = 1;
-    while (i + run < body.size() && body[i + run] == body[i]) ++run;
+    const std::uint8_t byte = body[i];
+    while (i + run < n && body[i + run] == byte) ++run;
     if (run >= kMinRun) {
-      PutVarint(out, static_cast<std::uint32_t>(i + 1 - literal_start));
-      out.insert(out.end(), body.begin() + static_cast<std::ptrdiff_t>(literal_start),
-                 body.begin() + static_cast<std::ptrdiff_t>(i + 1));
-      PutVarint(out, static_cast<std::uint32_t>(run - 1));
+      literal(literal_start, i + 1);
+      repeat(run - 1);
       literal_start = i + run;
     }
     i += run;
   }
-  PutVarint(out, static_cast<std::uint32_t>(body.size() - literal_start));
-  out.insert(out.end(), body.begin() + static_cast<std::ptrdiff_t>(literal_start), body.end());
+  literal(literal_start, n);
+}
+
+}  // namespace
+
+std::size_t CompressedSize(std::span<const std::uint8_t> body) {
+  std::size_t size = 0;
+  ScanRuns(
+      body, [&](std::size_t start, std::size_t end) { size += VarintSize(end - start) + (end - start); },
+      [&](std::size_t count) { size += VarintSize(count); });
+  return size;
+}
+
+std::vector<std::uint8_t> Compress(std::span<const std::uint8_t> body) {
+  std::vector<std::uint8_t> out;
+  out.reserve(CompressedSize(body));
+  ScanRuns(
+      body,
+      [&](std::size_t start, std::size_t end) {
+        PutVarint(out, static_cast<std::uint32_t>(end - start));
+        out.insert(out.end(), body.begin() + static_cast<std::ptrdiff_t>(start),
+                   body.begin() + static_cast<std::ptrdiff_t>(end));
+      },
+      [&](std::size_t count) { PutVarint(out, static_cast<std::uint32_t>(count)); });
   return out;
 }
 
@@ -154,10 +190,12 @@ Status EncodePage(const PageContent& page, std::uint32_t block, std::vector<std:
   std::vector<std::uint8_t> body = EncodeBody(page.records);
   const std::uint32_t unpacked = header_length + static_cast<std::uint32_t>(body.size());
   VMR_CHECK(unpacked <= 0xFFFF);
-  std::vector<std::uint8_t> packed = Compress(body);
   std::uint32_t stored = unpacked;
+  std::vector<std::uint8_t> packed;
   const std::vector<std::uint8_t>* stored_body = &body;
-  if (BlocksFor(header_length + static_cast<std::uint32_t>(packed.size())) < BlocksFor(unpacked)) {
+  const std::size_t packed_size = CompressedSize(body);
+  if (BlocksFor(header_length + static_cast<std::uint32_t>(packed_size)) < BlocksFor(unpacked)) {
+    packed = Compress(body);
     stored = header_length + static_cast<std::uint32_t>(packed.size());
     stored_body = &packed;
   }
@@ -175,6 +213,13 @@ Status EncodePage(const PageContent& page, std::uint32_t block, std::vector<std:
   }
   std::memcpy(p + header_length, stored_body->data(), stored_body->size());
   return Status::Ok();
+}
+
+void PatchPageHeader(std::span<std::uint8_t> stored, const PageContent& page, std::uint32_t block) {
+  Store32(stored.data(), static_cast<std::uint32_t>(BlockOffset(block)));
+  if (page.level > 0) {
+    for (std::size_t i = 0; i < page.children.size(); ++i) Store32(stored.data() + 13 + 4 * i, page.children[i]);
+  }
 }
 
 Status DecodePage(std::span<const std::uint8_t> stored, std::uint32_t block, PageContent& page) {

@@ -54,6 +54,7 @@ std::uint32_t EncodedBodySize(std::span<const Record> records);
 // every count against both buffers. `out` already holds the page header,
 // whose last byte a leading repeat may copy; it is filled to `unpacked_size`.
 std::vector<std::uint8_t> Compress(std::span<const std::uint8_t> body);
+std::size_t CompressedSize(std::span<const std::uint8_t> body);
 Status Decompress(std::span<const std::uint8_t> stream, std::uint32_t unpacked_size,
                   std::vector<std::uint8_t>& out);
 
@@ -65,6 +66,10 @@ Status EncodePage(const PageContent& page, std::uint32_t block, std::vector<std:
 // Parses stored page bytes (at least the page's stored blocks). Every count,
 // length and offset is checked; any inconsistency is an internal error.
 Status DecodePage(std::span<const std::uint8_t> stored, std::uint32_t block, PageContent& page);
+
+// Rewrites the own offset and the child table of stored page bytes after
+// the page moved or a child moved; the rest of the page is unchanged.
+void PatchPageHeader(std::span<std::uint8_t> stored, const PageContent& page, std::uint32_t block);
 
 // Reads the stored size of a page from its first bytes (0 when too short).
 inline std::uint32_t StoredSizeOf(std::span<const std::uint8_t> bytes) {

@@ -34,6 +34,9 @@ struct Page {
   int page_class = 0;
   std::uint32_t size = 0;
   bool dirty = false;
+  // The stored form from the last encoding, kept while only the page's own
+  // number or its child pointers change (PatchPageHeader); empty when stale.
+  std::vector<std::uint8_t> encoded;
 
   bool inner() const { return content.level > 0; }
   std::size_t count() const { return content.records.size(); }
@@ -48,6 +51,7 @@ class PageStore {
   // otherwise `page` is null for an empty tree.
   virtual Status RootPage(bool create, Page*& page) = 0;
   virtual Page* NewPage(std::uint8_t level) = 0;
+  // The page's records changed.
   virtual void MarkDirty(Page& page) = 0;
   // The page has left the tree; its blocks are freed at the commit.
   virtual void ReleasePage(Page& page) = 0;

@@ -284,6 +284,11 @@ Page* PhysicalFile::NewPage(std::uint8_t level) {
 }
 
 void PhysicalFile::MarkDirty(Page& page) {
+  page.encoded.clear();
+  SetDirty(page);
+}
+
+void PhysicalFile::SetDirty(Page& page) {
   if (!page.dirty) {
     page.dirty = true;
     ++dirty_count_;
@@ -305,14 +310,14 @@ Status PhysicalFile::Renumber(Page& page, std::uint32_t id) {
     std::size_t index;
     VMR_TRY(tree_.FindParent(page, parent, index));
     parent->content.children[index] = id;
-    MarkDirty(*parent);
+    SetDirty(*parent);
   }
   auto node = cache_.extract(page.id);
   VMR_CHECK(!node.empty() && !cache_.contains(id));
   node.key() = id;
   cache_.insert(std::move(node));
   page.id = id;
-  MarkDirty(page);
+  SetDirty(page);
   return Status::Ok();
 }
 
@@ -411,10 +416,10 @@ Status PhysicalFile::AssignBlocks() {
     if (page->dirty) dirty.push_back(page.get());
   }
   std::sort(dirty.begin(), dirty.end(), [](const Page* a, const Page* b) { return a->id < b->id; });
-  std::vector<std::uint8_t> bytes;
   for (Page* page : dirty) {
-    VMR_TRY(EncodePage(page->content, 0, bytes));
-    const int needed = static_cast<int>(bytes.size() / kBlockSize);
+    std::vector<std::uint8_t>* bytes;
+    VMR_TRY(Encoded(*page, bytes));
+    const int needed = static_cast<int>(bytes->size() / kBlockSize);
     if (needed == page->page_class) continue;
     if (page->page_class > 0) {
       const std::uint32_t old_block = page->id;
@@ -429,6 +434,12 @@ Status PhysicalFile::AssignBlocks() {
     page->page_class = needed;
   }
   return zones.CloseGaps();
+}
+
+Status PhysicalFile::Encoded(Page& page, std::vector<std::uint8_t>*& bytes) {
+  if (page.encoded.empty()) VMR_TRY(EncodePage(page.content, 0, page.encoded));
+  bytes = &page.encoded;
+  return Status::Ok();
 }
 
 Status PhysicalFile::Fail(Status status) {
@@ -456,10 +467,12 @@ Status PhysicalFile::CommitPhaseOne() {
   std::sort(dirty.begin(), dirty.end(), [](const Page* a, const Page* b) { return a->id < b->id; });
   std::uint64_t written = used;
   pending_.clear();
-  std::vector<std::uint8_t> bytes;
   for (Page* page : dirty) {
     VMR_CHECK(!Temporary(page->id));
-    if (!(status = EncodePage(page->content, page->id, bytes)).ok()) return Fail(status);
+    std::vector<std::uint8_t>* encoded;
+    if (!(status = Encoded(*page, encoded)).ok()) return Fail(status);
+    std::vector<std::uint8_t>& bytes = *encoded;
+    PatchPageHeader(bytes, page->content, page->id);
     VMR_CHECK(bytes.size() == static_cast<std::size_t>(page->page_class) * kBlockSize);
     const std::uint64_t target = BlockOffset(page->id);
     // Committed data is never overwritten before the commit point.
@@ -502,7 +515,10 @@ Status PhysicalFile::CommitPhaseTwo() {
   if (!status.ok()) return Fail(status);
   if (int rc = file_->Sync()) return Fail(Status::System(rc));
   disk_header_ = header_;
-  for (auto& [id, page] : cache_) page->dirty = false;
+  for (auto& [id, page] : cache_) {
+    page->dirty = false;
+    page->encoded = {};
+  }
   dirty_count_ = 0;
   next_temporary_id_ = kFirstTemporaryId;
   header_changed_ = false;

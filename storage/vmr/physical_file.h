@@ -134,6 +134,9 @@ class PhysicalFile final : private PageStore, private PageMover {
   Page* NewPage(std::uint8_t level) override;
   void MarkDirty(Page& page) override;
   void ReleasePage(Page& page) override;
+  // The page must be written again, its records unchanged.
+  void SetDirty(Page& page);
+  Status Encoded(Page& page, std::vector<std::uint8_t>*& bytes);
   // PageMover
   Status MovePage(std::uint32_t from, std::uint32_t to, int page_class) override;
 

@@ -375,7 +375,7 @@ TEST_F(VmrFile, RandomOperationsMatchAModel) {
   };
   auto random_data = [&] {
     std::uint32_t kind = random() % 100;
-    std::size_t length = kind < 70 ? random() % 80 : kind < 97 ? random() % 1500 : random() % 15000;
+    std::size_t length = kind < 75 ? random() % 80 : kind < 99 ? random() % 800 : random() % 15000;
     std::string data(length, ' ');
     for (std::size_t i = 0; i < length; i += 1 + random() % 16) data[i] = static_cast<char>(random());
     return data;
