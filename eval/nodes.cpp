@@ -122,6 +122,7 @@ class VariableNode final : public Node {
                  ? ValueClass::String
                  : ClassOfFieldType(variable.type)),
         variable_(variable),
+        first_(ElementOf(variable_, 0)),
         subscripts_(std::move(subscripts)),
         from_(std::move(from)),
         to_(std::move(to)) {
@@ -130,22 +131,22 @@ class VariableNode final : public Node {
   }
 
   std::int32_t Long() const override {
-    if (!Subscripted()) return VariableLong(variable_, 0);
+    if (!Subscripted()) return ElementLong(first_);
     if (value_class() == ValueClass::String) return RealToLong(TextToReal(String()));
-    const auto element = Element();
-    return element ? VariableLong(variable_, *element) : 0;
+    const auto element = SelectedElement();
+    return element ? ElementLong(ElementOf(variable_, *element)) : 0;
   }
   double Real() const override {
-    if (!Subscripted()) return VariableReal(variable_, 0);
+    if (!Subscripted()) return ElementReal(first_);
     if (value_class() == ValueClass::String) return TextToReal(String());
-    const auto element = Element();
-    return element ? VariableReal(variable_, *element) : 0;
+    const auto element = SelectedElement();
+    return element ? ElementReal(ElementOf(variable_, *element)) : 0;
   }
   std::string String() const override {
-    if (!Subscripted()) return VariableString(variable_, 0);
-    const auto element = Element();
+    if (!Subscripted()) return ElementString(first_);
+    const auto element = SelectedElement();
     if (!element) return {};
-    std::string text = VariableString(variable_, *element);
+    std::string text = ElementString(ElementOf(variable_, *element));
     const std::size_t dims = variable_.dimensions.size();
     std::int64_t first = 1, last = static_cast<std::int64_t>(text.size());
     if (from_) {
@@ -171,7 +172,7 @@ class VariableNode final : public Node {
   }
 
   // The 0-based element the subscripts select; nothing when one is out of range.
-  std::optional<std::uint32_t> Element() const {
+  std::optional<std::uint32_t> SelectedElement() const {
     const std::size_t dims = variable_.dimensions.size();
     if (dims == 0 || subscripts_.empty()) return 0;
     std::uint64_t index = 0;
@@ -186,6 +187,7 @@ class VariableNode final : public Node {
   }
 
   Variable variable_;
+  Element first_;  // the element an unsubscripted reference reads
   std::vector<NodePointer> subscripts_;
   NodePointer from_, to_;
 };
@@ -270,10 +272,23 @@ class ComparisonNode final : public TruthNode {
     mode_ = integral(a) && integral(b) ? Mode::Integer
             : a == ValueClass::String && b == ValueClass::String ? Mode::Text
                                                                  : Mode::Real;
+    // Two plain integer fields ("SET:SET_No = CAR:SET_No"): read directly.
+    const Variable* x = left().BoundVariable();
+    const Variable* y = right().BoundVariable();
+    if (mode_ == Mode::Integer && x && y && !left().Subscripted() && !right().Subscripted()) {
+      mode_ = Mode::IntegerFields;
+      fields_[0] = ElementOf(*x, 0);
+      fields_[1] = ElementOf(*y, 0);
+    }
   }
   bool Truth() const override {
     int order = 0;
     switch (mode_) {
+      case Mode::IntegerFields: {
+        const std::int32_t a = ElementLong(fields_[0]), b = ElementLong(fields_[1]);
+        order = a < b ? -1 : a > b ? 1 : 0;
+        break;
+      }
       case Mode::Integer: {
         const std::int32_t a = left().Long(), b = right().Long();
         order = a < b ? -1 : a > b ? 1 : 0;
@@ -299,7 +314,8 @@ class ComparisonNode final : public TruthNode {
   }
 
  private:
-  enum class Mode { Integer, Text, Real } mode_;
+  enum class Mode { IntegerFields, Integer, Text, Real } mode_;
+  Element fields_[2];
 };
 
 class LogicalNode final : public TruthNode {

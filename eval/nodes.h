@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,9 +40,38 @@ NodePointer MakeNegateNode(NodePointer operand);
 NodePointer MakeProcedureNode(BoundProcedure procedure, ValueClass result_class,
                               std::vector<NodePointer> arguments);
 
-// Reads a variable's element `index` (0-based) in the variable's class.
-std::int32_t VariableLong(const Variable& variable, std::uint32_t index);
-double VariableReal(const Variable& variable, std::uint32_t index);
-std::string VariableString(const Variable& variable, std::uint32_t index);
+// One element of a variable: where it is, its size, and how to read it.
+struct Element {
+  const std::uint8_t* address = nullptr;
+  std::uint32_t size = 0;
+  std::uint8_t type = 0;
+  std::uint8_t places = 0;
+};
+// Element `index` (0-based) of `variable`.
+Element ElementOf(const Variable& variable, std::uint32_t index);
+// An element's value in each class. Integer fields, the filters' usual
+// operands, are read inline.
+std::int32_t ElementLongByConversion(const Element& e);
+inline std::int32_t ElementLong(const Element& e) {
+  switch (e.type) {
+    case 2:
+      if (e.size >= 2) {
+        std::int16_t v;
+        std::memcpy(&v, e.address, 2);
+        return v;
+      }
+      break;
+    case 6:
+      if (e.size >= 4) {
+        std::int32_t v;
+        std::memcpy(&v, e.address, 4);
+        return v;
+      }
+      break;
+  }
+  return ElementLongByConversion(e);
+}
+double ElementReal(const Element& e);
+std::string ElementString(const Element& e);
 
 }  // namespace tavero::eval

@@ -46,11 +46,6 @@ double OldBinaryFloat(const std::uint8_t* p, int bytes) {
   return negative ? -v : v;
 }
 
-const std::uint8_t* ElementAddress(const Variable& v, std::uint32_t index) {
-  assert(index < v.ElementCount());
-  return v.address + static_cast<std::size_t>(index) * v.ElementSize();
-}
-
 }  // namespace
 
 std::uint32_t Variable::ElementCount() const {
@@ -65,51 +60,53 @@ ValueClass ClassOfFieldType(std::uint8_t type) {
   return ValueClass::Real;
 }
 
-std::int32_t VariableLong(const Variable& v, std::uint32_t index) {
-  const std::uint8_t* p = ElementAddress(v, index);
+Element ElementOf(const Variable& v, std::uint32_t index) {
+  assert(index < v.ElementCount());
   const std::uint32_t size = v.ElementSize();
-  switch (v.type) {
-    case 1: return size >= 1 ? Load<std::uint8_t>(p) : 0;
-    case 2: return size >= 2 ? Load<std::int16_t>(p) : 0;
-    case 3: return size >= 2 ? Load<std::uint16_t>(p) : 0;
+  return {v.address + static_cast<std::size_t>(index) * size, size, v.type, v.places};
+}
+
+std::int32_t ElementLongByConversion(const Element& e) {
+  const std::uint8_t* p = e.address;
+  switch (e.type) {
+    case 1: return e.size >= 1 ? Load<std::uint8_t>(p) : 0;
+    case 2: return e.size >= 2 ? Load<std::int16_t>(p) : 0;
+    case 3: return e.size >= 2 ? Load<std::uint16_t>(p) : 0;
     case 4:
     case 5:
-    case 6: return size >= 4 ? Load<std::int32_t>(p) : 0;
-    default: return RealToLong(VariableReal(v, index));
+    case 6: return e.size >= 4 ? Load<std::int32_t>(p) : 0;
+    default: return RealToLong(ElementReal(e));
   }
 }
 
-double VariableReal(const Variable& v, std::uint32_t index) {
-  const std::uint8_t* p = ElementAddress(v, index);
-  const std::uint32_t size = v.ElementSize();
-  switch (v.type) {
-    case 1: case 2: case 3: case 4: case 5: case 6: return VariableLong(v, index);
-    case 7: return size >= 4 ? Load<std::uint32_t>(p) : 0;
-    case 8: return size >= 4 ? Load<float>(p) : 0;
-    case 9: return size >= 8 ? Load<double>(p) : 0;
-    case 10: return Packed(p, size, v.places, decimal::PackedForm::kDecimal);
-    case 11: return Packed(p, size, v.places, decimal::PackedForm::kPDecimal);
-    case 13: return size >= 4 ? OldBinaryFloat(p, 4) : 0;
-    case 14: return size >= 8 ? OldBinaryFloat(p, 8) : 0;
-    default: return TextToReal(VariableString(v, index));
+double ElementReal(const Element& e) {
+  const std::uint8_t* p = e.address;
+  switch (e.type) {
+    case 1: case 2: case 3: case 4: case 5: case 6: return ElementLong(e);
+    case 7: return e.size >= 4 ? Load<std::uint32_t>(p) : 0;
+    case 8: return e.size >= 4 ? Load<float>(p) : 0;
+    case 9: return e.size >= 8 ? Load<double>(p) : 0;
+    case 10: return Packed(p, e.size, e.places, decimal::PackedForm::kDecimal);
+    case 11: return Packed(p, e.size, e.places, decimal::PackedForm::kPDecimal);
+    case 13: return e.size >= 4 ? OldBinaryFloat(p, 4) : 0;
+    case 14: return e.size >= 8 ? OldBinaryFloat(p, 8) : 0;
+    default: return TextToReal(ElementString(e));
   }
 }
 
-std::string VariableString(const Variable& v, std::uint32_t index) {
-  const std::uint8_t* p = ElementAddress(v, index);
-  const std::uint32_t size = v.ElementSize();
-  const char* text = reinterpret_cast<const char*>(p);
-  switch (v.type) {
-    case 19: return std::string(text, strnlen(text, size));
+std::string ElementString(const Element& e) {
+  const char* text = reinterpret_cast<const char*>(e.address);
+  switch (e.type) {
+    case 19: return std::string(text, strnlen(text, e.size));
     case 20: {
-      if (size == 0) return {};
+      if (e.size == 0) return {};
       const std::uint32_t length = static_cast<unsigned char>(text[0]);
-      return std::string(text + 1, std::min(length, size - 1));
+      return std::string(text + 1, std::min(length, e.size - 1));
     }
     default:
-      if (v.type >= 18) return std::string(text, size);
-      if (v.type < 7) return std::to_string(VariableLong(v, index));
-      return RealToText(VariableReal(v, index));
+      if (e.type >= 18) return std::string(text, e.size);
+      if (e.type < 7) return std::to_string(ElementLong(e));
+      return RealToText(ElementReal(e));
   }
 }
 

@@ -210,11 +210,13 @@ int BuildViewState(View& view) {
 
 int SetFilter(View& view, std::string_view text) {
   ViewState& s = *view.state;
-  view.filter_text = std::string(text);
+  // `text` may be the view's own filter text: copy before replacing it.
+  std::string filter(text);
+  view.filter_text = std::move(filter);
   s.conjuncts.clear();
   s.filter.reset();
-  if (text.find_first_not_of(' ') == std::string_view::npos) return 0;  // no filter
-  eval::CompileResult compiled = eval::Compile(text);
+  if (view.filter_text.find_first_not_of(' ') == std::string::npos) return 0;  // no filter
+  eval::CompileResult compiled = eval::Compile(view.filter_text);
   if (!compiled.expression) return compiled.error;
   s.filter = std::move(compiled.expression);
   AnalyseFilter(s);

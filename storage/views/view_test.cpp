@@ -279,6 +279,21 @@ TEST_F(ViewTest, PositionsSkipAndReget) {
   EXPECT_EQ(Run(view, Code::Reset, {.text = "xy"}), 33);
 }
 
+// The filter text outlives CLOSE and is compiled again when the view
+// restarts; replacing the text with itself must not read freed memory.
+TEST_F(ViewTest, AFilterSurvivesCloseAndIsCompiledAgain) {
+  for (std::int16_t set = 1; set <= 5; ++set) AddCardSet(set, "Topps");
+  View view(ViewComponent{.file = &cardset_.file});
+  ASSERT_EQ(Run(cardset_.file, Code::SetKeyOrder, {.key = car_set_}), 0);
+  ASSERT_EQ(Filter(view, "CAR:SET_NO > 3"), 0);
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_EQ(Run(view, Code::Close), 0);
+    ASSERT_EQ(Run(cardset_.file, Code::SetKeyOrder, {.key = car_set_}), 0);
+    EXPECT_EQ(Rows(view, [&] { return std::to_string(cardset_.Get16(0)); }),
+              (std::vector<std::string>{"4", "5"}));
+  }
+}
+
 TEST_F(ViewTest, FiltersThatDoNotCompileLeaveNoFilterAndPostTheirError) {
   for (std::int16_t set = 1; set <= 3; ++set) AddCardSet(set, "Topps");
   View view(ViewComponent{.file = &cardset_.file});
