@@ -168,9 +168,15 @@ bool HeadlessDriver::SystemCommand(WindowId window, SysCommand command) {
   return SendAndSettle(MakeMessage(MessageKind::SysCommand, window, kNoControl, static_cast<int>(command)));
 }
 
+// Timers count in hundredths of a second: time passes in steps of 10 ms, and
+// the engine reacts to each step's ticks before the next, as it would keep up
+// with a real clock.
 void HeadlessDriver::PassTime(int milliseconds) {
-  platform_.PassTime(milliseconds);
-  Settle();
+  constexpr int kStep = 10;
+  for (int passed = 0; passed < milliseconds; passed += kStep) {
+    platform_.PassTime(std::min(kStep, milliseconds - passed));
+    Settle();
+  }
 }
 
 HeadlessProgram::HeadlessProgram(std::function<void()> main, Engine::Options options)
