@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "ui/definitions/definitions.h"
 #include "ui/engine.h"
 #include "ui/headless/driver.h"
 #include "ui/properties.h"
@@ -88,6 +89,59 @@ TEST(Window, APlainWindowThePlatformCannotCreateIsError529) {
         program.driver().Click(program.driver().Find("Main"), 1);
       },
       ::testing::ExitedWithCode(2), "Runtime error: Unable to open WINDOW");
+}
+
+// A block of definitions registered the way the program registers its own.
+void RegisterTestBlock() {
+  static const std::vector<std::uint8_t> bytes = [] {
+    definitions::DefinitionBlock block;
+    block.module_label = "TEST$uiwin";
+    definitions::EntryDefinition form = testing::PlainWindow("Found", {testing::Button(4, "&Found")});
+    form.label = "FORM$WINDOW";
+    block.entries.push_back(form);
+    return definitions::EncodeBlock(block);
+  }();
+  static const definitions::ResourceBlock blocks[] = {{"uiwin_RSC", bytes}};
+  definitions::RegisterBlocks(blocks);
+}
+
+TEST(Window, OpensAWindowFoundByModuleAndProcedureLabel) {
+  RegisterTestBlock();
+  HeadlessProgram program([] {
+    Window window("TEST$uiwin", "FORM$WINDOW");
+    window.Open();
+    ACCEPT([] { return LoopResult::Continue; });
+  });
+  const WindowId found = program.driver().Find("Found");
+  ASSERT_NE(found, kNoWindow);
+  EXPECT_EQ(program.driver().Text(found, 4), "&Found");
+}
+
+TEST(Window, AProcedureLabelMissingFromTheBlockEndsTheProgram) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  RegisterTestBlock();
+  EXPECT_EXIT(HeadlessProgram program([] { Window window("TEST$uiwin", "ABSENT$WINDOW"); }),
+              ::testing::ExitedWithCode(2), "Internal error 02 : WSLDIAL");
+}
+
+TEST(Window, TheTimerPropertyRestartsTheTimerAndZeroStopsIt) {
+  testing::EventLog log;
+  HeadlessProgram program([&] {
+    Window window(testing::PlainWindow("Form", {testing::Button(1, "&Stop")}));
+    window.Open();
+    ACCEPT([&] {
+      if (EVENT() == Event::OpenWindow) SetProperty(0, property::kTimer, 2);
+      if (EVENT() == Event::Timer) log.Add("tick " + GetProperty(0, property::kTimer));
+      if (ACCEPTED() == 1) SetProperty(0, property::kTimer, 0);
+      return LoopResult::Continue;
+    });
+  });
+  auto& driver = program.driver();
+  driver.PassTime(50);
+  EXPECT_EQ(log.Lines(), (std::vector<std::string>{"tick 2", "tick 2"}));
+  ASSERT_TRUE(driver.Click(driver.Find("Form"), 1));
+  driver.PassTime(50);
+  EXPECT_EQ(log.Lines().size(), 2u);
 }
 
 TEST(Window, MdiChildrenOpenOnThreadsOfTheirOwnInsideTheFrame) {
