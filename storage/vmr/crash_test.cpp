@@ -152,5 +152,25 @@ TEST_F(CrashTest, KilledWriterLeavesTheOldOrTheNewState) {
   EXPECT_GT(interrupted_seen, 0);
 }
 
+TEST_F(CrashTest, ReadOnlySharedStationTakesItsReaderSlot) {
+  Model model;
+  {
+    std::unique_ptr<PhysicalFile> file;
+    ASSERT_TRUE(PhysicalFile::Open(PosixFileSystem(), path_, kMode, file).ok());
+    ASSERT_TRUE(ApplyBatch(*file, MakeBatch(model, 5, 50), model).ok());
+  }
+  std::unique_ptr<PhysicalFile> reader, other;
+  ASSERT_TRUE(PhysicalFile::Open(PosixFileSystem(), path_, 0x40, reader).ok());
+  ASSERT_TRUE(PhysicalFile::Open(PosixFileSystem(), path_, 0x40, other).ok());
+  Model seen;
+  ASSERT_TRUE(Snapshot(*reader, seen));
+  EXPECT_EQ(seen, model);
+  // Two readers at once.
+  ASSERT_TRUE(reader->RefreshHeader().ok());
+  ASSERT_TRUE(other->RefreshHeader().ok());
+  ASSERT_TRUE(reader->EndOperation().ok());
+  ASSERT_TRUE(other->EndOperation().ok());
+}
+
 }  // namespace
 }  // namespace tavero::vmr

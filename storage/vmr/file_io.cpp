@@ -8,9 +8,10 @@
 namespace tavero::vmr {
 namespace {
 
-// Locks are taken on the open file description (not the process), so two
-// opens of one file in the same process exclude each other like two stations.
 int SetLock(int fd, int command, short type, std::uint64_t offset, std::uint64_t length) {
+  // Locks are taken on the open file description (not the process), so two
+  // opens of one file in the same process exclude each other like two
+  // stations.
   struct flock lock {};
   lock.l_type = type;
   lock.l_whence = SEEK_SET;
@@ -27,7 +28,8 @@ int SetLock(int fd, int command, short type, std::uint64_t offset, std::uint64_t
 
 class PosixFile final : public File {
  public:
-  explicit PosixFile(int fd) : fd_(fd) {}
+  // A descriptor opened for reading only can take shared locks only.
+  PosixFile(int fd, bool read_write) : fd_(fd), lock_type_(read_write ? F_WRLCK : F_RDLCK) {}
   ~PosixFile() override { close(fd_); }
   PosixFile(const PosixFile&) = delete;
   PosixFile& operator=(const PosixFile&) = delete;
@@ -70,10 +72,10 @@ class PosixFile final : public File {
     return 0;
   }
   int TryLock(std::uint64_t offset, std::uint64_t length) override {
-    return SetLock(fd_, F_OFD_SETLK, F_WRLCK, offset, length);
+    return SetLock(fd_, F_OFD_SETLK, lock_type_, offset, length);
   }
   int Lock(std::uint64_t offset, std::uint64_t length) override {
-    return SetLock(fd_, F_OFD_SETLKW, F_WRLCK, offset, length);
+    return SetLock(fd_, F_OFD_SETLKW, lock_type_, offset, length);
   }
   int Unlock(std::uint64_t offset, std::uint64_t length) override {
     return SetLock(fd_, F_OFD_SETLK, F_UNLCK, offset, length);
@@ -81,19 +83,30 @@ class PosixFile final : public File {
 
  private:
   int fd_;
+  short lock_type_;
 };
+
+int OpenWith(const std::string& path, int access, bool create) {
+  int flags = access | O_CLOEXEC | (create ? O_CREAT : 0);
+  int fd;
+  do {
+    fd = open(path.c_str(), flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
 
 class Posix final : public FileSystem {
  public:
+  // Reading stations open the file read/write when they may, so that their
+  // locks exclude other stations; the engine never writes through them.
   int Open(const std::string& path, OpenMode mode, std::unique_ptr<File>& file) override {
-    int flags = (mode.write ? O_RDWR : O_RDONLY) | O_CLOEXEC;
-    if (mode.create) flags |= O_CREAT;
-    int fd;
-    do {
-      fd = open(path.c_str(), flags, 0666);
-    } while (fd < 0 && errno == EINTR);
+    int fd = OpenWith(path, O_RDWR, mode.create);
+    bool read_write = fd >= 0;
+    if (fd < 0 && !mode.write && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+      fd = OpenWith(path, O_RDONLY, mode.create);
+    }
     if (fd < 0) return errno;
-    file = std::make_unique<PosixFile>(fd);
+    file = std::make_unique<PosixFile>(fd, read_write);
     return 0;
   }
   int Remove(const std::string& path) override { return unlink(path.c_str()) == 0 ? 0 : errno; }

@@ -77,7 +77,7 @@ std::vector<std::uint8_t> EncodeBody(std::span<const Record> records) {
       Store16(p, record.key_length);
       p += 2;
     }
-    std::memcpy(p, record.bytes.data() + prefix, total - prefix);
+    if (total > prefix) std::memcpy(p, record.bytes.data() + prefix, total - prefix);
     p += total - prefix;
     previous = &record;
   }
@@ -167,7 +167,7 @@ Status Decompress(std::span<const std::uint8_t> stream, std::uint32_t unpacked_s
     std::uint32_t literals;
     VMR_CHECK(GetVarint(stream, pos, literals));
     VMR_CHECK(literals <= unpacked_size - filled && literals <= stream.size() - pos);
-    std::memcpy(out.data() + filled, stream.data() + pos, literals);
+    if (literals) std::memcpy(out.data() + filled, stream.data() + pos, literals);
     pos += literals;
     filled += literals;
     if (filled == unpacked_size) break;
@@ -211,7 +211,7 @@ Status EncodePage(const PageContent& page, std::uint32_t block, std::vector<std:
   if (inner) {
     for (std::size_t i = 0; i < page.children.size(); ++i) Store32(p + 13 + 4 * i, page.children[i]);
   }
-  std::memcpy(p + header_length, stored_body->data(), stored_body->size());
+  if (!stored_body->empty()) std::memcpy(p + header_length, stored_body->data(), stored_body->size());
   return Status::Ok();
 }
 
