@@ -23,9 +23,9 @@ namespace tavero::decimal {
 //                  significant
 // Invariants (kept by every operation):
 //   (1) 0 <= low <= high <= 63 and digits[low..high] are 0..9;
-//   (2) a normalised number has no zero digit at `high` above index 32 and
-//       none at `low` below index 32; zero is digits[32] = 0, low = high = 32,
-//       positive.
+//   (2) a normalised number has non-zero digits at both `low` and `high`;
+//       zero is digits[32] = 0, low = high = 32, positive. Every operation
+//       leaves its result normalised.
 struct DecimalAccumulator {
   std::array<std::uint8_t, 64> digits{};
   std::uint8_t negative = 0;

@@ -61,10 +61,25 @@ DecimalAccumulator AddSigned(const DecimalAccumulator& a, const DecimalAccumulat
 // Writes the digits of `chunk` (at most `count` of them, low first) to the
 // quotient positions ending at `position` (the position of its last digit).
 void StoreQuotientDigits(DecimalAccumulator& q, std::uint64_t chunk, int count, int position) {
-  for (int k = 0; k < count; ++k, ++position) {
-    if (position >= 0 && position <= 63) q.digits[position] = static_cast<std::uint8_t>(chunk % 10);
-    chunk /= 10;
+  auto store = [&q](int at, std::uint64_t digit) {
+    if (at >= 0 && at <= 63) q.digits[static_cast<std::size_t>(at)] = static_cast<std::uint8_t>(digit);
+  };
+  // Two digits per step halves the chain of dependent divisions.
+  for (; count >= 2; count -= 2, position += 2) {
+    const std::uint64_t pair = chunk % 100;
+    chunk /= 100;
+    store(position, pair % 10);
+    store(position + 1, pair / 10);
   }
+  if (count == 1) store(position, chunk % 10);
+}
+
+// `a` itself when it is in normal form (invariant 2), else `copy` normalised.
+const DecimalAccumulator& Normalised(const DecimalAccumulator& a, DecimalAccumulator& copy) {
+  if (a.low <= a.high && a.digits[a.high] != 0 && a.digits[a.low] != 0) return a;
+  copy = a;
+  copy.Normalise();
+  return copy;
 }
 
 }  // namespace
@@ -130,9 +145,10 @@ DecimalAccumulator Multiply(const DecimalAccumulator& a, const DecimalAccumulato
 // up to 19 dividend digits at a time in 128-bit arithmetic; a longer divisor
 // takes the digit-by-digit path.
 DecimalAccumulator Divide(const DecimalAccumulator& a, const DecimalAccumulator& b) {
-  DecimalAccumulator dividend = a, divisor = b;
-  dividend.Normalise();
-  divisor.Normalise();
+  // Operands off the stack are normalised already; others are copied first.
+  DecimalAccumulator a_copy, b_copy;
+  const DecimalAccumulator& dividend = Normalised(a, a_copy);
+  const DecimalAccumulator& divisor = Normalised(b, b_copy);
   if (divisor.IsZero() || dividend.IsZero()) return DecimalAccumulator{};
 
   DecimalAccumulator q;
