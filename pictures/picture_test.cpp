@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "locale/locale.h"
+
 #include <string>
 #include <vector>
 
@@ -207,6 +209,37 @@ TEST(Deformat, DatesAndTimes) {
 TEST(Deformat, KeyInTakesTheTypedPositions) {
   EXPECT_EQ(DEFORMAT("Ab-cd", "@K^_-??K"), "Abcd");
   EXPECT_EQ(DEFORMAT("AB", "@K?" "?-?" "?K"), "AB");
+}
+
+// Pictures read month names, AM/PM texts and layouts from the locale tables
+// as they are at the call.
+class LocalePictures : public ::testing::Test {
+ protected:
+  void TearDown() override { ResetLocale(); }
+};
+
+TEST_F(LocalePictures, MonthNamesAndLayoutsComeFromTheTables) {
+  ApplySetting("TAVMONTH", "Januar,Februar,M\xE4rz");
+  ApplySetting("TAVMON", "Jan,Feb,M\xE4r");
+  EXPECT_EQ(FORMAT(kJan5_1996, "@D4"), "Januar  5, 1996      ");
+  EXPECT_EQ(FORMAT(kJan5_1996, "@D3"), "JAN  5,1996");
+  EXPECT_EQ(DEFORMAT("Januar  5, 1996", "@D4"), std::to_string(kJan5_1996));
+  MutableLocale().short_date = BuildShortDateLayout("dd.MM.yyyy");
+  EXPECT_EQ(FORMAT(kJan5_1996, "@D17"), "05.01.1996");
+  EXPECT_EQ(DEFORMAT("05.01.1996", "@D17"), std::to_string(kJan5_1996));
+  MutableLocale().short_date = BuildShortDateLayout("yy/MM/dd");
+  EXPECT_EQ(FORMAT(kJan5_1996, "@D17"), "96/01/05");
+}
+
+TEST_F(LocalePictures, LocaleTimesUseTheLocaleAmPmTexts) {
+  MutableLocale().locale_am_pm = {"vm", "nm"};
+  EXPECT_EQ(FORMAT(k13_05_09, "@T7"), "01:05 nm");
+  EXPECT_EQ(FORMAT(k13_05_09, "@T3"), " 1:05PM");  // the runtime's own texts
+  EXPECT_EQ(DEFORMAT("01:05 nm", "@T7"), "4710001");
+  IntlSettings intl;
+  intl.time_format = 1;  // 24-hour clock: no AM/PM token
+  MutableLocale().short_time = BuildTimeLayout(intl, false);
+  EXPECT_EQ(FORMAT(k13_05_09, "@T7"), "13:05");
 }
 
 }  // namespace
