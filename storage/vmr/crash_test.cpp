@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "storage/vmr/physical_file.h"
+#include "storage/vmr/transaction_commit.h"
 #include "storage/vmr/vmr_test_support.h"
 
 namespace tavero::vmr {
@@ -150,6 +151,74 @@ TEST_F(CrashTest, KilledWriterLeavesTheOldOrTheNewState) {
   EXPECT_GT(old_seen, 0);
   EXPECT_GT(new_seen, 0);
   EXPECT_GT(interrupted_seen, 0);
+}
+
+// Two files in one transaction; the writer dies at each write and flush of
+// either file or of the control file. Both files show the change or neither.
+TEST_F(CrashTest, KilledTransactionChangesBothFilesOrNeither) {
+  const std::string paths[2] = {path_, (dir_ / "SETS.VMR").string()};
+  const std::string control = (dir_ / "TX.TCF").string();
+  const std::string saved_control = TransactionControlFileName();
+  SetTransactionControlFileName(control);
+  Model old_models[2], new_models[2], changes[2];
+  for (int i = 0; i < 2; ++i) {
+    std::unique_ptr<PhysicalFile> file;
+    ASSERT_TRUE(PhysicalFile::Open(PosixFileSystem(), paths[i], kMode, file).ok());
+    ASSERT_TRUE(ApplyBatch(*file, MakeBatch({}, 30 + i, 400), old_models[i]).ok());
+    changes[i] = MakeBatch(old_models[i], 40 + i, 400);
+    new_models[i] = old_models[i];
+    for (const auto& [key, value] : changes[i]) {
+      if (value.empty()) new_models[i].erase(key);
+      else new_models[i][key] = value;
+    }
+    std::filesystem::copy_file(paths[i], paths[i] + ".base");
+  }
+  int news = 0, olds = 0;
+  for (long kill_at = 1;; ++kill_at) {
+    for (const auto& p : paths) {
+      std::filesystem::copy_file(p + ".base", p, std::filesystem::copy_options::overwrite_existing);
+    }
+    std::filesystem::remove(control);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      DyingFileSystem fs(kill_at);
+      std::unique_ptr<PhysicalFile> files[2];
+      for (int i = 0; i < 2; ++i) {
+        if (!PhysicalFile::Open(fs, paths[i], kMode, files[i]).ok()) _exit(1);
+        files[i]->set_in_transaction(true);
+        Model model;
+        if (!ApplyBatch(*files[i], changes[i], model).ok()) _exit(2);
+      }
+      PhysicalFile* list[] = {files[0].get(), files[1].get()};
+      _exit(CommitTransaction(fs, list).ok() ? kCompleted : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    const int code = WEXITSTATUS(status);
+    ASSERT_TRUE(code == kCompleted || code == kKilled) << "child exit " << code << " at " << kill_at;
+    int changed = 0;
+    for (int i = 0; i < 2; ++i) {
+      std::unique_ptr<PhysicalFile> file;
+      ASSERT_TRUE(PhysicalFile::Open(PosixFileSystem(), paths[i], kMode, file).ok());
+      Model seen;
+      ASSERT_TRUE(Snapshot(*file, seen)) << "at " << kill_at;
+      ASSERT_TRUE(Valid(*file, seen.size())) << "at " << kill_at;
+      seen.erase(std::string(1, '\xFF'));
+      ASSERT_TRUE(seen == old_models[i] || seen == new_models[i]) << "at " << kill_at;
+      changed += seen == new_models[i];
+    }
+    ASSERT_TRUE(changed == 0 || changed == 2) << "at " << kill_at;
+    (changed ? news : olds)++;
+    if (code == kCompleted) {
+      EXPECT_EQ(changed, 2);
+      break;
+    }
+  }
+  SetTransactionControlFileName(saved_control);
+  EXPECT_GT(olds, 0);
+  EXPECT_GT(news, 0);
 }
 
 TEST_F(CrashTest, ReadOnlySharedStationTakesItsReaderSlot) {

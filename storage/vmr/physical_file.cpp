@@ -1,5 +1,7 @@
 #include "storage/vmr/physical_file.h"
 
+#include "storage/vmr/transaction_commit.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cerrno>
@@ -40,6 +42,9 @@ Status PhysicalFile::Open(FileSystem& fs, const std::string& path, int access_mo
   std::unique_ptr<File> handle;
   if (int rc = fs.Open(path, {writable, (access_mode & kCreateFlag) != 0}, handle)) return Status::System(rc);
   std::unique_ptr<PhysicalFile> file(new PhysicalFile(std::move(handle), path));
+  // By default an interrupted commit asks the transaction control file its
+  // marker names.
+  if (!lookup) lookup = [&fs](std::string_view marker) { return TransactionStillListed(fs, marker); };
   file->transaction_lookup_ = std::move(lookup);
   file->writable_ = writable;
   file->shared_ = (access_mode & kDenyMask) == 0;

@@ -68,7 +68,8 @@ class PhysicalFile final : private PageStore, private PageMover {
   // Opens `path` with the access mode of OPEN (0x03 access, 0x30 deny bits,
   // 0x100 create). A file that exists but is not a VMR file gives 36.
   // `lookup` decides the fate of an interrupted commit that carries a
-  // transaction marker; without one such commits are completed.
+  // transaction marker; by default the marker's control file is asked
+  // (through `fs`, which must outlive the file).
   static Status Open(FileSystem& fs, const std::string& path, int access_mode,
                      std::unique_ptr<PhysicalFile>& file, TransactionLookup lookup = {});
   ~PhysicalFile() override;
