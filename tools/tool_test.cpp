@@ -19,10 +19,12 @@ std::string Quote(const std::string& arg) {
   return q + "'";
 }
 
-Result RunTool(const std::vector<std::string>& args) {
+// Runs the tool; `redirect` says what becomes of its streams (by default
+// standard output is read and standard error dropped).
+Result RunTool(const std::vector<std::string>& args, const char* redirect = " 2>/dev/null") {
   std::string command = Quote(TAVERO_TOOL_PATH);
   for (const std::string& a : args) command += " " + Quote(a);
-  command += " 2>/dev/null";
+  command += redirect;
   Result r;
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return r;
@@ -111,6 +113,25 @@ TEST(ToolHelp, EveryCommandDescribesItself) {
   for (const char* command : {"decimal", "format", "deformat"}) {
     EXPECT_NE(Out({command, "--help"}).find(std::string("usage: tavero ") + command), std::string::npos);
   }
+}
+
+TEST(ToolEval, PrintsEachClassAsItsOwnForm) {
+  EXPECT_EQ(Out({"eval", "1 = 1.0"}), "1\n");
+  EXPECT_EQ(Out({"eval", "INT(-5 / 2)"}), "-2\n");
+  EXPECT_EQ(Out({"eval", "5 / 2"}), "2.5\n");
+  EXPECT_EQ(Out({"eval", "1 / 3"}), "0.333333333333333\n");
+  EXPECT_EQ(Out({"eval", "'ab' & '  '"}), "ab  \n");  // trailing blanks kept
+  EXPECT_EQ(Out({"eval", "BSHIFT(1, 31)"}), "-2147483648\n");
+}
+
+TEST(ToolEval, ExpressionsThatDoNotCompileExitOne) {
+  const Result syntax = RunTool({"eval", "1 +"}, " 2>&1 >/dev/null");
+  EXPECT_EQ(syntax.status, 1);
+  EXPECT_EQ(syntax.out, "error 800: Invalid expression for EVALUATE\n");
+  const Result unbound = RunTool({"eval", "CAR:SET_NO = 1"}, " 2>&1 >/dev/null");
+  EXPECT_EQ(unbound.status, 1);
+  EXPECT_EQ(unbound.out, "error 801: No BIND on variable\n");
+  EXPECT_EQ(RunTool({"eval", "1 +"}).out, "");  // nothing on standard output
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <random>
 #include <string>
@@ -16,28 +17,26 @@ namespace {
 using driver::FieldType;
 
 // The queue record of the tests:
-//   1 Q:NAME   FIXSTR 10 at 0
-//   2 Q:NUM    INT32     at 10
-//   3 Q:PRICE  PACKED 4 bytes, 2 places at 14
-//   4 Q:SEQ    INT16     at 18
-#pragma pack(push, 1)
+//   1 Q:NAME   FIXSTR 12 at 0
+//   2 Q:NUM    INT32     at 12
+//   3 Q:PRICE  PACKED 4 bytes, 2 places at 16
+//   4 Q:SEQ    INT16     at 20
 struct Row {
-  char name[10];
+  char name[12];
   std::int32_t num;
   std::uint8_t price[4];
   std::int16_t seq;
 };
-#pragma pack(pop)
-static_assert(sizeof(Row) == 20);
+static_assert(sizeof(Row) == 24 && offsetof(Row, seq) == 20);
 
 class QueueTest : public ::testing::Test {
  protected:
   QueueTest()
       : layout_(driver::RecordLayoutWriter()
-                    .String("Q:NAME", 0, 10)
-                    .Field("Q:NUM", 10, FieldType::INT32)
-                    .Packed("Q:PRICE", 14, 4, 2)
-                    .Field("Q:SEQ", 18, FieldType::INT16)
+                    .String("Q:NAME", 0, 12)
+                    .Field("Q:NUM", 12, FieldType::INT32)
+                    .Packed("Q:PRICE", 16, 4, 2)
+                    .Field("Q:SEQ", 20, FieldType::INT16)
                     .Finish()),
         queue_(std::span(reinterpret_cast<std::uint8_t*>(&row_), sizeof row_), layout_) {}
 

@@ -126,6 +126,16 @@ class ViewTest : public ::testing::Test {
     return std::to_string(cardset_.Get16(0)) + ":" + (man.empty() ? "-" : man);
   }
 
+  // Two makers; sets 1, 2 and 4 name them in other cases, set 3 names none.
+  void AddSetsOfKnownAndUnknownMakers() {
+  AddManufacturer("Topps");
+  AddManufacturer("fleer");
+  AddCardSet(1, "TOPPS");
+  AddCardSet(2, "Fleer");
+  AddCardSet(3, "Donruss");
+  AddCardSet(4, "topps");
+  }
+
   // CARDSET in set order, joined to MANUFACTURER by name, case-insensitively.
   ViewComponent CardSetsWithManufacturers() {
     ViewComponent join{.file = &manufacturer_.file,
@@ -141,12 +151,7 @@ class ViewTest : public ::testing::Test {
 };
 
 TEST_F(ViewTest, JoinDeliversAPrimaryRowWithoutMatchOnceWithTheJoinedRecordCleared) {
-  AddManufacturer("Topps");
-  AddManufacturer("fleer");
-  AddCardSet(1, "TOPPS");
-  AddCardSet(2, "Fleer");
-  AddCardSet(3, "Donruss");
-  AddCardSet(4, "topps");
+  AddSetsOfKnownAndUnknownMakers();
   View view(CardSetsWithManufacturers());
   ASSERT_EQ(Run(view, Code::Open), 0);
   ASSERT_EQ(Run(cardset_.file, Code::SetKeyOrder, {.key = car_set_}), 0);
@@ -155,12 +160,7 @@ TEST_F(ViewTest, JoinDeliversAPrimaryRowWithoutMatchOnceWithTheJoinedRecordClear
 }
 
 TEST_F(ViewTest, CaseInsensitiveFilterKeepsOnlyMatchingManufacturers) {
-  AddManufacturer("Topps");
-  AddManufacturer("fleer");
-  AddCardSet(1, "TOPPS");
-  AddCardSet(2, "Fleer");
-  AddCardSet(3, "Donruss");
-  AddCardSet(4, "topps");
+  AddSetsOfKnownAndUnknownMakers();
   View view(CardSetsWithManufacturers());
   Run(view, Code::Close);
   ASSERT_EQ(Run(cardset_.file, Code::SetKeyOrder, {.key = car_set_}), 0);
