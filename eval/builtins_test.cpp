@@ -57,7 +57,10 @@ TEST(BuiltinTest, Strings) {
       {"LEFT('  ab')", "'ab  '"}, {"RIGHT('ab  ')", "'  ab'"}, {"CHR(65)", "'A'"},
       {"VAL('A')", "65"}, {"VAL('')", "0"}, {"NUMERIC('12.5  ')", "1"}, {"NUMERIC('12a')", "0"},
       {"NUMERIC('')", "0"}, {"UPPER('aBc')", "'ABC'"}, {"LOWER('aBc')", "'abc'"},
-      {"upper('a') = 'A'", "1"},
+      {"upper('a') = 'A'", "1"}, {"CENTER('abc', 2)", "'ab'"}, {"LEFT('ab', 1)", "'a'"},
+      // Hostile lengths are held to the longest string a record holds.
+      {"LEN(ALL('x', 2000000000))", "64000"}, {"LEN(LEFT('a', 2000000000))", "64000"},
+      {"LEN(CENTER('a', 99999999))", "64000"}, {"ALL('ab', -5)", "''"},
   };
   for (const Case& c : cases) EXPECT_EQ(Show(c.text), c.shown) << c.text;
 }

@@ -2,8 +2,9 @@
 #include "eval/services.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <cstdint>
 
+#include "decimal/strings.h"
 #include "locale/locale.h"
 #include "pictures/picture.h"
 #include "runtime/error_state.h"
@@ -12,9 +13,21 @@
 namespace tavero::eval::services {
 namespace {
 
-std::string_view ClipView(std::string_view s) {
-  const std::size_t end = s.find_last_not_of(' ');
-  return end == std::string_view::npos ? std::string_view{} : s.substr(0, end + 1);
+std::string_view ClipView(std::string_view s) { return strings::CLIP(s); }
+
+// Lengths asked of the string functions are held to the longest string a
+// record can hold, so a hostile expression cannot demand gigabytes.
+constexpr std::int32_t kMaxTextLength = 64000;
+
+std::int32_t HeldLength(std::int32_t length, std::size_t own) {
+  return length < 0 ? static_cast<std::int32_t>(std::min<std::size_t>(own, kMaxTextLength))
+                    : std::min(length, kMaxTextLength);
+}
+
+// `text` blank padded or cut to `length` characters.
+std::string Resized(std::string text, std::int32_t length) {
+  text.resize(static_cast<std::size_t>(length), ' ');
+  return text;
 }
 
 }  // namespace
@@ -30,72 +43,38 @@ bool IsLetter(unsigned char c) { return tavero::IsLetter(static_cast<char>(c)); 
 std::string Upper(std::string_view text) { return ToUpper(text); }
 std::string Lower(std::string_view text) { return ToLower(text); }
 
-std::string Clip(std::string_view text) { return std::string(ClipView(text)); }
+std::string Clip(std::string_view text) { return std::string(strings::CLIP(text)); }
 
 std::string Sub(std::string_view text, std::int32_t start, std::int32_t length) {
-  const auto size = static_cast<std::int64_t>(text.size());
-  std::int64_t from = start < 0 ? std::max<std::int64_t>(start + size, 0) : start - 1;
-  if (from < 0) from = 0;
-  if (from >= size) return {};
-  const std::int64_t n = length < 0 ? size - from : std::min<std::int64_t>(length, size - from);
-  return std::string(text.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(n)));
+  // An omitted length (-1) runs to the end.
+  const int n = length < 0 ? static_cast<int>(std::min<std::size_t>(text.size(), INT32_MAX)) : length;
+  return std::string(strings::SUB(text, start, n));
 }
 
 std::int32_t InString(std::string_view needle, std::string_view text, std::int32_t step,
                       std::int32_t start) {
-  if (needle.empty()) return 0;
-  if (step <= 0) step = static_cast<std::int32_t>(std::min<std::size_t>(needle.size(), 0x7FFFFFFF));
-  for (std::int64_t at = std::max<std::int32_t>(start, 1) - 1;
-       at + static_cast<std::int64_t>(needle.size()) <= static_cast<std::int64_t>(text.size());
-       at += step) {
-    if (text.substr(static_cast<std::size_t>(at), needle.size()) == needle) {
-      return static_cast<std::int32_t>(at / step + 1);
-    }
-  }
-  return 0;
+  return strings::INSTRING(needle, text, step, start);
 }
 
 std::string Left(std::string_view text, std::int32_t length) {
-  const std::size_t n = length < 0 ? text.size() : static_cast<std::size_t>(length);
-  const std::size_t first = std::min(text.find_first_not_of(' '), text.size());
-  std::string s(text.substr(first, n));
-  s.resize(n, ' ');
-  return s;
+  return Resized(strings::LEFT(text), HeldLength(length, text.size()));
 }
 
-std::string Right(std::string_view text) {
-  const std::string_view clipped = ClipView(text);
-  return std::string(text.size() - clipped.size(), ' ') + std::string(clipped);
-}
+std::string Right(std::string_view text) { return strings::RIGHT(text); }
 
 std::string Center(std::string_view text, std::int32_t length) {
-  const std::size_t n = length < 0 ? text.size() : static_cast<std::size_t>(length);
-  std::string_view core = ClipView(text);
-  core.remove_prefix(std::min(core.find_first_not_of(' '), core.size()));
-  if (core.size() >= n) return std::string(core.substr(0, n));
-  const std::size_t left = (n - core.size()) / 2;
-  std::string s(left, ' ');
-  s += core;
-  s.resize(n, ' ');
-  return s;
+  const std::int32_t n = HeldLength(length, text.size());
+  const std::string_view clipped = strings::CLIP(text);
+  const std::string_view core = clipped.substr(std::min(clipped.find_first_not_of(' '), clipped.size()));
+  if (core.size() >= static_cast<std::size_t>(n)) return std::string(core.substr(0, static_cast<std::size_t>(n)));
+  return strings::CENTER(Resized(std::string(core), n));
 }
 
 std::string All(std::string_view text, std::int32_t length) {
-  if (text.empty() || length <= 0) return {};
-  std::string s;
-  s.reserve(static_cast<std::size_t>(length));
-  while (s.size() < static_cast<std::size_t>(length)) s += text;
-  s.resize(static_cast<std::size_t>(length));
-  return s;
+  return strings::ALL(text, HeldLength(length, 0));
 }
 
-bool Numeric(std::string_view text) {
-  const std::string clipped(ClipView(text).substr(0, 40));
-  if (clipped.empty()) return false;
-  char* end = nullptr;
-  std::strtod(clipped.c_str(), &end);
-  return end == clipped.c_str() + clipped.size();
-}
+bool Numeric(std::string_view text) { return strings::NUMERIC(text) != 0; }
 
 std::int32_t Today() { return TODAY(); }
 std::int32_t Clock() { return CLOCK(); }
