@@ -279,6 +279,26 @@ TEST_F(ViewTest, PositionsSkipAndReget) {
   EXPECT_EQ(Run(view, Code::Reset, {.text = "xy"}), 33);
 }
 
+TEST_F(ViewTest, PositionOfAJoinedRowBringsBackBothRecords) {
+  AddSetsOfKnownAndUnknownMakers();
+  View view(CardSetsWithManufacturers());
+  ASSERT_EQ(Run(cardset_.file, Code::SetKeyOrder, {.key = car_set_}), 0);
+  ASSERT_EQ(Run(view, Code::Next), 0);
+  ASSERT_EQ(Run(view, Code::Next), 0);
+  const std::string second = driver::Perform(view, Code::Position).text;
+  ASSERT_EQ(CardSetRow(), "2:fleer");
+  ASSERT_EQ(Run(view, Code::Next), 0);
+  const std::string third = driver::Perform(view, Code::Position).text;  // no maker: empty part
+  ASSERT_EQ(CardSetRow(), "3:-");
+  ASSERT_EQ(Run(view, Code::Reget, {.text = second}), 0);
+  EXPECT_EQ(CardSetRow(), "2:fleer");
+  ASSERT_EQ(Run(view, Code::Reset, {.text = third}), 0);
+  ASSERT_EQ(Run(view, Code::Next), 0);
+  EXPECT_EQ(CardSetRow(), "3:-");
+  ASSERT_EQ(Run(view, Code::Next), 0);
+  EXPECT_EQ(CardSetRow(), "4:Topps");
+}
+
 // The filter text outlives CLOSE and is compiled again when the view
 // restarts; replacing the text with itself must not read freed memory.
 TEST_F(ViewTest, AFilterSurvivesCloseAndIsCompiledAgain) {
