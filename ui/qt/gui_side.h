@@ -1,0 +1,128 @@
+// The GUI-thread half of the Qt platform: the widgets of every open window
+// and the translation of user input into platform messages. Everything here
+// runs on the GUI thread only (assert(OnGuiThread()) guards the entry points);
+// QtPlatform carries the engine's calls over.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QSize>
+#include <QString>
+
+#include <filesystem>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "ui/platform.h"
+
+class QAction;
+class QMainWindow;
+class QMdiArea;
+class QPrinter;
+class QMenu;
+class QMenuBar;
+class QStatusBar;
+class QTimer;
+class QWidget;
+
+namespace tavero::ui::qt {
+
+// Windows-1252 text to Qt and back: the only place texts change encoding.
+QString FromWindows1252(std::string_view text);
+std::string ToWindows1252(const QString& text);
+
+// True on a display nobody looks at (offscreen, minimal): modal dialogs that
+// wait for a person are skipped there.
+bool Unattended();
+
+// Pixels per dialog unit of a font: a quarter of the average character width
+// across, an eighth of the character height down.
+struct DialogUnits {
+  double x = 1.5;
+  double y = 1.625;
+};
+DialogUnits DialogUnitsOf(const QFont& font);
+
+struct QtControl {
+  ControlSpec spec;
+  QPointer<QWidget> widget;  // the control's widget (a tab's page for tabs)
+  QPointer<QAction> action;  // menus and menu items
+  QPointer<QMenu> menu;      // menus
+};
+
+struct QtWindow {
+  WindowSpec spec;
+  QPointer<QWidget> top;     // QMainWindow, QMdiSubWindow, or a dialog
+  QPointer<QWidget> client;  // where the controls are placed
+  QMdiArea* mdi = nullptr;   // the frame's MDI area
+  QStatusBar* status = nullptr;
+  QTimer* timer = nullptr;
+  DialogUnits units;
+  std::vector<QtControl> controls;  // indexed by ControlHandle
+  bool closing = false;             // the engine closes it: the close is no request
+};
+
+class GuiSide : public QObject {
+ public:
+  explicit GuiSide(std::filesystem::path help_page);
+  ~GuiSide() override;
+
+  bool OnGuiThread() const;
+  // Runs `work` on the GUI thread and waits for it (at once when already there).
+  void Run(const std::function<void()>& work);
+
+  void Attach(MessageSink* sink);
+  bool Open(const WindowSpec& spec);
+  void Close(WindowId window);
+  void SetTitle(WindowId window, std::string_view title);
+  void SetStatusText(WindowId window, int zone, std::string_view text);
+  void SetText(WindowId window, ControlHandle control, std::string_view text);
+  void SetMessage(WindowId window, ControlHandle control, std::string_view message);
+  void SetValue(WindowId window, ControlHandle control, int value);
+  void SetRange(WindowId window, ControlHandle control, int low, int high);
+  void SetEnabled(WindowId window, ControlHandle control, bool enabled);
+  void SetVisible(WindowId window, ControlHandle control, bool visible);
+  void SetListRows(WindowId window, ControlHandle control, const std::vector<std::string>& rows);
+  void SetFocus(WindowId window, ControlHandle control);
+  void StartTimer(WindowId window, int milliseconds);
+  void StopTimer(WindowId window);
+  void BringToFront(WindowId window);
+  void ApplySysCommand(WindowId window, SysCommand command);
+  void PerformStandardAction(WindowId window, StandardAction action);
+
+  // What a person sees and touches (tests, screenshots).
+  QtWindow* Find(WindowId window);
+  std::vector<WindowId> OpenWindows() const;
+  QWidget* ControlWidget(WindowId window, int number);
+  QAction* MenuAction(WindowId window, int number);
+
+  // How many messages have gone to the engine so far.
+  std::uint64_t PostedCount() const { return posted_; }
+
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void Post(PlatformMessage message);
+  void Post(MessageKind kind, WindowId window, ControlHandle control = kNoControl, int value = 0);
+  QWidget* ClientWithMenu(QtWindow& w, QSize client_size);
+  void BuildMenus(QtWindow& w, QMenuBar* bar);
+  void BuildControls(QtWindow& w);
+  QWidget* MakeControl(QtWindow& w, QtControl& c, QWidget* parent);
+  void ShowTabPage(QtWindow& w, ControlHandle sheet, int index);
+  void Place(QtWindow& w, QtControl& c);
+  QtControl* ControlOf(WindowId window, ControlHandle control);
+  void OnFocusChanged(QWidget* now);
+
+  std::filesystem::path help_page_;
+  std::unique_ptr<QPrinter> printer_;  // the program's printer, as Print Setup left it
+  MessageSink* sink_ = nullptr;
+  std::map<WindowId, std::unique_ptr<QtWindow>> windows_;
+  int echo_blocked_ = 0;  // > 0 while the engine's own changes are applied
+  std::uint64_t posted_ = 0;
+};
+
+}  // namespace tavero::ui::qt

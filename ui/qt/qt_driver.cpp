@@ -1,0 +1,263 @@
+#include "ui/qt/qt_driver.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTabWidget>
+#include <QThread>
+
+#include <atomic>
+#include <thread>
+
+#include "ui/qt/gui_side.h"
+
+namespace tavero::ui::qt {
+namespace {
+
+// The widget is usable by a person: shown and enabled, with its window.
+bool Reachable(QWidget* widget) { return widget != nullptr && widget->isVisible() && widget->isEnabled(); }
+
+}  // namespace
+
+QtDriver::QtDriver(QtPlatform& platform, Engine& engine) : platform_(platform), engine_(engine) {}
+
+void QtDriver::Settle() {
+  GuiSide& gui = platform_.Gui();
+  for (;;) {
+    QCoreApplication::processEvents();
+    const std::uint64_t before = gui.PostedCount();
+    // The wait runs on a helper thread so the GUI thread goes on serving the
+    // engine's calls until every engine thread is idle.
+    std::atomic<bool> idle{false};
+    std::thread waiter([&] {
+      engine_.WaitUntilIdle();
+      idle = true;
+    });
+    while (!idle) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    waiter.join();
+    QCoreApplication::processEvents();
+    if (gui.PostedCount() == before) return;  // nothing new went to the engine meanwhile
+  }
+}
+
+void QtDriver::SettleUntil(const std::function<bool()>& done) {
+  while (!done()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  QCoreApplication::processEvents();
+}
+
+std::vector<WindowId> QtDriver::Windows() { return platform_.Gui().OpenWindows(); }
+
+std::vector<std::string> QtDriver::Titles() {
+  std::vector<std::string> titles;
+  for (WindowId id : Windows()) {
+    if (QtWindow* w = platform_.Gui().Find(id); w != nullptr && w->top) {
+      titles.push_back(ToWindows1252(w->top->windowTitle()));
+    }
+  }
+  return titles;
+}
+
+WindowId QtDriver::Find(std::string_view title) {
+  WindowId found = kNoWindow;
+  for (WindowId id : Windows()) {
+    QtWindow* w = platform_.Gui().Find(id);
+    if (w != nullptr && w->top && ToWindows1252(w->top->windowTitle()) == title) found = id;
+  }
+  return found;
+}
+
+std::string QtDriver::Text(WindowId window, int number) {
+  GuiSide& gui = platform_.Gui();
+  if (QAction* action = gui.MenuAction(window, number)) return ToWindows1252(action->text());
+  QWidget* widget = gui.ControlWidget(window, number);
+  if (auto* label = qobject_cast<QLabel*>(widget)) return ToWindows1252(label->text());
+  if (auto* button = qobject_cast<QAbstractButton*>(widget)) return ToWindows1252(button->text());
+  if (auto* entry = qobject_cast<QLineEdit*>(widget)) return ToWindows1252(entry->text());
+  if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) return ToWindows1252(box->toPlainText());
+  if (auto* group = qobject_cast<QGroupBox*>(widget)) return ToWindows1252(group->title());
+  return {};
+}
+
+bool QtDriver::Enabled(WindowId window, int number) {
+  GuiSide& gui = platform_.Gui();
+  if (QAction* action = gui.MenuAction(window, number)) return action->isEnabled();
+  QWidget* widget = gui.ControlWidget(window, number);
+  return widget != nullptr && widget->isEnabled();
+}
+
+bool QtDriver::Visible(WindowId window, int number) {
+  GuiSide& gui = platform_.Gui();
+  if (QAction* action = gui.MenuAction(window, number)) return action->isVisible();
+  QWidget* widget = gui.ControlWidget(window, number);
+  return widget != nullptr && widget->isVisible();
+}
+
+std::vector<std::string> QtDriver::MenuPaths(WindowId window) {
+  std::vector<std::string> paths;
+  QtWindow* w = platform_.Gui().Find(window);
+  if (w == nullptr) return paths;
+  for (const QtControl& c : w->controls) {
+    if (c.spec.kind != ControlKind::Item || !c.action || c.action->isSeparator()) continue;
+    std::string path = ToWindows1252(c.action->text());
+    for (ControlHandle p = c.spec.parent; p >= 0;) {
+      const QtControl& parent = w->controls[static_cast<std::size_t>(p)];
+      if (parent.spec.kind != ControlKind::Menu || !parent.menu) break;
+      path = ToWindows1252(parent.menu->title()) + "/" + path;
+      p = parent.spec.parent;
+    }
+    paths.push_back(path);
+  }
+  return paths;
+}
+
+std::string QtDriver::HelpLineOf(WindowId window, int item_number) {
+  QtWindow* w = platform_.Gui().Find(window);
+  QAction* action = platform_.Gui().MenuAction(window, item_number);
+  if (w == nullptr || action == nullptr || w->status == nullptr) return {};
+  // Hovering over an item shows its status tip in the frame's status bar.
+  action->showStatusText(w->top);
+  QCoreApplication::processEvents();
+  return ToWindows1252(w->status->currentMessage());
+}
+
+bool QtDriver::Grab(WindowId window, const std::filesystem::path& png) {
+  QtWindow* w = platform_.Gui().Find(window);
+  if (w == nullptr || !w->top) return false;
+  return w->top->grab().save(QString::fromStdString(png.string()), "PNG");
+}
+
+bool QtDriver::GrabWithMenu(WindowId window, int item_number, const std::filesystem::path& png) {
+  QtWindow* w = platform_.Gui().Find(window);
+  QAction* action = platform_.Gui().MenuAction(window, item_number);
+  auto* frame = w != nullptr ? qobject_cast<QMainWindow*>(w->top) : nullptr;
+  auto* menu = action != nullptr ? qobject_cast<QMenu*>(action->parent()) : nullptr;
+  if (frame == nullptr || menu == nullptr) return false;
+  QMenuBar* bar = frame->menuBar();
+  const QRect title = bar->actionGeometry(menu->menuAction());
+  const QPoint at = bar->mapTo(frame, title.bottomLeft());
+  menu->popup(frame->mapToGlobal(at));
+  menu->setActiveAction(action);
+  action->showStatusText(frame);
+  QCoreApplication::processEvents();
+  // The drop-down is a window of its own: paint it over the frame's picture.
+  QPixmap picture = frame->grab();
+  {
+    QPainter painter(&picture);
+    painter.drawPixmap(at, menu->grab());
+  }
+  menu->hide();
+  QCoreApplication::processEvents();
+  return picture.save(QString::fromStdString(png.string()), "PNG");
+}
+
+bool QtDriver::ChooseMenu(WindowId window, int item_number) {
+  QAction* action = platform_.Gui().MenuAction(window, item_number);
+  if (action == nullptr || !action->isEnabled() || !action->isVisible() || action->menu() != nullptr) return false;
+  // A person reaches the item through its menus: they must be enabled too.
+  for (QObject* parent = action->parent(); parent != nullptr; parent = parent->parent()) {
+    if (auto* menu = qobject_cast<QMenu*>(parent); menu != nullptr && !menu->isEnabled()) return false;
+  }
+  action->trigger();
+  Settle();
+  return true;
+}
+
+bool QtDriver::Click(WindowId window, int number) {
+  auto* button = qobject_cast<QAbstractButton*>(platform_.Gui().ControlWidget(window, number));
+  if (!Reachable(button)) return false;
+  button->click();
+  Settle();
+  return true;
+}
+
+bool QtDriver::Type(WindowId window, int number, std::string_view text) {
+  QWidget* widget = platform_.Gui().ControlWidget(window, number);
+  auto* entry = qobject_cast<QLineEdit*>(widget);
+  if (!Reachable(entry) || entry->isReadOnly()) return false;
+  entry->setFocus(Qt::OtherFocusReason);
+  entry->selectAll();
+  entry->insert(FromWindows1252(text));  // as typed: the entry is marked modified
+  QMetaObject::invokeMethod(entry, "editingFinished");
+  Settle();
+  return true;
+}
+
+bool QtDriver::SetCheck(WindowId window, int number, bool checked) {
+  auto* check = qobject_cast<QAbstractButton*>(platform_.Gui().ControlWidget(window, number));
+  if (!Reachable(check) || !check->isCheckable()) return false;
+  if (check->isChecked() != checked) check->click();
+  Settle();
+  return true;
+}
+
+bool QtDriver::PickTab(WindowId window, int sheet_number, int tab) {
+  auto* sheet = qobject_cast<QTabWidget*>(platform_.Gui().ControlWidget(window, sheet_number));
+  if (!Reachable(sheet) || tab < 1 || tab > sheet->count() || !sheet->isTabEnabled(tab - 1)) return false;
+  sheet->setCurrentIndex(tab - 1);
+  Settle();
+  return true;
+}
+
+bool QtDriver::PressKey(WindowId window, int number, int qt_key) {
+  QWidget* widget = platform_.Gui().ControlWidget(window, number);
+  if (!Reachable(widget)) return false;
+  QKeyEvent press(QEvent::KeyPress, qt_key, Qt::NoModifier);
+  QApplication::sendEvent(widget, &press);
+  QKeyEvent release(QEvent::KeyRelease, qt_key, Qt::NoModifier);
+  QApplication::sendEvent(widget, &release);
+  Settle();
+  return true;
+}
+
+bool QtDriver::Close(WindowId window) {
+  QtWindow* w = platform_.Gui().Find(window);
+  if (w == nullptr || !w->top) return false;
+  w->top->close();  // as the close box does
+  Settle();
+  return true;
+}
+
+QtProgram::QtProgram(QtPlatform& platform, std::function<void()> main) {
+  main_ = std::thread([this, &platform, main = std::move(main)] {
+    engine_ = std::make_unique<Engine>(platform);
+    ready_ = true;
+    engine_->RunMain(main);
+    finished_ = true;
+  });
+  // Creating the engine calls the platform: serve the loop meanwhile.
+  while (!ready_) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  driver_ = std::make_unique<QtDriver>(platform, *engine_);
+  driver_->Settle();
+}
+
+QtProgram::~QtProgram() {
+  WaitUntilFinished();
+  main_.join();
+  // The engine's last calls to the platform need the loop too.
+  std::atomic<bool> ended{false};
+  std::thread ending([&] {
+    engine_.reset();
+    ended = true;
+  });
+  while (!ended) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  ending.join();
+}
+
+void QtProgram::WaitUntilFinished() {
+  driver_->SettleUntil([this] { return finished_.load(); });
+}
+
+}  // namespace tavero::ui::qt
