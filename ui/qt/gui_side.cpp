@@ -159,11 +159,19 @@ void GuiSide::Post(PlatformMessage message) {
 }
 
 void GuiSide::Post(MessageKind kind, WindowId window, ControlHandle control, int value) {
-  PlatformMessage m;
-  m.kind = kind;
-  m.window = window;
-  m.control = control;
-  m.value = value;
+  Post(MakeMessage(kind, window, control, value));
+}
+
+void GuiSide::PostText(WindowId window, ControlHandle control, const QString& text) {
+  PlatformMessage m = MakeMessage(MessageKind::Edit, window, control);
+  m.text = ToWindows1252(text);
+  Post(std::move(m));
+}
+
+void GuiSide::PostKey(WindowId window, ControlHandle control, int key_code, int key_char) {
+  PlatformMessage m = MakeMessage(MessageKind::Key, window, control);
+  m.key_code = key_code;
+  m.key_char = key_char;
   Post(std::move(m));
 }
 
@@ -427,12 +435,7 @@ QWidget* GuiSide::MakeControl(QtWindow& w, QtControl& c, QWidget* parent) {
       connect(entry, &QLineEdit::editingFinished, this, [this, id, handle, entry] {
         if (!entry->isModified()) return;
         entry->setModified(false);
-        PlatformMessage m;
-        m.kind = MessageKind::Edit;
-        m.window = id;
-        m.control = handle;
-        m.text = ToWindows1252(entry->text());
-        Post(std::move(m));
+        PostText(id, handle, entry->text());
       });
       return entry;
     }
@@ -469,27 +472,15 @@ QWidget* GuiSide::MakeControl(QtWindow& w, QtControl& c, QWidget* parent) {
       connect(list, &QTreeWidget::currentItemChanged, this, [this, id, handle, list](QTreeWidgetItem* item) {
         if (item != nullptr) Post(MessageKind::ListSelect, id, handle, list->indexOfTopLevelItem(item) + 1);
       });
-      connect(list, &QTreeWidget::itemDoubleClicked, this, [this, id, handle] {
-        PlatformMessage m;
-        m.kind = MessageKind::Key;
-        m.window = id;
-        m.control = handle;
-        m.key_code = kLeftDoubleClick;
-        Post(std::move(m));
-      });
+      connect(list, &QTreeWidget::itemDoubleClicked, this,
+              [this, id, handle] { PostKey(id, handle, kLeftDoubleClick, 0); });
       return list;
     }
     case ControlKind::Combo: {
       auto* combo = new QComboBox(parent);
       combo->setEditable(false);
-      connect(combo, &QComboBox::activated, this, [this, id, handle, combo](int) {
-        PlatformMessage m;
-        m.kind = MessageKind::Edit;
-        m.window = id;
-        m.control = handle;
-        m.text = ToWindows1252(combo->currentText());
-        Post(std::move(m));
-      });
+      connect(combo, &QComboBox::activated, this,
+              [this, id, handle, combo](int) { PostText(id, handle, combo->currentText()); });
       return combo;
     }
     case ControlKind::Spin: {
@@ -842,14 +833,8 @@ bool GuiSide::eventFilter(QObject* watched, QEvent* event) {
     auto* key = static_cast<QKeyEvent*>(event);
     const int code = KeyCode(key->key(), static_cast<int>(key->modifiers()));
     if (!control.isValid() || code == 0) return false;
-    PlatformMessage m;
-    m.kind = MessageKind::Key;
-    m.window = id;
-    m.control = control.toInt();
-    m.key_code = code;
     const QString text = key->text();
-    if (text.size() == 1) m.key_char = static_cast<unsigned char>(ToWindows1252(text)[0]);
-    Post(std::move(m));
+    PostKey(id, control.toInt(), code, text.size() == 1 ? static_cast<unsigned char>(ToWindows1252(text)[0]) : 0);
     // Keys that move through the rows stay with the list; others go to the procedure only.
     return false;
   }

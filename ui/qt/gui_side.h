@@ -108,6 +108,8 @@ class GuiSide : public QObject {
  private:
   void Post(PlatformMessage message);
   void Post(MessageKind kind, WindowId window, ControlHandle control = kNoControl, int value = 0);
+  void PostText(WindowId window, ControlHandle control, const QString& text);  // Edit
+  void PostKey(WindowId window, ControlHandle control, int key_code, int key_char);
   QWidget* ClientWithMenu(QtWindow& w, QSize client_size);
   void BuildMenus(QtWindow& w, QMenuBar* bar);
   void BuildControls(QtWindow& w);

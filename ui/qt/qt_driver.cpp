@@ -27,6 +27,18 @@
 namespace tavero::ui::qt {
 namespace {
 
+// Runs `work` on a helper thread while this (the GUI) thread goes on serving
+// the Qt loop, so engine calls that `work` waits for can complete.
+void RunServingGui(const std::function<void()>& work) {
+  std::atomic<bool> done{false};
+  std::thread helper([&] {
+    work();
+    done = true;
+  });
+  while (!done) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  helper.join();
+}
+
 // The widget is usable by a person: shown and enabled, with its window.
 bool Reachable(QWidget* widget) { return widget != nullptr && widget->isVisible() && widget->isEnabled(); }
 
@@ -39,15 +51,7 @@ void QtDriver::Settle() {
   for (;;) {
     QCoreApplication::processEvents();
     const std::uint64_t before = gui.PostedCount();
-    // The wait runs on a helper thread so the GUI thread goes on serving the
-    // engine's calls until every engine thread is idle.
-    std::atomic<bool> idle{false};
-    std::thread waiter([&] {
-      engine_.WaitUntilIdle();
-      idle = true;
-    });
-    while (!idle) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    waiter.join();
+    RunServingGui([this] { engine_.WaitUntilIdle(); });
     QCoreApplication::processEvents();
     if (gui.PostedCount() == before) return;  // nothing new went to the engine meanwhile
   }
@@ -247,13 +251,7 @@ QtProgram::~QtProgram() {
   WaitUntilFinished();
   main_.join();
   // The engine's last calls to the platform need the loop too.
-  std::atomic<bool> ended{false};
-  std::thread ending([&] {
-    engine_.reset();
-    ended = true;
-  });
-  while (!ended) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  ending.join();
+  RunServingGui([this] { engine_.reset(); });
 }
 
 void QtProgram::WaitUntilFinished() {

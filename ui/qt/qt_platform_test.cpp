@@ -23,12 +23,14 @@ namespace {
 
 namespace defs = tavero::definitions;
 
+// One application for the whole test program. It is never destroyed: a
+// static one would go after Qt's own globals at exit.
 QApplication& Application() {
   static int argc = 1;
   static char name[] = "tavero_ui_qt_test";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 defs::ControlDefinition Control(defs::ControlKind kind, int number, std::string text, defs::Rect at,
