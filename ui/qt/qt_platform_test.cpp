@@ -12,6 +12,7 @@
 
 #include "ui/definitions/definitions.h"
 #include "ui/engine.h"
+#include "ui/properties.h"
 #include "ui/headless/driver.h"
 #include "ui/qt/gui_side.h"
 #include "ui/qt/key_codes.h"
@@ -154,6 +155,41 @@ TEST(QtPlatform, RunsAScriptWithTheSameEventsAsTheHeadlessPlatform) {
   const std::vector<std::string> qt = FormOnQt();
   EXPECT_FALSE(headless.empty());
   EXPECT_EQ(qt, headless);
+}
+
+// Values the procedure sets reach the widgets without coming back as input;
+// what the person does afterwards still does.
+TEST(QtPlatform, ChangesMadeByTheProcedureAreNotEchoedAsInput) {
+  Application();
+  RegisterTestWindows();
+  std::vector<std::string> log;
+  QtPlatform platform;
+  QtProgram program(platform, [&] {
+    Window form("TEST$qtwin", "FORM$WINDOW");
+    form.Open();
+    ACCEPT([&] {
+      if (EVENT() == Event::OpenWindow) {
+        SetProperty(2, property::kText, "Bob");
+        SetProperty(3, property::kValue, 1);
+        SetProperty(4, property::kValue, 2);
+        SELECT(2);
+      }
+      if (EVENT() == Event::Accepted || EVENT() == Event::NewSelection) {
+        log.push_back(std::string(EventName(InternalCode(EVENT()))) + " " + std::to_string(FIELD()));
+      }
+      return (EVENT() == Event::Accepted && FIELD() == 9) ? LoopResult::Break : LoopResult::Continue;
+    });
+  });
+  QtDriver& person = program.driver();
+  const WindowId form = person.Find("A form");
+  EXPECT_EQ(person.Text(form, 2), "Bob");
+  EXPECT_TRUE(person.Visible(form, 8));  // the second tab is shown
+  EXPECT_FALSE(person.Visible(form, 6));
+  EXPECT_TRUE(log.empty());
+  EXPECT_TRUE(person.SetCheck(form, 3, false));
+  EXPECT_TRUE(person.Click(form, 9));
+  program.WaitUntilFinished();
+  EXPECT_EQ(log, (std::vector<std::string>{"EVENT:Accepted 3", "EVENT:Accepted 9"}));
 }
 
 TEST(QtPlatform, FrameMenusShowHelpLinesAndArrangeChildren) {
