@@ -5,12 +5,14 @@
 //
 // Every call answers 0 or a runtime error code (36, 300 plus a system
 // error, ...); lookups that find nothing answer 0 and leave `found` empty.
-// The record layer brackets each driver operation: `begin_write` before the
-// first change of a modifying operation, `end_operation` when it is done
-// (which commits outside transactions).
+// The driver brackets each operation: `begin_operation` before it touches
+// the tree (with `write` for a modifying operation: the begin-write step,
+// then the header refresh), `end_operation` when it is done (which commits
+// outside transactions and returns to the read phase).
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,7 +43,7 @@ class RecordStore {
   // numbers).
   virtual int issue_identifier(std::uint32_t& identifier) = 0;
 
-  virtual int begin_write() = 0;
+  virtual int begin_operation(bool write) = 0;
   virtual int end_operation() = 0;
 
   // The first record whose key part is above `key`.
@@ -51,5 +53,12 @@ class RecordStore {
     return first_not_below(above, found);
   }
 };
+
+// Visits every record whose key part starts with `prefix`, in order; stops
+// at the first visit that answers an error.
+int for_each_with_prefix(RecordStore& store, std::string_view prefix,
+                         const std::function<int(const StoredRecord&)>& visit);
+// Erases every record whose key part starts with `prefix`.
+int erase_with_prefix(RecordStore& store, std::string_view prefix);
 
 }  // namespace tavero::vmr

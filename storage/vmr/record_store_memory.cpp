@@ -62,7 +62,7 @@ int MemoryRecordStore::issue_identifier(std::uint32_t& identifier) {
   return 0;
 }
 
-int MemoryRecordStore::begin_write() { return 0; }
+int MemoryRecordStore::begin_operation(bool) { return 0; }
 int MemoryRecordStore::end_operation() { return 0; }
 
 }  // namespace tavero::vmr

@@ -16,21 +16,10 @@ namespace {
 
 constexpr std::uint8_t table_status_byte = record_kind::data;  // 0xF3
 
-bool starts_with(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && text.substr(0, prefix.size()) == prefix;
-}
-
 // Visits every record whose key part starts with `prefix`, in order.
 int scan_prefix(RecordStore& store, std::string_view prefix,
                 const std::function<int(const StoredRecord&)>& visit) {
-  std::optional<StoredRecord> found;
-  if (int e = store.first_not_below(prefix, found)) return e;
-  while (found && starts_with(found->key, prefix)) {
-    if (int e = visit(*found)) return e;
-    const std::string key = found->key;
-    if (int e = store.first_above(key, found)) return e;
-  }
-  return 0;
+  return for_each_with_prefix(store, prefix, visit);
 }
 
 }  // namespace
@@ -102,19 +91,7 @@ int Table::change_status(RecordStore& store, std::uint8_t index_byte, std::int64
   return found ? store.replace(key, encode_status(counters)) : store.insert(key, encode_status(counters));
 }
 
-int Table::erase_prefix(RecordStore& store, std::string_view prefix) {
-  std::vector<std::string> doomed;
-  if (int e = scan_prefix(store, prefix, [&](const StoredRecord& r) {
-        doomed.push_back(r.key);
-        return 0;
-      })) {
-    return e;
-  }
-  for (const std::string& key : doomed) {
-    if (int e = store.erase(key)) return e;
-  }
-  return 0;
-}
+int Table::erase_prefix(RecordStore& store, std::string_view prefix) { return erase_with_prefix(store, prefix); }
 
 int Table::for_each_record(const std::function<int(const StoredRecord&)>& visit) {
   assert(store_ != nullptr);  // [1]
@@ -302,7 +279,7 @@ int Table::get_by_key(std::size_t key) {
   if (k.allows_duplicates()) {
     e = key_store(key).first_not_below(prefix + value + std::string(4, '\0'), entry);
     if (e == 0 && entry && !(entry->key.size() == prefix.size() + value.size() + 4 &&
-                             starts_with(entry->key, prefix + value))) {
+                             entry->key.compare(0, prefix.size() + value.size(), prefix + value) == 0)) {
       entry.reset();
     }
   } else {

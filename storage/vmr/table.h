@@ -131,6 +131,8 @@ class Table {
   int build_all();
   int build_key(std::size_t key, RecordFilter* filter = nullptr);
   int build_dynamic(std::size_t key, std::string_view components, RecordFilter* filter = nullptr);
+  // Reads a component text against the field list; 76 when it is bad.
+  int parse_components(std::string_view text, std::vector<KeyComponent>& components) const;
 
   // Every record of the table whose key part starts with its number.
   int for_each_record(const std::function<int(const StoredRecord&)>& visit);

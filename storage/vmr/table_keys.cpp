@@ -307,10 +307,8 @@ int Table::build_all() {
 //   component  -> [ "+" | "-" ] field-name
 // Field names compare without regard to case; "-" sorts that component
 // descending. An empty text, an unknown name or an array field gives 76.
-int Table::build_dynamic(std::size_t key, std::string_view text, RecordFilter* filter) {
-  assert(store_ != nullptr);  // [1]
-  if (!is_dynamic(key)) return error::invalid_index_string;
-  std::vector<KeyComponent> components;
+int Table::parse_components(std::string_view text, std::vector<KeyComponent>& components) const {
+  components.clear();
   std::size_t pos = 0;
   while (pos <= text.size()) {
     const std::size_t comma = std::min(text.find(',', pos), text.size());
@@ -330,6 +328,14 @@ int Table::build_dynamic(std::size_t key, std::string_view text, RecordFilter* f
     component.field = static_cast<std::uint16_t>(field - definition_.fields.begin());
     components.push_back(component);
   }
+  return 0;
+}
+
+int Table::build_dynamic(std::size_t key, std::string_view text, RecordFilter* filter) {
+  assert(store_ != nullptr);  // [1]
+  if (!is_dynamic(key)) return error::invalid_index_string;
+  std::vector<KeyComponent> components;
+  if (int e = parse_components(text, components)) return e;
   // A dynamic index starts afresh: its old entries and status go, and it is
   // built from record number 1.
   keys_[key].components.clear();

@@ -1,0 +1,59 @@
+#include "storage/vmr/record_store_file.h"
+
+#include <cassert>
+
+namespace tavero::vmr {
+
+int PhysicalFileStore::find_with(FindMode mode, std::string_view key, std::optional<StoredRecord>& found) {
+  std::optional<Record> record;
+  const int error = ErrorCodeOf(file_->Find(mode, key, record));
+  found.reset();
+  if (error == 0 && record) found = StoredRecord{std::string(record->key()), std::string(record->data())};
+  return error;
+}
+
+int PhysicalFileStore::find(std::string_view key, std::optional<StoredRecord>& found) {
+  return find_with(FindMode::kExact, key, found);
+}
+
+int PhysicalFileStore::first_not_below(std::string_view key, std::optional<StoredRecord>& found) {
+  return find_with(FindMode::kFirstNotBelow, key, found);
+}
+
+int PhysicalFileStore::last_below(std::string_view key, std::optional<StoredRecord>& found) {
+  return find_with(FindMode::kLastBelow, key, found);
+}
+
+int PhysicalFileStore::insert(std::string_view key, std::string_view data) {
+  return ErrorCodeOf(file_->Insert(key, data));
+}
+
+int PhysicalFileStore::replace(std::string_view key, std::string_view data) {
+  return ErrorCodeOf(file_->Replace(key, data));
+}
+
+int PhysicalFileStore::erase(std::string_view key) {
+  bool found = false;
+  const int error = ErrorCodeOf(file_->Erase(key, found));
+  assert(error != 0 || found);
+  return error;
+}
+
+int PhysicalFileStore::issue_identifier(std::uint32_t& identifier) {
+  std::array<std::uint8_t, 4> bytes{};
+  const int error = ErrorCodeOf(file_->IssueIdentifier(bytes));
+  identifier = (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
+               bytes[3];
+  return error;
+}
+
+int PhysicalFileStore::begin_operation(bool write) {
+  if (write) {
+    if (int error = ErrorCodeOf(file_->BeginWrite())) return error;
+  }
+  return ErrorCodeOf(file_->RefreshHeader());
+}
+
+int PhysicalFileStore::end_operation() { return ErrorCodeOf(file_->EndOperation()); }
+
+}  // namespace tavero::vmr

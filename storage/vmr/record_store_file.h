@@ -1,0 +1,34 @@
+// The RecordStore of one open VMR file: the record layer's calls mapped onto
+// the physical file's tree, identifier counter and operation brackets.
+#pragma once
+
+#include <memory>
+
+#include "storage/vmr/physical_file.h"
+#include "storage/vmr/record_store.h"
+
+namespace tavero::vmr {
+
+class PhysicalFileStore final : public RecordStore {
+ public:
+  explicit PhysicalFileStore(std::unique_ptr<PhysicalFile> file) : file_(std::move(file)) {}
+
+  int find(std::string_view key, std::optional<StoredRecord>& found) override;
+  int first_not_below(std::string_view key, std::optional<StoredRecord>& found) override;
+  int last_below(std::string_view key, std::optional<StoredRecord>& found) override;
+  int insert(std::string_view key, std::string_view data) override;
+  int replace(std::string_view key, std::string_view data) override;
+  int erase(std::string_view key) override;
+  int issue_identifier(std::uint32_t& identifier) override;
+  int begin_operation(bool write) override;
+  int end_operation() override;
+
+  PhysicalFile& file() { return *file_; }
+
+ private:
+  int find_with(FindMode mode, std::string_view key, std::optional<StoredRecord>& found);
+
+  std::unique_ptr<PhysicalFile> file_;
+};
+
+}  // namespace tavero::vmr
