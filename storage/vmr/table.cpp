@@ -247,13 +247,13 @@ int Table::load(const StoredRecord& data) {
 }
 
 // Ends a read: the one-shot flags are spent [5]; a failed read leaves no
-// current record.
-int Table::finish_read(int error) {
+// current record, unless `keep_current` (REGET).
+int Table::finish_read(int error, bool keep_current) {
   flags_.skip_memos = false;
   flags_.hold_armed = false;
   flags_.watch_armed = false;
   flags_.hold_seconds.reset();
-  if (error != 0) drop_current();
+  if (error != 0 && !keep_current) drop_current();
   return error;
 }
 

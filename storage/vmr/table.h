@@ -187,7 +187,7 @@ class Table {
   int read_current(std::string& data_key_part, std::string& old_image);
   int load(const StoredRecord& data);
   void drop_current();
-  int finish_read(int error);
+  int finish_read(int error, bool keep_current = false);
 
   int step(bool forward, bool look_only);
   int first_step(bool forward, StepResult& result);

@@ -161,14 +161,17 @@ int Table::put() {
 
 int Table::put_at(RecordNumber record) {
   assert(store_ != nullptr);  // [1]
+  // PUT at a pointer that fails leaves no current record.
   std::optional<StoredRecord> stored;
-  if (int e = read_data(record, stored)) return e;
-  if (!stored) return error::record_not_available;
+  int e = read_data(record, stored);
   drop_current();
+  if (e != 0 || !stored) return e != 0 ? e : error::record_not_available;
   has_current_ = true;
   current_ = record;
   as_read_ = program_form(stored->data);
-  return put();
+  e = put();
+  if (e != 0) drop_current();
+  return e;
 }
 
 int Table::erase() {

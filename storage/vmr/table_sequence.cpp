@@ -64,6 +64,7 @@ int Table::entry_in_key(std::size_t key, bool forward, std::string_view from, bo
                         std::optional<StoredRecord>& entry) {
   RecordStore& store = key_store(key);
   const std::string prefix = key_prefix(table_, static_cast<std::uint8_t>(key));
+  entry.reset();
   int e = 0;
   if (from.empty()) {
     e = forward ? store.first_not_below(prefix, entry) : store.last_below(prefix_end(prefix), entry);
@@ -80,6 +81,7 @@ int Table::entry_in_key(std::size_t key, bool forward, std::string_view from, bo
 int Table::data_in_table(bool forward, std::string_view from, bool inclusive,
                          std::optional<StoredRecord>& data) {
   const std::string prefix = kind_prefix(table_, record_kind::data);
+  data.reset();
   int e = 0;
   if (from.empty()) {
     e = forward ? store_->first_not_below(prefix, data) : store_->last_below(prefix_end(prefix), data);
@@ -244,9 +246,14 @@ int Table::reset_key(std::size_t key, std::string_view text) {
   return e;
 }
 
+// A REGET that fails keeps the current record.
 int Table::reget(std::string_view text) {
-  if (text.size() < 4) return finish_read(error::record_not_found);
-  return get_by_pointer(read_u32_big_endian(text));
+  assert(store_ != nullptr);  // [1]
+  if (text.size() < 4) return finish_read(error::record_not_found, true);
+  std::optional<StoredRecord> found;
+  int e = read_data(read_u32_big_endian(text), found);
+  if (e == 0) e = found ? load(*found) : error::record_not_found;
+  return finish_read(e, true);
 }
 
 int Table::reget_key(std::size_t key, std::string_view text) {
@@ -256,14 +263,13 @@ int Table::reget_key(std::size_t key, std::string_view text) {
   const std::string entry_key =
       key_entry_key(table_, static_cast<std::uint8_t>(key), std::string_view(position).substr(4),
                     keys_[key].allows_duplicates() ? std::optional<RecordNumber>(record) : std::nullopt);
-  drop_current();
   std::optional<StoredRecord> entry;
   int e = key_store(key).find(entry_key, entry);
   if (e == 0 && !entry) e = error::record_not_found;
   std::optional<StoredRecord> data;
   if (e == 0) e = read_data(entry_record_number(*entry), data);
   if (e == 0) e = data ? load(*data) : error::record_not_found;
-  return finish_read(e);
+  return finish_read(e, true);
 }
 
 }  // namespace tavero::vmr
