@@ -109,7 +109,7 @@ std::string DataFile::text(std::string_view name) {
 void DataFile::set_text(std::string_view name, std::string_view value) {
   const std::span<std::uint8_t> bytes = field(name);
   std::fill(bytes.begin(), bytes.end(), ' ');
-  std::memcpy(bytes.data(), value.data(), std::min(value.size(), bytes.size()));
+  std::copy_n(value.begin(), std::min(value.size(), bytes.size()), bytes.begin());
 }
 
 std::int32_t DataFile::number(std::string_view name) {

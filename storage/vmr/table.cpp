@@ -238,7 +238,7 @@ void Table::drop_current() {
 int Table::load(const StoredRecord& data) {
   if (data.data.size() != record_.size() || data.key.size() != 9) return error::invalid_data_file;
   as_read_ = program_form(data.data);
-  std::memcpy(record_.data(), as_read_.data(), record_.size());
+  std::copy_n(as_read_.begin(), record_.size(), record_.begin());
   current_ = read_u32_big_endian(std::string_view(data.key).substr(5));
   has_current_ = true;
   if (flags_.watch_armed) flags_.watched = true;
@@ -372,7 +372,7 @@ int Table::load_memos(RecordNumber record) {
       const std::span<std::uint8_t> memo = memo_buffers_[blob];
       std::string joined = join_memo_segments(segments, memo.size());
       if (options_.oem) joined = OemToAnsi(joined);
-      std::memcpy(memo.data(), joined.data(), memo.size());
+      std::copy_n(joined.begin(), memo.size(), memo.begin());
     }
   }
   return 0;
