@@ -56,7 +56,6 @@ bool stays_in_memory(OperationCode code) {
     case OperationCode::PositionOfKey:
     case OperationCode::Pointer:
     case OperationCode::PointerOfKey:
-    case OperationCode::Name:
     case OperationCode::Hold:
     case OperationCode::HoldWithLimit:
     case OperationCode::Watch:
@@ -196,9 +195,6 @@ int run_in_memory(OperationCode code, VmrState& state, const driver::OperationAr
     case OperationCode::PointerOfKey:
       result.value = table.pointer();
       return 0;
-    case OperationCode::Name:
-      result.text = state.name;
-      return 0;
     case OperationCode::Hold:
     case OperationCode::HoldWithLimit:
       table.read_flags().hold_armed = true;
@@ -245,6 +241,9 @@ int VmrDriver::Handle(OperationCode code, driver::FileObject& file, driver::Driv
       return copy_table(*this, file, state, args.text, code == OperationCode::Rename);
     case OperationCode::Send:
       result.text = "SEND arg not recognised";
+      return 0;
+    case OperationCode::Name:
+      result.text = state.name;
       return 0;
     default:
       break;

@@ -95,6 +95,7 @@ TEST_F(VmrDriverTest, OpeningNeedsTheFileAndTheTable) {
   EXPECT_EQ(Open(two.file, kReadWrite), 2);
   two.file.attributes = 0;
   EXPECT_EQ(Create(two.file), 54);
+  EXPECT_EQ(Name(two.file), path("DATA\\!TWO"));  // on a closed file too
   TestFile unnamed("", driver_);
   EXPECT_EQ(Create(unnamed.file), 45);
 }
