@@ -30,6 +30,7 @@ bool modifies(OperationCode code) {
     case OperationCode::PutAtPointer:
     case OperationCode::Delete:
     case OperationCode::Empty:
+    case OperationCode::Pack:
     case OperationCode::BuildAll:
     case OperationCode::BuildKey:
     case OperationCode::BuildDynamicIndex:
@@ -128,6 +129,10 @@ int run_on_table(OperationCode code, VmrState& state, const driver::OperationArg
       result.value = answer ? 1 : 0;
       return error;
     }
+    case OperationCode::Pack:
+      // Commits, then cuts the file at its used length; no record moves.
+      table.forget_position();
+      return ErrorCodeOf(state.store->file().Truncate());
     case OperationCode::BuildAll: return table.build_all();
     case OperationCode::BuildKey: return table.build_key(key_number(args));
     case OperationCode::BuildDynamicIndex:

@@ -246,10 +246,13 @@ TEST_F(VmrDriverTest, BuildOfAClosedFileBringsAppendedKeysUpToDate) {
   ASSERT_EQ(Append(t.file), 0);
   EXPECT_EQ(Records(t.file, t.by_id), 0);
   EXPECT_EQ(Build(t.file), 63);  // open with deny none
+  EXPECT_EQ(Pack(t.file), 63);
   ASSERT_EQ(Close(t.file), 0);
   ASSERT_EQ(Build(t.file), 0) << ErrorText();
-  ASSERT_EQ(Open(t.file, kReadWrite), 0);
+  ASSERT_EQ(Open(t.file, 0x12), 0);  // read/write, deny all
   EXPECT_EQ(t.ids_in(&t.by_id), (std::vector<std::int32_t>{1, 2}));
+  EXPECT_EQ(Pack(t.file), 0) << ErrorText();
+  EXPECT_EQ(t.ids_in(nullptr), (std::vector<std::int32_t>{2, 1}));
 }
 
 }  // namespace

@@ -109,6 +109,11 @@ class Table {
   int records(std::uint32_t& count);
   int records_of_key(std::size_t key, std::uint32_t& count);
   bool has_current() const { return has_current_; }
+  // Forgets the current record and the sequence (PACK).
+  void forget_position() {
+    drop_current();
+    sequence_ = {};
+  }
   RecordNumber pointer() const { return has_current_ ? current_ : 0; }
   int duplicate(std::size_t key, bool& answer);
   int duplicate_any(bool& answer);
