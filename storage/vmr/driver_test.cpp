@@ -187,6 +187,15 @@ TEST_F(VmrDriverTest, DynamicIndexInAFileOfItsOwn) {
   EXPECT_EQ(t.ids_in(&t.dynamic), (std::vector<std::int32_t>{4, 2, 3, 1}));
   EXPECT_EQ(Records(t.file, t.dynamic), 4);
   ASSERT_EQ(Empty(t.file), 63);  // EMPTY needs exclusive access
+
+  // With a filter the index holds only the records it accepts.
+  driver_.set_filter_factory([](FileObject&, std::string_view filter) {
+    const bool even = filter == "EVEN";
+    return [even](std::span<const std::uint8_t> record) { return (record[0] % 2 == 0) == even; };
+  });
+  ASSERT_EQ(Build(t.file, t.dynamic, "T:ID", "EVEN"), 0) << ErrorText();
+  EXPECT_EQ(t.ids_in(&t.dynamic), (std::vector<std::int32_t>{2, 4}));
+  EXPECT_EQ(Records(t.file, t.dynamic), 2);
 }
 
 TEST_F(VmrDriverTest, CopyMovesRecordNumbersAndTheCounterPastThem) {
