@@ -347,7 +347,16 @@ void EngineCore::HandlePlatformMessage(WindowObject& window, const PlatformMessa
       ThreadSlot& slot = slots_[window.thread];
       slot.last_key_code = message.key_code;
       slot.last_key_char = message.key_char;
-      if (usable() && control->kind == ControlKind::List && window.immediate()) {
+      if (!usable()) break;
+      // The alert-key check: the control may claim the key.
+      if (window.Alerts(control->handle, message.key_code)) {
+        Delivery result = DeliverNow(window, MakeRecord(window, Event::PreAlert, control->handle));
+        if (result != Delivery::Cycle) {
+          PostRecord(window, Event::AlertKey, control->handle);
+          break;
+        }
+      }
+      if (control->kind == ControlKind::List && window.immediate()) {
         HandleListKey(window, control->handle, message.key_code);
       }
       break;

@@ -241,5 +241,35 @@ TEST(AcceptLoop, KeysInAListOfAnImmediateWindowBecomeScrollEvents) {
                                 "EVENT:PageDown 1", "KEYCODE 34", "EVENT:NewSelection 1", "KEYCODE 65"}));
 }
 
+TEST(AcceptLoop, AnAlertKeyGivesPreAlertAtOnceAndThenAlertKeyUnlessCycled) {
+  EventLog log;
+  HeadlessProgram program([&] {
+    Window window(testing::PlainWindow("Browse", {testing::List(1)}));
+    window.Open();
+    ALERT(1, kKeyInsert);
+    ALERT(1, kKeyDoubleClick);
+    ALERT(1, kKeyEnter | kKeyCtrl);
+    ALERT(1, kPageDown);
+    ACCEPT([&] {
+      Event event = EVENT();
+      if (event == Event::PreAlert || event == Event::AlertKey || event == Event::PageDown) {
+        log.Add(std::string(EventName(InternalCode(event))) + " " + std::to_string(KEYCODE()));
+      }
+      // The list keeps its own use of Page Down.
+      return event == Event::PreAlert && KEYCODE() == kPageDown ? LoopResult::Cycle : LoopResult::Continue;
+    });
+  });
+  auto& driver = program.driver();
+  const WindowId browse = driver.Find("Browse");
+  ASSERT_TRUE(driver.PressKey(browse, 1, kKeyInsert));
+  ASSERT_TRUE(driver.PressKey(browse, 1, kKeyDoubleClick));
+  ASSERT_TRUE(driver.PressKey(browse, 1, kKeyEnter | kKeyCtrl));
+  ASSERT_TRUE(driver.PressKey(browse, 1, kKeyEnter));  // not alerted
+  ASSERT_TRUE(driver.PressKey(browse, 1, kPageDown));
+  EXPECT_EQ(log.Lines(), (Lines{"EVENT:PreAlert 45", "EVENT:AlertKey 45", "EVENT:PreAlert 5", "EVENT:AlertKey 5",
+                                "EVENT:PreAlert 525", "EVENT:AlertKey 525", "EVENT:PreAlert 34",
+                                "EVENT:PageDown 34"}));
+}
+
 }  // namespace
 }  // namespace tavero::ui

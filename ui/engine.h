@@ -91,6 +91,12 @@ void POST(Event event, int control = 0, int thread = 0);
 
 // Focuses `control` of the current window; 0 starts accept-all.
 void SELECT(int control = 0);
+// Makes `key_code` an alert key of `control` of the current window (0: of
+// every control): when the key is pressed there, EVENT:PreAlert is delivered
+// at once and, unless the body answers CYCLE, the key goes no further and
+// EVENT:AlertKey follows.
+void ALERT(int control, int key_code);
+
 // Shows the current window's controls again as they stand (texts, values,
 // enabled and visible state).
 void DISPLAY();

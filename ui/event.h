@@ -100,6 +100,10 @@ inline constexpr int kKeyShift = 0x100;
 inline constexpr int kKeyCtrl = 0x200;
 inline constexpr int kKeyAlt = 0x400;
 inline constexpr int kKeyCodeMask = 0x7FF;
+inline constexpr int kKeyDoubleClick = 5;  // the left mouse button double-clicked on a control
+inline constexpr int kKeyEnter = 0x0D;
+inline constexpr int kKeyInsert = 0x2D;
+inline constexpr int kKeyDelete = 0x2E;
 
 // Made for every event; owned by the window once queued.
 struct EventRecord {

@@ -94,7 +94,8 @@ enum class MessageKind {
   Check,             // check box or radio toggled: control, value (0 or 1)
   ListSelect,        // highlighted row of a list changed: control, value (row, 1-based)
   TabSelect,         // a tab page was picked: control (the sheet), value (tab, 1-based)
-  Key,               // a key pressed in a control: control, key_code (with modifier bits), key_char
+  Key,               // a key pressed in the focused control: control, key_code (with modifier bits), key_char;
+                     // a double click of the left button on a control is the key kKeyDoubleClick
   Focus,             // a control got the input focus: control
   Activate,          // the window became the active window of the desktop
   Close,             // the user asked to close the window (close box, Alt+F4)

@@ -62,6 +62,14 @@ void SELECT(int control) {
   core.Select(*window, control);
 }
 
+void ALERT(int control, int key_code) {
+  WindowObject* window = Core().CurrentWindow();
+  if (window == nullptr) return ReportRuntimeError(536);
+  ControlHandle handle = control == 0 ? kNoControl : window->FindControl(control);
+  if (control != 0 && handle == kNoControl) return;
+  window->alert_keys.emplace_back(handle, key_code);
+}
+
 void DISPLAY() {
   EngineCore& core = Core();
   WindowObject* window = core.CurrentWindow();

@@ -88,6 +88,13 @@ int WindowObject::NumberOf(ControlHandle handle) const {
   return control != nullptr ? control->number : 0;
 }
 
+bool WindowObject::Alerts(ControlHandle handle, int key_code) const {
+  for (const auto& [control, key] : alert_keys) {
+    if (key == key_code && (control == kNoControl || control == handle)) return true;
+  }
+  return false;
+}
+
 // Opening: the checks by kind of window come first (see Failure handling of
 // each kind), then the platform builds and shows it.
 void EngineCore::OpenWindow(WindowObject& window) {

@@ -34,6 +34,7 @@ struct WindowObject {
   WindowSpec spec;  // the controls as they stand now (texts, state, values)
   // Properties without a fixed effect, kept as set: (control handle + 1, property, index).
   std::map<std::tuple<int, int, int>, std::string> other_properties;
+  std::vector<std::pair<ControlHandle, int>> alert_keys;  // (control or kNoControl for all, key code)
 
   // Open state.
   WindowId id = kNoWindow;
@@ -64,6 +65,7 @@ struct WindowObject {
   ControlSpec* Control(ControlHandle handle);
   const ControlSpec* Control(ControlHandle handle) const;
   int NumberOf(ControlHandle handle) const;
+  bool Alerts(ControlHandle handle, int key_code) const;
 };
 
 // The platform's description of a window built from its definition: the menu
