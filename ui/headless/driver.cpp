@@ -12,6 +12,29 @@ const ControlSpec* FindNumber(const ScreenWindow& window, int number) {
   return nullptr;
 }
 
+// The tab's place (1-based) among the tab pages of its sheet.
+int TabNumber(const ScreenWindow& window, const ControlSpec& tab) {
+  int number = 0;
+  for (const ControlSpec& control : window.spec.controls) {
+    if (control.parent == tab.parent && control.kind == ControlKind::Tab) ++number;
+    if (control.handle == tab.handle) return number;
+  }
+  return 0;
+}
+
+// A person sees a control when it and every control around it are visible,
+// and each tab page around it is the one chosen on its sheet; `usable` asks
+// that they are all enabled too.
+bool Shown(const ScreenWindow& window, const ControlSpec* control, bool usable) {
+  for (const ControlSpec* c = control; c != nullptr;) {
+    if (!c->visible || (usable && !c->enabled)) return false;
+    const ControlSpec* parent = c->parent == kNoControl ? nullptr : &window.spec.controls[c->parent];
+    if (c->kind == ControlKind::Tab && parent != nullptr && parent->value != TabNumber(window, *c)) return false;
+    c = parent;
+  }
+  return control != nullptr;
+}
+
 }  // namespace
 
 HeadlessDriver::HeadlessDriver(HeadlessPlatform& platform, Engine& engine) : platform_(platform), engine_(engine) {}
@@ -54,8 +77,8 @@ bool HeadlessDriver::Enabled(WindowId window, int number) const {
 }
 
 bool HeadlessDriver::Visible(WindowId window, int number) const {
-  std::optional<ControlSpec> control = Control(window, number);
-  return control && control->visible;
+  std::optional<ScreenWindow> screen = platform_.Find(window);
+  return screen && Shown(*screen, FindNumber(*screen, number), false);
 }
 
 int HeadlessDriver::Focused(WindowId window) const {
@@ -77,11 +100,8 @@ std::optional<ControlSpec> HeadlessDriver::Reachable(WindowId window, int number
   std::optional<ScreenWindow> screen = platform_.Find(window);
   if (!screen) return std::nullopt;
   const ControlSpec* control = FindNumber(*screen, number);
-  for (const ControlSpec* c = control; c != nullptr;) {
-    if (!c->enabled || !c->visible) return std::nullopt;
-    c = c->parent == kNoControl ? nullptr : &screen->spec.controls[c->parent];
-  }
-  return control != nullptr ? std::optional<ControlSpec>(*control) : std::nullopt;
+  if (!Shown(*screen, control, true)) return std::nullopt;
+  return *control;
 }
 
 bool HeadlessDriver::SendAndSettle(PlatformMessage message) {

@@ -58,7 +58,7 @@ class HeadlessDriver {
 
  private:
   // The control a person can reach: open window, enabled and visible control
-  // whose menus (for a menu item) are enabled too.
+  // whose menus (for a menu item) are enabled too, on the chosen tab page.
   std::optional<ControlSpec> Reachable(WindowId window, int number) const;
   bool SendAndSettle(PlatformMessage message);
 

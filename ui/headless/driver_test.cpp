@@ -95,5 +95,29 @@ TEST(HeadlessDriver, PostReachesTheTopWindowOfTheThreadNamed) {
   EXPECT_EQ(log.Lines(), (Lines{"other EVENT:Notify", "other EVENT:Accepted"}));
 }
 
+TEST(HeadlessDriver, ControlsOnATabPageAreReachableOnlyWhenItsTabIsChosen) {
+  EventLog log;
+  HeadlessProgram program([&] {
+    definitions::ControlDefinition sheet = testing::Sheet(5, {"&First", "&Second"});
+    sheet.children[0].children.push_back(testing::Button(6, "&A"));
+    sheet.children[1].children.push_back(testing::Button(7, "&B"));
+    Window window(testing::PlainWindow("Form", {sheet}));
+    window.Open();
+    ACCEPT([&] {
+      if (EVENT() == Event::Accepted) log.AddCurrent();
+      return LoopResult::Continue;
+    });
+  });
+  auto& driver = program.driver();
+  const WindowId form = driver.Find("Form");
+  EXPECT_TRUE(driver.Visible(form, 6));
+  EXPECT_FALSE(driver.Visible(form, 7));
+  EXPECT_FALSE(driver.Click(form, 7));
+  ASSERT_TRUE(driver.PickTab(form, 5, 2));
+  EXPECT_FALSE(driver.Click(form, 6));
+  EXPECT_TRUE(driver.Click(form, 7));
+  EXPECT_EQ(log.Lines(), (Lines{"EVENT:Accepted 7"}));
+}
+
 }  // namespace
 }  // namespace tavero::ui::headless
