@@ -10,6 +10,7 @@ int RunDecimal(std::span<const std::string_view> args);
 int RunFormat(std::span<const std::string_view> args);
 int RunDeformat(std::span<const std::string_view> args);
 int RunEval(std::span<const std::string_view> args);
+int RunVmr(std::span<const std::string_view> args);
 
 // Prints "tavero COMMAND: message" and a pointer to --help on stderr;
 // returns the exit code of a usage error, 2.

@@ -25,6 +25,7 @@ constexpr Command kCommands[] = {
     {"format", "show a value through a picture (FORMAT)", RunFormat},
     {"deformat", "read typed text back through a picture (DEFORMAT)", RunDeformat},
     {"eval", "compile and evaluate an expression", RunEval},
+    {"vmr", "look into VMR files: tables, schema, dump, load, check, build", RunVmr},
 };
 
 void PrintHelp(std::FILE* out) {

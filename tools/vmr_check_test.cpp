@@ -1,0 +1,264 @@
+#include "tools/vmr_check.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+
+#include "storage/vmr/record_kinds.h"
+#include "tools/vmr_test_files.h"
+
+namespace tavero::tool {
+namespace {
+
+using test::CardFile;
+using test::WriteBytes;
+
+bool Mentions(const VmrCheckResult& result, const std::string& text) {
+  return std::any_of(result.problems.begin(), result.problems.end(),
+                     [&](const std::string& line) { return line.find(text) != std::string::npos; });
+}
+
+std::string Lines(const VmrCheckResult& result) {
+  std::string all;
+  for (const auto& line : result.problems) all += line + "\n";
+  return all;
+}
+
+const char* const kPlayers[] = {"Mantle", "Aaron", "Mays", "", "Clemente", "koufax", "Robinson", "Gibson"};
+
+class VmrCheck : public ::testing::Test {
+ protected:
+  // Writes `cards` cards, every third with a note (every tenth one of 300
+  // characters), then changes every fifth and deletes every seventh.
+  void Write(int cards) {
+    CardFile file(fs_, kName, "CARDS", true);
+    ASSERT_EQ(file.error(), 0);
+    for (int i = 1; i <= cards; ++i) {
+      std::string notes = i % 3 == 0 ? "bought at the show" : "";
+      if (i % 10 == 0) notes = std::string(300, 'n');
+      file.Fill(i, kPlayers[i % 8], notes);
+      ASSERT_EQ(file.Add(), 0) << i;
+    }
+    for (int i = 5; i <= cards; i += 5) {
+      ASSERT_EQ(file.GetByPointer(static_cast<std::uint32_t>(i + 1)), 0);  // record numbers start after the table's
+      file.record()[2] = 'Z';
+      ASSERT_EQ(file.Put(), 0);
+    }
+    for (int i = 7; i <= cards; i += 7) {
+      ASSERT_EQ(file.GetByPointer(static_cast<std::uint32_t>(i + 1)), 0);
+      ASSERT_EQ(file.Erase(), 0);
+    }
+  }
+
+  // Damages the file through the physical layer: `change` runs in a write
+  // operation that is then committed.
+  void Change(const std::function<void(vmr::PhysicalFile&)>& change) {
+    std::unique_ptr<vmr::PhysicalFile> file;
+    ASSERT_EQ(OpenExclusive(kName, true, false, file, fs_), 0);
+    ASSERT_TRUE(file->BeginWrite().ok());
+    ASSERT_TRUE(file->RefreshHeader().ok());
+    change(*file);
+    ASSERT_TRUE(file->EndOperation().ok());
+  }
+
+  static std::string FirstKeyWithPrefix(vmr::PhysicalFile& file, const std::string& prefix) {
+    std::optional<vmr::Record> found;
+    EXPECT_TRUE(file.FirstWithPrefix(prefix, found).ok());
+    return found ? std::string(found->key()) : std::string();
+  }
+
+  std::vector<std::uint8_t> Bytes() const { return fs_.Contents(kName); }
+  VmrCheckResult Check() const { return CheckVmrImage(Bytes()); }
+
+  // Files are written in memory; the tool's test puts one on disk.
+  static constexpr const char* kName = "CARDS.VMR";
+  vmr::FaultFileSystem fs_;
+};
+
+TEST_F(VmrCheck, FilesWrittenThroughTheRecordLayerAreSound) {
+  Write(400);
+  VmrCheckResult result = Check();
+  EXPECT_TRUE(result.sound()) << Lines(result);
+  EXPECT_EQ(result.tables, 1u);
+  EXPECT_GT(result.pages, 2u);  // the tree has split
+
+  // A second table in the same file, and a reopened first one.
+  {
+    CardFile second(fs_, kName, "MORE", true);
+    ASSERT_EQ(second.error(), 0);
+    second.Fill(1, "Ruth");
+    ASSERT_EQ(second.Add(), 0);
+    CardFile first(fs_, kName, "CARDS", false);
+    ASSERT_EQ(first.error(), 0);
+  }
+  result = Check();
+  EXPECT_TRUE(result.sound()) << Lines(result);
+  EXPECT_EQ(result.tables, 2u);
+
+  EXPECT_TRUE(CheckVmrImage({}).sound()) << "an empty file is a new file";
+  test::TempDir dir;
+  EXPECT_FALSE(CheckVmrFile(dir.File("MISSING.VMR")).sound());
+}
+
+TEST_F(VmrCheck, FindsDamageInTheFileStructure) {
+  Write(200);
+  const std::vector<std::uint8_t> sound = Bytes();
+  struct Case {
+    const char* name;
+    std::function<void(std::vector<std::uint8_t>&)> damage;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"truncated to half", [](auto& b) { b.resize(b.size() / 2); }, "truncated"},
+      {"truncated inside the header", [](auto& b) { b.resize(100); }, "truncated"},
+      {"magic", [](auto& b) { b[15] ^= 0x20; }, "not a VMR file"},
+      {"zone table", [](auto& b) { b[32 + 4 * 1] += 1; }, "zone"},
+      {"root block", [](auto& b) { vmr::Store32(b.data() + 28, 999999); }, "root block"},
+      {"commit left half done", [](auto& b) { vmr::Store32(b.data() + 10, vmr::Load32(b.data() + 6) + 256); },
+       "interrupted"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::uint8_t> bytes = sound;
+    c.damage(bytes);
+    const VmrCheckResult result = CheckVmrImage(bytes);
+    EXPECT_TRUE(Mentions(result, c.expected)) << c.name << "\n" << Lines(result);
+  }
+}
+
+TEST_F(VmrCheck, FindsADamagedHeaderOrBodyInEveryPage) {
+  Write(200);
+  const std::vector<std::uint8_t> sound = Bytes();
+  const auto pages = test::PageOffsets(sound);
+  ASSERT_GT(pages.size(), 2u);
+  for (std::size_t offset : pages) {
+    // Own offset, stored size (by a block: a compressed body may end before
+    // its stored size), record count, level.
+    for (std::size_t field : {0u, 5u, 10u, 12u}) {
+      std::vector<std::uint8_t> bytes = sound;
+      bytes[offset + field] ^= 0x01;
+      EXPECT_FALSE(CheckVmrImage(bytes).sound()) << "page at " << offset << ", byte " << field;
+    }
+    std::vector<std::uint8_t> bytes = sound;
+    bytes[offset + 13] ^= 0x80;  // first flag byte (leaf) or child pointer (inner page)
+    EXPECT_FALSE(CheckVmrImage(bytes).sound()) << "page at " << offset;
+  }
+}
+
+TEST_F(VmrCheck, SurvivesEveryFlippedByteOfASmallFile) {
+  Write(12);
+  const std::vector<std::uint8_t> sound = Bytes();
+  ASSERT_TRUE(CheckVmrImage(sound).sound());
+  for (std::size_t i = 0; i < sound.size(); ++i) {
+    for (std::uint8_t mask : {0x01, 0x80, 0xFF}) {
+      std::vector<std::uint8_t> bytes = sound;
+      bytes[i] ^= mask;
+      (void)CheckVmrImage(bytes);  // must neither crash nor read outside
+    }
+  }
+}
+
+TEST_F(VmrCheck, FindsRecordsThatDisagree) {
+  Write(60);
+  const vmr::TableNumber table = 1;  // the first identifier of a new file
+  struct Case {
+    const char* name;
+    std::function<void(vmr::PhysicalFile&)> damage;
+    std::vector<const char*> expected;
+  };
+  const Case cases[] = {
+      {"key entry removed",
+       [&](vmr::PhysicalFile& f) {
+         bool found = false;
+         ASSERT_TRUE(f.Erase(FirstKeyWithPrefix(f, vmr::key_prefix(table, 1)), found).ok());
+         ASSERT_TRUE(found);
+       },
+       {"key CRD:BY_PLAYER: no entry for record", "key CRD:BY_PLAYER: status counts"}},
+      {"data record removed",
+       [&](vmr::PhysicalFile& f) {
+         bool found = false;
+         ASSERT_TRUE(f.Erase(vmr::data_key(table, 4), found).ok());  // card 3, with a note
+         ASSERT_TRUE(found);
+       },
+       {"status counts", "for record 4, which does not exist", "memo segments of record 4"}},
+      {"record changed under its keys",
+       [&](vmr::PhysicalFile& f) {
+         std::optional<vmr::Record> r;
+         ASSERT_TRUE(f.Find(vmr::FindMode::kExact, vmr::data_key(table, 3), r).ok());
+         std::string data(r->data());
+         data[0] = 99;
+         ASSERT_TRUE(f.Replace(vmr::data_key(table, 3), data).ok());
+       },
+       {"does not match that record", "no entry for record 3"}},
+      {"memo segment out of sequence",
+       [&](vmr::PhysicalFile& f) {
+         ASSERT_TRUE(f.Insert(vmr::segment_key(table, 4, 0, 5), "late").ok());
+       },
+       {"segment 5 of record 4"}},
+      {"definition lost",
+       [&](vmr::PhysicalFile& f) {
+         bool found = false;
+         ASSERT_TRUE(f.Erase(vmr::definition_key(table, 0), found).ok());
+       },
+       {"definition"}},
+      {"table name lost",
+       [&](vmr::PhysicalFile& f) {
+         bool found = false;
+         ASSERT_TRUE(f.Erase(vmr::table_name_key("CARDS"), found).ok());
+       },
+       {"which no table name names"}},
+  };
+  const std::vector<std::uint8_t> sound = Bytes();
+  for (const Case& c : cases) {
+    fs_.SetContents(kName, sound);
+    Change(c.damage);
+    const VmrCheckResult result = Check();
+    for (const char* expected : c.expected) {
+      EXPECT_TRUE(Mentions(result, expected)) << c.name << ": " << expected << "\n" << Lines(result);
+    }
+  }
+}
+
+TEST_F(VmrCheck, LongReportsAreCutPerKindOfProblem) {
+  Write(100);
+  Change([&](vmr::PhysicalFile& f) {
+    for (std::uint32_t record = 2; record <= 60; ++record) {
+      bool found = false;
+      ASSERT_TRUE(f.Erase(vmr::data_key(1, record), found).ok());
+    }
+  });
+  const VmrCheckResult result = Check();
+  EXPECT_TRUE(Mentions(result, "more like the above")) << Lines(result);
+  EXPECT_LT(result.problems.size(), 120u);
+}
+
+// `tavero vmr check` prints a summary of a sound file and one line per
+// problem of a damaged one, each led by the file's name.
+TEST_F(VmrCheck, ThroughTheTool) {
+  Write(30);
+  test::TempDir dir;
+  const std::string path = dir.File("CARDS.VMR");
+  WriteBytes(path, Bytes());
+  auto run = [&](std::string& out) {
+    const std::string command = std::string(TAVERO_TOOL_PATH) + " vmr check '" + path + "' 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    std::size_t n;
+    out.clear();
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    const int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  std::string out;
+  EXPECT_EQ(run(out), 0);
+  EXPECT_EQ(out.rfind(path + ": sound (1 tables", 0), 0u) << out;
+
+  std::vector<std::uint8_t> bytes = Bytes();
+  bytes.resize(vmr::Load32(bytes.data() + 6) - 256);  // a block of the committed data lost
+  WriteBytes(path, bytes);
+  EXPECT_EQ(run(out), 1);
+  EXPECT_NE(out.find(path + ": file is truncated"), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace tavero::tool

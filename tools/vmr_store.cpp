@@ -1,0 +1,72 @@
+#include "tools/vmr_store.h"
+
+#include "storage/vmr/file_io.h"
+#include "storage/vmr/table_errors.h"
+
+namespace tavero::tool {
+
+int ToolErrorCode(const vmr::Status& status) {
+  if (status.is_internal()) return vmr::error::invalid_data_file;
+  return vmr::ErrorCodeOf(status);
+}
+
+int OpenExclusive(const std::string& path, bool write, bool create, std::unique_ptr<vmr::PhysicalFile>& file,
+                  vmr::FileSystem& fs) {
+  constexpr int kDenyAll = 0x10;
+  int mode = (write ? 0x02 : 0x00) | kDenyAll | (create ? vmr::kCreateFlag : 0);
+  return ToolErrorCode(vmr::PhysicalFile::Open(fs, path, mode, file));
+}
+
+int PhysicalRecordStore::Lookup(vmr::FindMode mode, std::string_view key, std::optional<vmr::StoredRecord>& found) {
+  found.reset();
+  if (int rc = ToolErrorCode(file_.RefreshHeader())) return rc;
+  std::optional<vmr::Record> record;
+  if (int rc = ToolErrorCode(file_.Find(mode, key, record))) return rc;
+  if (record) found = vmr::StoredRecord{std::string(record->key()), std::string(record->data())};
+  return 0;
+}
+
+int PhysicalRecordStore::find(std::string_view key, std::optional<vmr::StoredRecord>& found) {
+  return Lookup(vmr::FindMode::kExact, key, found);
+}
+
+int PhysicalRecordStore::first_not_below(std::string_view key, std::optional<vmr::StoredRecord>& found) {
+  return Lookup(vmr::FindMode::kFirstNotBelow, key, found);
+}
+
+int PhysicalRecordStore::last_below(std::string_view key, std::optional<vmr::StoredRecord>& found) {
+  return Lookup(vmr::FindMode::kLastBelow, key, found);
+}
+
+int PhysicalRecordStore::insert(std::string_view key, std::string_view data) {
+  if (int rc = ToolErrorCode(file_.RefreshHeader())) return rc;
+  return ToolErrorCode(file_.Insert(key, data));
+}
+
+int PhysicalRecordStore::replace(std::string_view key, std::string_view data) {
+  if (int rc = ToolErrorCode(file_.RefreshHeader())) return rc;
+  return ToolErrorCode(file_.Replace(key, data));
+}
+
+int PhysicalRecordStore::erase(std::string_view key) {
+  if (int rc = ToolErrorCode(file_.RefreshHeader())) return rc;
+  bool found = false;
+  return ToolErrorCode(file_.Erase(key, found));
+}
+
+int PhysicalRecordStore::issue_identifier(std::uint32_t& identifier) {
+  if (int rc = ToolErrorCode(file_.RefreshHeader())) return rc;
+  std::array<std::uint8_t, 4> bytes{};
+  if (int rc = ToolErrorCode(file_.IssueIdentifier(bytes))) return rc;
+  identifier = std::uint32_t{bytes[0]} << 24 | std::uint32_t{bytes[1]} << 16 | std::uint32_t{bytes[2]} << 8 | bytes[3];
+  return 0;
+}
+
+int PhysicalRecordStore::begin_write() {
+  if (int rc = ToolErrorCode(file_.BeginWrite())) return rc;
+  return ToolErrorCode(file_.RefreshHeader());
+}
+
+int PhysicalRecordStore::end_operation() { return ToolErrorCode(file_.EndOperation()); }
+
+}  // namespace tavero::tool
