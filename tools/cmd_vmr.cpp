@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "locale/locale.h"
+#include "runtime/message_table.h"
 #include "tools/cmd_vmr.h"
 #include "tools/command.h"
 #include "tools/commands.h"
@@ -12,6 +14,9 @@ namespace tavero::tool {
 namespace {
 
 constexpr Command kVmrCommands[] = {
+    {"tables", "the names of the tables of a file, one a line", RunVmrTables},
+    {"schema", "fields, keys and memos of tables, from the stored definitions", RunVmrSchema},
+    {"dump", "every record with its memos, as CSV or JSON", RunVmrDump},
     {"check", "validate a file: header, zones, pages, tree, tables, keys, memos", RunVmrCheck},
 };
 
@@ -32,6 +37,20 @@ void PrintVmrHelp(std::FILE* out) {
 }
 
 }  // namespace
+
+int VmrFailure(std::string_view subcommand, std::string_view what, int code, std::string_view message) {
+  const std::string text = message.empty() ? std::to_string(code) + " " + AnsiToUtf8(PostedMessageText(code))
+                                           : std::string(message);
+  std::fprintf(stderr, "tavero vmr %.*s: %.*s: %s\n", static_cast<int>(subcommand.size()), subcommand.data(),
+               static_cast<int>(what.size()), what.data(), text.c_str());
+  return 1;
+}
+
+int VmrHelp(std::span<const std::string_view> args, const char* text) {
+  if (!args.empty() && args[0] != "--help") return -1;
+  std::fputs(text, args.empty() ? stderr : stdout);
+  return args.empty() ? 2 : 0;
+}
 
 int RunVmr(std::span<const std::string_view> args) {
   if (args.empty()) {

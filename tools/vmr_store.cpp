@@ -17,13 +17,47 @@ int OpenExclusive(const std::string& path, bool write, bool create, std::unique_
   return ToolErrorCode(vmr::PhysicalFile::Open(fs, path, mode, file));
 }
 
+VmrTarget ParseVmrTarget(std::string_view argument) {
+  VmrTarget target;
+  const std::size_t mark = argument.find("\\!");
+  target.os_file = vmr::SplitFileName(argument.substr(0, mark)).os_file;
+  if (mark != std::string_view::npos) target.table.assign(argument.substr(mark + 2));
+  return target;
+}
+
+int OpenForReading(const std::string& path, OpenVmrFile& open) {
+  // Shared, so that the station locks keep out a writer while a record is
+  // read. Byte-range locks of the kind the station locks take need a
+  // descriptor open for writing, so the file is opened read/write (nothing
+  // is written); a file that may only be read is read alone.
+  constexpr int kReadWriteDenyNone = 0x42;
+  constexpr int kReadDenyAll = 0x10;
+  if (ToolErrorCode(vmr::PhysicalFile::Open(vmr::PosixFileSystem(), path, kReadWriteDenyNone, open.file)) != 0) {
+    if (int rc = ToolErrorCode(vmr::PhysicalFile::Open(vmr::PosixFileSystem(), path, kReadDenyAll, open.file))) {
+      return rc;
+    }
+  }
+  open.store = std::make_unique<PhysicalRecordStore>(*open.file, true);
+  return 0;
+}
+
+int OpenForWriting(const std::string& path, bool create, OpenVmrFile& open) {
+  if (int rc = OpenExclusive(path, true, create, open.file)) return rc;
+  open.store = std::make_unique<PhysicalRecordStore>(*open.file);
+  return 0;
+}
+
 int PhysicalRecordStore::Lookup(vmr::FindMode mode, std::string_view key, std::optional<vmr::StoredRecord>& found) {
   found.reset();
-  if (int rc = ToolErrorCode(file_.RefreshHeader())) return rc;
+  int rc = ToolErrorCode(file_.RefreshHeader());
   std::optional<vmr::Record> record;
-  if (int rc = ToolErrorCode(file_.Find(mode, key, record))) return rc;
-  if (record) found = vmr::StoredRecord{std::string(record->key()), std::string(record->data())};
-  return 0;
+  if (rc == 0) rc = ToolErrorCode(file_.Find(mode, key, record));
+  if (each_call_an_operation_) {
+    const int ended = ToolErrorCode(file_.EndOperation());
+    if (rc == 0) rc = ended;
+  }
+  if (rc == 0 && record) found = vmr::StoredRecord{std::string(record->key()), std::string(record->data())};
+  return rc;
 }
 
 int PhysicalRecordStore::find(std::string_view key, std::optional<vmr::StoredRecord>& found) {

@@ -17,7 +17,11 @@ namespace tavero::tool {
 
 class PhysicalRecordStore final : public vmr::RecordStore {
  public:
-  explicit PhysicalRecordStore(vmr::PhysicalFile& file) : file_(file) {}
+  // With `each_call_an_operation` every lookup is a whole operation that
+  // ends (and gives up the station's lock) when it returns: for readers of
+  // a file others may be using.
+  explicit PhysicalRecordStore(vmr::PhysicalFile& file, bool each_call_an_operation = false)
+      : file_(file), each_call_an_operation_(each_call_an_operation) {}
 
   int find(std::string_view key, std::optional<vmr::StoredRecord>& found) override;
   int first_not_below(std::string_view key, std::optional<vmr::StoredRecord>& found) override;
@@ -33,11 +37,30 @@ class PhysicalRecordStore final : public vmr::RecordStore {
   int Lookup(vmr::FindMode mode, std::string_view key, std::optional<vmr::StoredRecord>& found);
 
   vmr::PhysicalFile& file_;
+  bool each_call_an_operation_;
 };
 
 // The code a status answers with, without halting on an internal error:
 // the tool reports a damaged file as 36.
 int ToolErrorCode(const vmr::Status& status);
+
+// A command-line target "FILE" or "FILE\!TABLE": the operating-system file
+// (".VMR" added when it has no extension) and the table, empty for every
+// table of the file.
+struct VmrTarget {
+  std::string os_file;
+  std::string table;
+};
+VmrTarget ParseVmrTarget(std::string_view argument);
+
+// An open file with its store: read only and shared with other stations,
+// or exclusive for writing.
+struct OpenVmrFile {
+  std::unique_ptr<vmr::PhysicalFile> file;
+  std::unique_ptr<PhysicalRecordStore> store;
+};
+int OpenForReading(const std::string& path, OpenVmrFile& open);
+int OpenForWriting(const std::string& path, bool create, OpenVmrFile& open);
 
 // Opens `path` exclusively: read only, or read/write (creating it when
 // `create`). Answers 0 or an error code.

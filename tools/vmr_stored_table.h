@@ -1,0 +1,51 @@
+// The tables of a VMR file as the file itself describes them: names from
+// the table-name records, declarations from the stored definitions. No
+// compiled declaration is needed to read a file this way.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "storage/vmr/record_kinds.h"
+#include "storage/vmr/record_store.h"
+#include "storage/vmr/table_definition.h"
+
+namespace tavero::tool {
+
+struct StoredTable {
+  std::string name;
+  vmr::TableNumber number = 0;
+  vmr::TableDefinition definition;
+
+  // The index of the key named `name` (case ignored), if any.
+  std::optional<std::size_t> FindKey(std::string_view name) const;
+};
+
+// The names of the tables of a file in name order, found as "PNM=" finds
+// them: the first table-name record not below the last name found.
+int ListTableNames(vmr::RecordStore& store, std::vector<std::string>& names);
+
+// Reads a table's number and stored definition; 2 when the file has no
+// table of that name, 36 when its definition records do not decode.
+int ReadStoredTable(vmr::RecordStore& store, std::string_view name, StoredTable& table);
+
+// Reads the named table, or every table of the file when `name` is empty.
+int ReadStoredTables(vmr::RecordStore& store, std::string_view name, std::vector<StoredTable>& tables);
+
+// Visits every record whose key part starts with `prefix`, in key order;
+// a non-zero answer of `visit` ends the walk with that answer.
+template <typename Visit>
+int ForEachWithPrefix(vmr::RecordStore& store, std::string_view prefix, Visit&& visit) {
+  std::optional<vmr::StoredRecord> found;
+  int rc = store.first_not_below(prefix, found);
+  while (rc == 0 && found && found->key.compare(0, prefix.size(), prefix) == 0) {
+    if (int stop = visit(*found)) return stop;
+    const std::string at = std::move(found->key);
+    rc = store.first_above(at, found);
+  }
+  return rc;
+}
+
+}  // namespace tavero::tool
