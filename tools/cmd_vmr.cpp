@@ -17,7 +17,9 @@ constexpr Command kVmrCommands[] = {
     {"tables", "the names of the tables of a file, one a line", RunVmrTables},
     {"schema", "fields, keys and memos of tables, from the stored definitions", RunVmrSchema},
     {"dump", "every record with its memos, as CSV or JSON", RunVmrDump},
+    {"load", "add the rows of a CSV file through ADD, in transactions", RunVmrLoad},
     {"check", "validate a file: header, zones, pages, tree, tables, keys, memos", RunVmrCheck},
+    {"build", "make every key again from the records", RunVmrBuild},
 };
 
 void PrintVmrHelp(std::FILE* out) {

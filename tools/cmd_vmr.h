@@ -10,6 +10,8 @@ int RunVmrCheck(std::span<const std::string_view> args);
 int RunVmrTables(std::span<const std::string_view> args);
 int RunVmrSchema(std::span<const std::string_view> args);
 int RunVmrDump(std::span<const std::string_view> args);
+int RunVmrLoad(std::span<const std::string_view> args);
+int RunVmrBuild(std::span<const std::string_view> args);
 
 // Prints "tavero vmr SUBCOMMAND: WHAT: CODE TEXT" (the runtime's text of
 // the code, or `message` when given) on stderr; returns the exit code of a

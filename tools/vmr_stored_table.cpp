@@ -1,5 +1,6 @@
 #include "tools/vmr_stored_table.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "storage/vmr/table_errors.h"
@@ -16,6 +17,36 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 }  // namespace
+
+OpenedTable::OpenedTable(const StoredTable& stored)
+    : name_(stored.name),
+      record_(stored.definition.record_length),
+      memos_(stored.definition.blobs.size()),
+      table_(stored.definition, record_) {
+  for (std::size_t b = 0; b < memos_.size(); ++b) {
+    if (stored.definition.blobs[b].is_blob()) continue;
+    memos_[b].assign(stored.definition.blobs[b].declared_size, ' ');
+    table_.set_memo_buffer(b, std::span(reinterpret_cast<std::uint8_t*>(memos_[b].data()), memos_[b].size()));
+  }
+  Clear();
+}
+
+void OpenedTable::Clear() {
+  const vmr::TableDefinition& d = table_.definition();
+  std::fill(record_.begin(), record_.end(), 0);
+  for (const vmr::FieldDefinition& f : d.fields) {
+    if (f.type != vmr::field_type::fixstr || f.overlaid) continue;
+    const std::size_t end = std::min<std::size_t>(f.offset + f.size, record_.size());
+    if (f.offset < end) std::fill(record_.begin() + f.offset, record_.begin() + end, ' ');
+  }
+  for (std::size_t b = 0; b < memos_.size(); ++b) {
+    if (d.blobs[b].is_blob()) {
+      table_.blob_content(b).clear();
+    } else {
+      std::fill(memos_[b].begin(), memos_[b].end(), ' ');
+    }
+  }
+}
 
 std::optional<std::size_t> StoredTable::FindKey(std::string_view key_name) const {
   for (std::size_t k = 0; k < definition.keys.size(); ++k) {

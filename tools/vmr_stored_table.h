@@ -10,6 +10,7 @@
 
 #include "storage/vmr/record_kinds.h"
 #include "storage/vmr/record_store.h"
+#include "storage/vmr/table.h"
 #include "storage/vmr/table_definition.h"
 
 namespace tavero::tool {
@@ -21,6 +22,28 @@ struct StoredTable {
 
   // The index of the key named `name` (case ignored), if any.
   std::optional<std::size_t> FindKey(std::string_view name) const;
+};
+
+// A stored table opened through the record layer, its stored definition
+// serving as the declaration: the record buffer and one buffer per memo.
+class OpenedTable {
+ public:
+  explicit OpenedTable(const StoredTable& stored);
+  OpenedTable(const OpenedTable&) = delete;
+  OpenedTable& operator=(const OpenedTable&) = delete;
+
+  int Open(vmr::RecordStore& store) { return table_.open(store, name_); }
+  vmr::Table& table() { return table_; }
+  std::span<std::uint8_t> record() { return record_; }
+  std::string& memo(std::size_t blob) { return memos_[blob]; }
+  // Blanks in text fields, zero elsewhere; memos blank, blobs empty.
+  void Clear();
+
+ private:
+  std::string name_;
+  std::vector<std::uint8_t> record_;
+  std::vector<std::string> memos_;
+  vmr::Table table_;
 };
 
 // The names of the tables of a file in name order, found as "PNM=" finds
