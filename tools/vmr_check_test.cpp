@@ -1,7 +1,6 @@
 #include "tools/vmr_check.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 
@@ -239,16 +238,7 @@ TEST_F(VmrCheck, ThroughTheTool) {
   test::TempDir dir;
   const std::string path = dir.File("CARDS.VMR");
   WriteBytes(path, Bytes());
-  auto run = [&](std::string& out) {
-    const std::string command = std::string(TAVERO_TOOL_PATH) + " vmr check '" + path + "' 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    char buffer[4096];
-    std::size_t n;
-    out.clear();
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    const int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  };
+  auto run = [&](std::string& out) { return test::RunTool("vmr check '" + path + "'", out); };
   std::string out;
   EXPECT_EQ(run(out), 0);
   EXPECT_EQ(out.rfind(path + ": sound (1 tables", 0), 0u) << out;

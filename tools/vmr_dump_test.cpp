@@ -1,7 +1,6 @@
 #include "tools/vmr_dump.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <sstream>
 
@@ -146,14 +145,8 @@ TEST(VmrFieldText, RefusesWhatDoesNotFit) {
 }
 
 std::string RunTool(const std::string& arguments, int& status) {
-  const std::string command = std::string(TAVERO_TOOL_PATH) + " " + arguments + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
   std::string out;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  const int raw = pclose(pipe);
-  status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  status = test::RunTool(arguments, out);
   return out;
 }
 

@@ -1,7 +1,6 @@
 #include "tools/vmr_load.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <sstream>
 
@@ -189,15 +188,7 @@ TEST_F(VmrLoad, LoadAndBuildThroughTheTool) {
   test::WriteBytes(path, fs_.Contents(kName));
   const std::string text = "CRD:NUMBER,CRD:PLAYER\n1,Aaron\n7,Again\n";
   test::WriteBytes(csv, std::vector<std::uint8_t>(text.begin(), text.end()));
-  auto run = [](const std::string& arguments, std::string& out) {
-    FILE* pipe = popen((std::string(TAVERO_TOOL_PATH) + " " + arguments + " 2>&1").c_str(), "r");
-    char buffer[4096];
-    std::size_t n;
-    out.clear();
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    const int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  };
+  const auto run = test::RunTool;
   std::string out;
   EXPECT_EQ(run("vmr load '" + path + "\\!CARDS' --csv " + csv + " --batch 1", out), 1);
   EXPECT_EQ(out, csv + ": line 3: 40 Creates Duplicate Key\n1 rows added, 1 refused\n");

@@ -2,6 +2,7 @@
 // to their bytes for damaging them.
 #pragma once
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -138,6 +139,19 @@ inline std::vector<std::uint8_t> ReadBytes(const std::string& path) {
 inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Runs the built `tavero` with `arguments` (quoted as the shell needs),
+// its stderr joined to `out`; answers the exit status.
+inline int RunTool(const std::string& arguments, std::string& out) {
+  FILE* pipe = popen((std::string(TAVERO_TOOL_PATH) + " " + arguments + " 2>&1").c_str(), "r");
+  out.clear();
+  if (pipe == nullptr) return -1;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  const int status = pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // The start offsets of every page slot of every zone of a file image.
