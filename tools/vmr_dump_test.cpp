@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "tools/vmr_check.h"
 #include "tools/vmr_field_text.h"
 #include "tools/vmr_test_files.h"
 
@@ -23,6 +24,12 @@ class VmrDump : public ::testing::Test {
     ASSERT_EQ(file.Add(), 0);
     file.Fill(5, "Mays, Jr.", std::string(300, 'x'));
     ASSERT_EQ(file.Add(), 0);
+  }
+
+  // Every file a test leaves behind passes the check.
+  void TearDown() override {
+    const VmrCheckResult check = CheckVmrImage(fs_.Contents(kName));
+    EXPECT_TRUE(check.sound()) << (check.problems.empty() ? "" : check.problems.front());
   }
 
   std::string Dump(const DumpOptions& options, int expected_rc = 0) {

@@ -49,6 +49,12 @@ class VmrLoad : public ::testing::Test {
     ASSERT_EQ(file.Add(), 0);
   }
 
+  // Every file a test leaves behind passes the check.
+  void TearDown() override {
+    const VmrCheckResult check = Check();
+    EXPECT_TRUE(check.sound()) << Lines(check.problems);
+  }
+
   LoadReport Load(const std::string& csv, LoadOptions options = {}) {
     std::vector<CsvRow> rows;
     std::string error;
