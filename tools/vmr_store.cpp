@@ -26,16 +26,11 @@ VmrTarget ParseVmrTarget(std::string_view argument) {
 }
 
 int OpenForReading(const std::string& path, OpenVmrFile& open) {
-  // Shared, so that the station locks keep out a writer while a record is
-  // read. Byte-range locks of the kind the station locks take need a
-  // descriptor open for writing, so the file is opened read/write (nothing
-  // is written); a file that may only be read is read alone.
-  constexpr int kReadWriteDenyNone = 0x42;
-  constexpr int kReadDenyAll = 0x10;
-  if (ToolErrorCode(vmr::PhysicalFile::Open(vmr::PosixFileSystem(), path, kReadWriteDenyNone, open.file)) != 0) {
-    if (int rc = ToolErrorCode(vmr::PhysicalFile::Open(vmr::PosixFileSystem(), path, kReadDenyAll, open.file))) {
-      return rc;
-    }
+  // Shared, so that the station locks keep a writer out while a record is
+  // read.
+  constexpr int kReadDenyNone = 0x40;
+  if (int rc = ToolErrorCode(vmr::PhysicalFile::Open(vmr::PosixFileSystem(), path, kReadDenyNone, open.file))) {
+    return rc;
   }
   open.store = std::make_unique<PhysicalRecordStore>(*open.file, true);
   return 0;
