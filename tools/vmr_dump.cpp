@@ -16,7 +16,7 @@ int ReadMemos(vmr::RecordStore& store, const StoredTable& table, vmr::RecordNumb
               std::vector<std::string>& memos) {
   const auto& blobs = table.definition.blobs;
   std::vector<std::vector<std::string>> segments(blobs.size());
-  if (int rc = ForEachWithPrefix(store, vmr::segment_prefix(table.number, record), [&](const vmr::StoredRecord& r) {
+  if (int rc = vmr::for_each_with_prefix(store, vmr::segment_prefix(table.number, record), [&](const vmr::StoredRecord& r) {
         const std::size_t blob = r.key.size() > 9 ? static_cast<unsigned char>(r.key[9]) : blobs.size();
         if (blob < blobs.size()) segments[blob].push_back(r.data);
         return 0;
@@ -134,7 +134,7 @@ std::string JsonString(std::string_view utf8) {
 int ForEachDataRecord(vmr::RecordStore& store, const StoredTable& table, std::optional<std::size_t> key,
                       const RecordVisit& visit) {
   if (!key) {
-    return ForEachWithPrefix(store, vmr::kind_prefix(table.number, vmr::record_kind::data),
+    return vmr::for_each_with_prefix(store, vmr::kind_prefix(table.number, vmr::record_kind::data),
                              [&](const vmr::StoredRecord& r) {
                                if (r.key.size() != 9) return 0;
                                return visit(vmr::read_u32_big_endian(std::string_view(r.key).substr(5)), r.data);
@@ -142,7 +142,7 @@ int ForEachDataRecord(vmr::RecordStore& store, const StoredTable& table, std::op
   }
   // Key order: each entry names its record in its last four bytes; an
   // entry whose record has gone is passed over, as NEXT passes it over.
-  return ForEachWithPrefix(store, vmr::key_prefix(table.number, static_cast<std::uint8_t>(*key)),
+  return vmr::for_each_with_prefix(store, vmr::key_prefix(table.number, static_cast<std::uint8_t>(*key)),
                            [&](const vmr::StoredRecord& entry) {
                              const std::string whole = entry.key + entry.data;
                              if (whole.size() < 9) return 0;

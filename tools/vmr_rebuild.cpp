@@ -14,7 +14,7 @@ int WriteStatus(vmr::RecordStore& store, const std::string& key, const vmr::Stat
 int Rebuild(vmr::RecordStore& store, const StoredTable& stored, OpenedTable& opened, std::uint32_t& records) {
   if (int rc = opened.Open(store)) return rc;
   records = 0;
-  if (int rc = ForEachWithPrefix(store, vmr::kind_prefix(stored.number, vmr::record_kind::data),
+  if (int rc = vmr::for_each_with_prefix(store, vmr::kind_prefix(stored.number, vmr::record_kind::data),
                                  [&](const vmr::StoredRecord&) {
                                    ++records;
                                    return 0;
@@ -43,7 +43,7 @@ int Rebuild(vmr::RecordStore& store, const StoredTable& stored, OpenedTable& ope
 
 int RebuildKeys(vmr::RecordStore& store, const StoredTable& table, std::uint32_t& records) {
   OpenedTable opened(table);
-  if (int rc = store.begin_write()) return rc;
+  if (int rc = store.begin_operation(true)) return rc;
   const int rc = Rebuild(store, table, opened, records);
   const int ended = store.end_operation();
   return rc != 0 ? rc : ended;

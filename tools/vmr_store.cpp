@@ -91,8 +91,10 @@ int PhysicalRecordStore::issue_identifier(std::uint32_t& identifier) {
   return 0;
 }
 
-int PhysicalRecordStore::begin_write() {
-  if (int rc = ToolErrorCode(file_.BeginWrite())) return rc;
+int PhysicalRecordStore::begin_operation(bool write) {
+  if (write) {
+    if (int rc = ToolErrorCode(file_.BeginWrite())) return rc;
+  }
   return ToolErrorCode(file_.RefreshHeader());
 }
 

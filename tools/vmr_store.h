@@ -30,7 +30,7 @@ class PhysicalRecordStore final : public vmr::RecordStore {
   int replace(std::string_view key, std::string_view data) override;
   int erase(std::string_view key) override;
   int issue_identifier(std::uint32_t& identifier) override;
-  int begin_write() override;
+  int begin_operation(bool write) override;
   int end_operation() override;
 
  private:

@@ -58,7 +58,7 @@ std::optional<std::size_t> StoredTable::FindKey(std::string_view key_name) const
 int ListTableNames(vmr::RecordStore& store, std::vector<std::string>& names) {
   names.clear();
   const std::string prefix(1, static_cast<char>(vmr::record_kind::table_name));
-  return ForEachWithPrefix(store, prefix, [&](const vmr::StoredRecord& r) {
+  return vmr::for_each_with_prefix(store, prefix, [&](const vmr::StoredRecord& r) {
     names.push_back(r.key.substr(1));
     return 0;
   });
@@ -74,7 +74,7 @@ int ReadStoredTable(vmr::RecordStore& store, std::string_view name, StoredTable&
   std::string stream;
   std::uint16_t chunk = 0;
   bool in_order = true;
-  if (int rc = ForEachWithPrefix(store, vmr::kind_prefix(table.number, vmr::record_kind::definition),
+  if (int rc = vmr::for_each_with_prefix(store, vmr::kind_prefix(table.number, vmr::record_kind::definition),
                                  [&](const vmr::StoredRecord& r) {
                                    in_order = in_order && r.key == vmr::definition_key(table.number, chunk++) &&
                                               r.data.size() <= vmr::definition_chunk_size;

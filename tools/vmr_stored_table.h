@@ -57,18 +57,4 @@ int ReadStoredTable(vmr::RecordStore& store, std::string_view name, StoredTable&
 // Reads the named table, or every table of the file when `name` is empty.
 int ReadStoredTables(vmr::RecordStore& store, std::string_view name, std::vector<StoredTable>& tables);
 
-// Visits every record whose key part starts with `prefix`, in key order;
-// a non-zero answer of `visit` ends the walk with that answer.
-template <typename Visit>
-int ForEachWithPrefix(vmr::RecordStore& store, std::string_view prefix, Visit&& visit) {
-  std::optional<vmr::StoredRecord> found;
-  int rc = store.first_not_below(prefix, found);
-  while (rc == 0 && found && found->key.compare(0, prefix.size(), prefix) == 0) {
-    if (int stop = visit(*found)) return stop;
-    const std::string at = std::move(found->key);
-    rc = store.first_above(at, found);
-  }
-  return rc;
-}
-
 }  // namespace tavero::tool

@@ -117,7 +117,7 @@ class CardFile {
 
  private:
   int Bracket(const std::function<int()>& operation) {
-    if (int e = store_->begin_write()) return e;
+    if (int e = store_->begin_operation(true)) return e;
     const int e = operation();
     const int ended = store_->end_operation();
     return e != 0 ? e : ended;
