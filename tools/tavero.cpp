@@ -26,6 +26,7 @@ constexpr Command kCommands[] = {
     {"deformat", "read typed text back through a picture (DEFORMAT)", RunDeformat},
     {"eval", "compile and evaluate an expression", RunEval},
     {"vmr", "look into VMR files: tables, schema, dump, load, check, build", RunVmr},
+    {"sample", "create the collection's four data files filled with made-up cards", RunSample},
 };
 
 void PrintHelp(std::FILE* out) {

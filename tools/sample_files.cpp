@@ -1,0 +1,125 @@
+#include "tools/sample_files.h"
+
+#include <filesystem>
+
+#include "app/dictionary/dictionary.h"
+#include "decimal/decimal.h"
+#include "runtime/message_table.h"
+#include "storage/vmr/vmr.h"
+
+namespace tavero::tool {
+namespace {
+
+namespace ops = tavero::driver;
+using zephcol::DataFile;
+
+// One data file created afresh and opened for the tool alone; its writes
+// are streamed and flushed when it closes.
+class SampleFile {
+ public:
+  SampleFile(const zephcol::FileDeclaration& declaration, const std::string& directory)
+      : data_(declaration, vmr::Driver()) {
+    const std::string path = (std::filesystem::path(directory) / std::string(declaration.label)).string();
+    std::error_code ignored;
+    std::filesystem::remove(path + ".VMR", ignored);
+    data_.file().name = path;
+  }
+
+  int Begin(std::string& failure) {
+    constexpr std::uint32_t kReadWriteDenyAll = 0x12;
+    if (int rc = Step(ops::Create(data_.file()), "CREATE", failure)) return rc;
+    if (int rc = Step(ops::Open(data_.file(), kReadWriteDenyAll), "OPEN", failure)) return rc;
+    // Stream mode spares a commit per record where the driver offers it.
+    constexpr int kUnsupported = 80;
+    const int rc = ops::Stream(data_.file());
+    streaming_ = rc == 0;
+    return rc == kUnsupported ? 0 : Step(rc, "STREAM", failure);
+  }
+  int Add(std::string& failure) { return Step(ops::Add(data_.file()), "ADD", failure); }
+  int End(std::string& failure) {
+    if (streaming_) {
+      if (int rc = Step(ops::Flush(data_.file()), "FLUSH", failure)) return rc;
+    }
+    return Step(ops::Close(data_.file()), "CLOSE", failure);
+  }
+
+  DataFile& data() { return data_; }
+  void SetMoney(std::string_view field, const std::string& value) {
+    decimal::WritePacked(decimal::PackedForm::kDecimal, decimal::DecimalAccumulator::FromText(value),
+                         data_.field(field), 2);
+  }
+
+ private:
+  int Step(int rc, const char* operation, std::string& failure) {
+    if (rc != 0) {
+      failure = std::string(data_.declaration().label) + ": " + operation + ": " + std::to_string(rc) + " " +
+                PostedMessageText(rc);
+    }
+    return rc;
+  }
+
+  DataFile data_;
+  bool streaming_ = false;
+};
+
+}  // namespace
+
+int WriteSampleFiles(const std::string& directory, const SampleCollection& c, std::string& failure) {
+  {
+    SampleFile file(zephcol::kManufacturerDeclaration, directory);
+    if (int rc = file.Begin(failure)) return rc;
+    for (const std::string& name : c.manufacturers) {
+      file.data().clear();
+      file.data().set_text("MAN:MANUFACTURER", name);
+      if (int rc = file.Add(failure)) return rc;
+    }
+    if (int rc = file.End(failure)) return rc;
+  }
+  {
+    SampleFile file(zephcol::kTypesDeclaration, directory);
+    if (int rc = file.Begin(failure)) return rc;
+    for (const std::string& name : c.types) {
+      file.data().clear();
+      file.data().set_text("TYP:TYPE_OF_CARD", name);
+      if (int rc = file.Add(failure)) return rc;
+    }
+    if (int rc = file.End(failure)) return rc;
+  }
+  {
+    SampleFile file(zephcol::kCardsetDeclaration, directory);
+    if (int rc = file.Begin(failure)) return rc;
+    for (const SampleSet& set : c.sets) {
+      DataFile& d = file.data();
+      d.clear();
+      d.set_number("CAR:SET_NO", set.number);
+      d.set_text("CAR:MANUFACTURER", set.manufacturer);
+      d.set_text("CAR:YEAR", set.year);
+      d.set_text("CAR:TYPE_OF_CARD", set.type);
+      if (int rc = file.Add(failure)) return rc;
+    }
+    if (int rc = file.End(failure)) return rc;
+  }
+  SampleFile file(zephcol::kSetInformationDeclaration, directory);
+  if (int rc = file.Begin(failure)) return rc;
+  for (const SampleCard& card : c.cards) {
+    DataFile& d = file.data();
+    d.clear();
+    d.set_number("SET:SET_NO", card.set);
+    d.set_number("SET:CARD_NO", card.card);
+    d.set_text("SET:FIRST_NAME", card.first_name);
+    d.set_text("SET:LAST_NAME", card.last_name);
+    d.set_number("SET:QTY", card.quantity);
+    file.SetMoney("SET:LOW_VALUE", card.low_value);
+    file.SetMoney("SET:HIGH_VALUE", card.high_value);
+    file.SetMoney("SET:PRICE_PAID", card.price_paid);
+    file.SetMoney("SET:PRICE_CARD_SOLD", card.price_sold);
+    d.set_number("SET:DATE_BOUGHT", card.date_bought);
+    d.set_number("SET:DATE_SOLD", card.date_sold);
+    const std::span<std::uint8_t> memo = d.memo(0);
+    std::copy_n(card.notes.begin(), std::min(card.notes.size(), memo.size()), memo.begin());
+    if (int rc = file.Add(failure)) return rc;
+  }
+  return file.End(failure);
+}
+
+}  // namespace tavero::tool
