@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include "app/index_filters.h"
 #include "app/main_frame.h"
 #include "app/window_blocks.h"
 #include "locale/locale.h"
@@ -14,6 +15,7 @@ int RunProgram(tavero::ui::Platform& platform) {
   // A missing environment file is no fault: the settings keep their defaults.
   (void)tavero::LoadLocale();
   tavero::definitions::RegisterBlocks(WindowDefinitionBlocks());
+  InstallIndexFilters(tavero::vmr::Driver());
   tavero::ui::Engine engine(platform);
   engine.RunMain(Main);
   return 0;
