@@ -111,12 +111,12 @@ std::optional<EventRecord> EngineCore::NextRecord(WindowObject& window, bool& ov
     return record;
   }
   while (window.accept_all) {
-    if (window.accept_all_cursor >= window.spec.controls.size()) {
+    if (window.accept_all_cursor >= window.blueprint.controls.size()) {
       window.accept_all = false;
       PostRecord(window, Event::Completed, kNoControl);
       return std::nullopt;
     }
-    ControlSpec& control = window.spec.controls[window.accept_all_cursor++];
+    ControlSpec& control = window.blueprint.controls[window.accept_all_cursor++];
     if (!TakesValue(control.kind) || !control.enabled || !control.visible || control.number == 0) continue;
     if (AcceptAllRefuses(window, control)) {
       window.accept_all = false;

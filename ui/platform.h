@@ -148,7 +148,7 @@ class Platform {
   // Builds and shows a window with its menu and controls: a frame with an MDI
   // area for Application, a sub-window of the owner frame for MdiChild, a
   // dialog for Plain. False when the window cannot be created.
-  virtual bool OpenWindow(const WindowSpec& spec) = 0;
+  virtual bool OpenWindow(const WindowSpec& blueprint) = 0;
   virtual void CloseWindow(WindowId window) = 0;
   virtual void SetWindowTitle(WindowId window, std::string_view title) = 0;
   virtual void SetStatusText(WindowId window, int zone, std::string_view text) = 0;

@@ -75,7 +75,7 @@ void DISPLAY() {
   WindowObject* window = core.CurrentWindow();
   if (window == nullptr) return;
   Platform& platform = core.platform();
-  for (const ControlSpec& control : window->spec.controls) {
+  for (const ControlSpec& control : window->blueprint.controls) {
     platform.SetControlText(window->id, control.handle, control.text);
     platform.SetControlValue(window->id, control.handle, control.value);
     platform.SetControlEnabled(window->id, control.handle, control.enabled);

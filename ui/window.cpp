@@ -17,28 +17,28 @@ using definitions::WindowType;
 namespace attribute = definitions::control_attribute;
 
 void Flatten(const ControlDefinition& definition, ControlHandle parent, std::vector<ControlSpec>& out) {
-  ControlSpec spec;
-  spec.handle = static_cast<ControlHandle>(out.size());
-  spec.parent = parent;
-  spec.kind = definition.kind;
-  spec.number = definition.number;
-  spec.attributes = definition.attributes;
-  spec.position = definition.position;
-  spec.text = definition.text;
-  spec.message = definition.message;
-  spec.tip = definition.tip;
-  spec.picture = definition.picture;
-  spec.format = definition.format;
-  spec.key_code = definition.key_code;
-  spec.low = definition.low;
-  spec.high = definition.high;
-  spec.enabled = !definition.has(attribute::kDisabled);
-  spec.visible = !definition.has(attribute::kHidden);
-  spec.standard = definition.standard;
-  spec.font = definition.font;
-  if (definition.kind == ControlKind::Sheet && !definition.children.empty()) spec.value = 1;  // first tab
-  if (definition.kind == ControlKind::Progress) spec.value = definition.low;
-  out.push_back(std::move(spec));
+  ControlSpec blueprint;
+  blueprint.handle = static_cast<ControlHandle>(out.size());
+  blueprint.parent = parent;
+  blueprint.kind = definition.kind;
+  blueprint.number = definition.number;
+  blueprint.attributes = definition.attributes;
+  blueprint.position = definition.position;
+  blueprint.text = definition.text;
+  blueprint.message = definition.message;
+  blueprint.tip = definition.tip;
+  blueprint.picture = definition.picture;
+  blueprint.format = definition.format;
+  blueprint.key_code = definition.key_code;
+  blueprint.low = definition.low;
+  blueprint.high = definition.high;
+  blueprint.enabled = !definition.has(attribute::kDisabled);
+  blueprint.visible = !definition.has(attribute::kHidden);
+  blueprint.standard = definition.standard;
+  blueprint.font = definition.font;
+  if (definition.kind == ControlKind::Sheet && !definition.children.empty()) blueprint.value = 1;  // first tab
+  if (definition.kind == ControlKind::Progress) blueprint.value = definition.low;
+  out.push_back(std::move(blueprint));
   const ControlHandle me = out.back().handle;
   for (const ControlDefinition& child : definition.children) Flatten(child, me, out);
 }
@@ -53,30 +53,30 @@ int ToNumber(std::string_view text) {
 }  // namespace
 
 WindowSpec BuildWindowSpec(const definitions::EntryDefinition& definition) {
-  WindowSpec spec;
-  spec.type = definition.type;
-  spec.title = definition.title;
-  spec.position = definition.position;
-  spec.font = definition.font;
-  spec.attributes = definition.attributes;
-  spec.state = definition.state;
-  spec.status_zones = definition.status_zones;
-  if (definition.menu_bar) Flatten(*definition.menu_bar, kNoControl, spec.controls);
-  for (const ControlDefinition& control : definition.controls) Flatten(control, kNoControl, spec.controls);
-  return spec;
+  WindowSpec blueprint;
+  blueprint.type = definition.type;
+  blueprint.title = definition.title;
+  blueprint.position = definition.position;
+  blueprint.font = definition.font;
+  blueprint.attributes = definition.attributes;
+  blueprint.state = definition.state;
+  blueprint.status_zones = definition.status_zones;
+  if (definition.menu_bar) Flatten(*definition.menu_bar, kNoControl, blueprint.controls);
+  for (const ControlDefinition& control : definition.controls) Flatten(control, kNoControl, blueprint.controls);
+  return blueprint;
 }
 
 ControlHandle WindowObject::FindControl(int number) const {
   if (number == 0) return kNoControl;
-  for (const ControlSpec& control : spec.controls) {
+  for (const ControlSpec& control : blueprint.controls) {
     if (control.number == number) return control.handle;
   }
   return kNoControl;
 }
 
 ControlSpec* WindowObject::Control(ControlHandle handle) {
-  if (handle < 0 || static_cast<std::size_t>(handle) >= spec.controls.size()) return nullptr;
-  return &spec.controls[handle];
+  if (handle < 0 || static_cast<std::size_t>(handle) >= blueprint.controls.size()) return nullptr;
+  return &blueprint.controls[handle];
 }
 
 const ControlSpec* WindowObject::Control(ControlHandle handle) const {
@@ -131,10 +131,10 @@ void EngineCore::OpenWindow(WindowObject& window) {
   window.size_state = static_cast<int>(window.definition.state & definitions::window_state::kSizeMask);
   window.modal = type == WindowType::Plain &&
                  ((window.definition.state & definitions::window_state::kModal) != 0 || modal_windows_ > 0);
-  window.spec.id = window.id;
-  window.spec.thread = current_slot_;
-  window.spec.modal = window.modal;
-  window.spec.owner = window.owner != nullptr ? window.owner->id
+  window.blueprint.id = window.id;
+  window.blueprint.thread = current_slot_;
+  window.blueprint.modal = window.modal;
+  window.blueprint.owner = window.owner != nullptr ? window.owner->id
                       : slot.windows.empty()   ? kNoWindow
                                                : slot.windows.back()->id;
   windows_[window.id] = &window;
@@ -144,7 +144,7 @@ void EngineCore::OpenWindow(WindowObject& window) {
     ++modal_windows_;
     ++modal_depth_;
   }
-  if (!platform_.OpenWindow(window.spec)) {
+  if (!platform_.OpenWindow(window.blueprint)) {
     ForgetWindow(window);
     return ReportRuntimeError(type == WindowType::Application ? 528 : type == WindowType::MdiChild ? 533 : 529);
   }
@@ -208,7 +208,7 @@ std::string EngineCore::GetProperty(WindowObject* window, int control_number, in
   };
   if (control_number == 0) {
     switch (property) {
-      case property::kText: return window->spec.title;
+      case property::kText: return window->blueprint.title;
       case property::kTimer: return std::to_string(window->timer_interval);
       case property::kAcceptAll: return window->accept_all ? "1" : "0";
       default: return other(kNoControl);
@@ -240,7 +240,7 @@ void EngineCore::SetProperty(WindowObject* window, int control_number, int prope
   if (control_number == 0) {
     switch (property) {
       case property::kText:
-        window->spec.title = value;
+        window->blueprint.title = value;
         platform_.SetWindowTitle(id, value);
         return;
       case property::kTimer:
@@ -316,7 +316,7 @@ Window::Window(std::string_view module_label, std::string_view procedure_label)
     : Window(Lookup(module_label, procedure_label)) {}
 
 Window::Window(definitions::EntryDefinition definition) : object_(std::make_unique<WindowObject>()) {
-  object_->spec = BuildWindowSpec(definition);
+  object_->blueprint = BuildWindowSpec(definition);
   object_->definition = std::move(definition);
 }
 

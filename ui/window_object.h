@@ -31,7 +31,7 @@ class EngineCore;
 
 struct WindowObject {
   definitions::EntryDefinition definition;
-  WindowSpec spec;  // the controls as they stand now (texts, state, values)
+  WindowSpec blueprint;  // the controls as they stand now (texts, state, values)
   // Properties without a fixed effect, kept as set: (control handle + 1, property, index).
   std::map<std::tuple<int, int, int>, std::string> other_properties;
   std::vector<std::pair<ControlHandle, int>> alert_keys;  // (control or kNoControl for all, key code)

@@ -158,9 +158,9 @@ TEST(Window, MdiChildrenOpenOnThreadsOfTheirOwnInsideTheFrame) {
   auto& driver = program.driver();
   std::vector<headless::ScreenWindow> windows = driver.Windows();
   ASSERT_EQ(windows.size(), 2u);
-  EXPECT_EQ(windows[1].spec.type, definitions::WindowType::MdiChild);
-  EXPECT_EQ(windows[1].spec.owner, windows[0].spec.id);
-  EXPECT_EQ(windows[1].spec.thread, 1);
+  EXPECT_EQ(windows[1].blueprint.type, definitions::WindowType::MdiChild);
+  EXPECT_EQ(windows[1].blueprint.owner, windows[0].blueprint.id);
+  EXPECT_EQ(windows[1].blueprint.thread, 1);
 }
 
 TEST(Window, TheTraceWritesOneLinePerDeliveredEventWhenSwitchedOn) {

@@ -6,7 +6,7 @@ namespace tavero::ui::headless {
 namespace {
 
 const ControlSpec* FindNumber(const ScreenWindow& window, int number) {
-  for (const ControlSpec& control : window.spec.controls) {
+  for (const ControlSpec& control : window.blueprint.controls) {
     if (control.number == number && number != 0) return &control;
   }
   return nullptr;
@@ -15,7 +15,7 @@ const ControlSpec* FindNumber(const ScreenWindow& window, int number) {
 // The tab's place (1-based) among the tab pages of its sheet.
 int TabNumber(const ScreenWindow& window, const ControlSpec& tab) {
   int number = 0;
-  for (const ControlSpec& control : window.spec.controls) {
+  for (const ControlSpec& control : window.blueprint.controls) {
     if (control.parent == tab.parent && control.kind == ControlKind::Tab) ++number;
     if (control.handle == tab.handle) return number;
   }
@@ -28,7 +28,7 @@ int TabNumber(const ScreenWindow& window, const ControlSpec& tab) {
 bool Shown(const ScreenWindow& window, const ControlSpec* control, bool usable) {
   for (const ControlSpec* c = control; c != nullptr;) {
     if (!c->visible || (usable && !c->enabled)) return false;
-    const ControlSpec* parent = c->parent == kNoControl ? nullptr : &window.spec.controls[c->parent];
+    const ControlSpec* parent = c->parent == kNoControl ? nullptr : &window.blueprint.controls[c->parent];
     if (c->kind == ControlKind::Tab && parent != nullptr && parent->value != TabNumber(window, *c)) return false;
     c = parent;
   }
@@ -45,14 +45,14 @@ std::vector<ScreenWindow> HeadlessDriver::Windows() const { return platform_.Win
 
 std::vector<std::string> HeadlessDriver::Titles() const {
   std::vector<std::string> titles;
-  for (const ScreenWindow& window : platform_.Windows()) titles.push_back(window.spec.title);
+  for (const ScreenWindow& window : platform_.Windows()) titles.push_back(window.blueprint.title);
   return titles;
 }
 
 WindowId HeadlessDriver::Find(std::string_view title) const {
   std::vector<ScreenWindow> windows = platform_.Windows();
   for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
-    if (it->spec.title == title) return it->spec.id;
+    if (it->blueprint.title == title) return it->blueprint.id;
   }
   return kNoWindow;
 }
@@ -83,10 +83,10 @@ bool HeadlessDriver::Visible(WindowId window, int number) const {
 
 int HeadlessDriver::Focused(WindowId window) const {
   std::optional<ScreenWindow> screen = platform_.Find(window);
-  if (!screen || screen->focused < 0 || static_cast<std::size_t>(screen->focused) >= screen->spec.controls.size()) {
+  if (!screen || screen->focused < 0 || static_cast<std::size_t>(screen->focused) >= screen->blueprint.controls.size()) {
     return 0;
   }
-  return screen->spec.controls[screen->focused].number;
+  return screen->blueprint.controls[screen->focused].number;
 }
 
 std::string HeadlessDriver::StatusText(WindowId window, int zone) const {
@@ -119,7 +119,7 @@ bool HeadlessDriver::ChooseMenu(WindowId window, int item_number) {
 bool HeadlessDriver::ChooseMenu(WindowId window, std::string_view item_text) {
   std::optional<ScreenWindow> screen = platform_.Find(window);
   if (!screen) return false;
-  for (const ControlSpec& control : screen->spec.controls) {
+  for (const ControlSpec& control : screen->blueprint.controls) {
     if (control.kind == ControlKind::Item && control.text == item_text) return ChooseMenu(window, control.number);
   }
   return false;

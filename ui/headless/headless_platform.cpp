@@ -31,16 +31,16 @@ void HeadlessPlatform::Attach(MessageSink* sink) {
 }
 
 ScreenWindow* HeadlessPlatform::FindLocked(WindowId window) {
-  auto found = std::find_if(windows_.begin(), windows_.end(), [&](const ScreenWindow& w) { return w.spec.id == window; });
+  auto found = std::find_if(windows_.begin(), windows_.end(), [&](const ScreenWindow& w) { return w.blueprint.id == window; });
   return found == windows_.end() ? nullptr : &*found;
 }
 
 ControlSpec* HeadlessPlatform::ControlLocked(WindowId window, ControlHandle control) {
   ScreenWindow* screen = FindLocked(window);
-  if (screen == nullptr || control < 0 || static_cast<std::size_t>(control) >= screen->spec.controls.size()) {
+  if (screen == nullptr || control < 0 || static_cast<std::size_t>(control) >= screen->blueprint.controls.size()) {
     return nullptr;
   }
-  return &screen->spec.controls[control];
+  return &screen->blueprint.controls[control];
 }
 
 void HeadlessPlatform::PostLocked(PlatformMessage message) {
@@ -48,7 +48,7 @@ void HeadlessPlatform::PostLocked(PlatformMessage message) {
 }
 
 void HeadlessPlatform::ActivateLocked(WindowId window) {
-  auto found = std::find_if(windows_.begin(), windows_.end(), [&](const ScreenWindow& w) { return w.spec.id == window; });
+  auto found = std::find_if(windows_.begin(), windows_.end(), [&](const ScreenWindow& w) { return w.blueprint.id == window; });
   if (found == windows_.end()) return;
   std::rotate(found, found + 1, windows_.end());  // to the front
   if (active_ == window) return;
@@ -58,21 +58,21 @@ void HeadlessPlatform::ActivateLocked(WindowId window) {
 
 // A new window comes to the front, becomes active, and its first control that
 // can take the focus gets it.
-bool HeadlessPlatform::OpenWindow(const WindowSpec& spec) {
+bool HeadlessPlatform::OpenWindow(const WindowSpec& blueprint) {
   std::lock_guard lock(mutex_);
   if (refuse_windows_ > 0) {
     --refuse_windows_;
     return false;
   }
   ScreenWindow screen;
-  screen.spec = spec;
-  screen.size_state = static_cast<int>(spec.state & (kSizeMaximized | kSizeIconized));
+  screen.blueprint = blueprint;
+  screen.size_state = static_cast<int>(blueprint.state & (kSizeMaximized | kSizeIconized));
   windows_.push_back(std::move(screen));
-  ActivateLocked(spec.id);
-  for (const ControlSpec& control : spec.controls) {
+  ActivateLocked(blueprint.id);
+  for (const ControlSpec& control : blueprint.controls) {
     if (TakesFocus(control.kind) && control.enabled && control.visible) {
       windows_.back().focused = control.handle;
-      PostLocked(MakeMessage(MessageKind::Focus, spec.id, control.handle));
+      PostLocked(MakeMessage(MessageKind::Focus, blueprint.id, control.handle));
       break;
     }
   }
@@ -81,16 +81,16 @@ bool HeadlessPlatform::OpenWindow(const WindowSpec& spec) {
 
 void HeadlessPlatform::CloseWindow(WindowId window) {
   std::lock_guard lock(mutex_);
-  std::erase_if(windows_, [&](const ScreenWindow& w) { return w.spec.id == window; });
+  std::erase_if(windows_, [&](const ScreenWindow& w) { return w.blueprint.id == window; });
   if (active_ == window) {
     active_ = kNoWindow;
-    if (!windows_.empty()) ActivateLocked(windows_.back().spec.id);
+    if (!windows_.empty()) ActivateLocked(windows_.back().blueprint.id);
   }
 }
 
 void HeadlessPlatform::SetWindowTitle(WindowId window, std::string_view title) {
   std::lock_guard lock(mutex_);
-  if (ScreenWindow* screen = FindLocked(window)) screen->spec.title = title;
+  if (ScreenWindow* screen = FindLocked(window)) screen->blueprint.title = title;
 }
 
 void HeadlessPlatform::SetStatusText(WindowId window, int zone, std::string_view text) {
@@ -100,35 +100,35 @@ void HeadlessPlatform::SetStatusText(WindowId window, int zone, std::string_view
 
 void HeadlessPlatform::SetControlText(WindowId window, ControlHandle control, std::string_view text) {
   std::lock_guard lock(mutex_);
-  if (ControlSpec* spec = ControlLocked(window, control)) spec->text = text;
+  if (ControlSpec* blueprint = ControlLocked(window, control)) blueprint->text = text;
 }
 
 void HeadlessPlatform::SetControlMessage(WindowId window, ControlHandle control, std::string_view message) {
   std::lock_guard lock(mutex_);
-  if (ControlSpec* spec = ControlLocked(window, control)) spec->message = message;
+  if (ControlSpec* blueprint = ControlLocked(window, control)) blueprint->message = message;
 }
 
 void HeadlessPlatform::SetControlValue(WindowId window, ControlHandle control, int value) {
   std::lock_guard lock(mutex_);
-  if (ControlSpec* spec = ControlLocked(window, control)) spec->value = value;
+  if (ControlSpec* blueprint = ControlLocked(window, control)) blueprint->value = value;
 }
 
 void HeadlessPlatform::SetControlRange(WindowId window, ControlHandle control, int low, int high) {
   std::lock_guard lock(mutex_);
-  if (ControlSpec* spec = ControlLocked(window, control)) {
-    spec->low = low;
-    spec->high = high;
+  if (ControlSpec* blueprint = ControlLocked(window, control)) {
+    blueprint->low = low;
+    blueprint->high = high;
   }
 }
 
 void HeadlessPlatform::SetControlEnabled(WindowId window, ControlHandle control, bool enabled) {
   std::lock_guard lock(mutex_);
-  if (ControlSpec* spec = ControlLocked(window, control)) spec->enabled = enabled;
+  if (ControlSpec* blueprint = ControlLocked(window, control)) blueprint->enabled = enabled;
 }
 
 void HeadlessPlatform::SetControlVisible(WindowId window, ControlHandle control, bool visible) {
   std::lock_guard lock(mutex_);
-  if (ControlSpec* spec = ControlLocked(window, control)) spec->visible = visible;
+  if (ControlSpec* blueprint = ControlLocked(window, control)) blueprint->visible = visible;
 }
 
 void HeadlessPlatform::SetListRows(WindowId window, ControlHandle control, std::vector<std::string> rows) {
@@ -269,7 +269,7 @@ void HeadlessPlatform::PassTime(int milliseconds) {
     screen.timer_elapsed += milliseconds;
     while (screen.timer_elapsed >= screen.timer_milliseconds) {
       screen.timer_elapsed -= screen.timer_milliseconds;
-      PostLocked(MakeMessage(MessageKind::Timer, screen.spec.id));
+      PostLocked(MakeMessage(MessageKind::Timer, screen.blueprint.id));
     }
   }
 }

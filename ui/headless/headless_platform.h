@@ -19,7 +19,7 @@ namespace tavero::ui::headless {
 
 // One window as a person sees it.
 struct ScreenWindow {
-  WindowSpec spec;                          // controls with their present texts and state
+  WindowSpec blueprint;                          // controls with their present texts and state
   std::map<int, std::string> status_texts;  // by zone
   std::map<ControlHandle, std::vector<std::string>> list_rows;
   ControlHandle focused = kNoControl;
@@ -32,7 +32,7 @@ class HeadlessPlatform final : public Platform {
  public:
   // Platform
   void Attach(MessageSink* sink) override;
-  bool OpenWindow(const WindowSpec& spec) override;
+  bool OpenWindow(const WindowSpec& blueprint) override;
   void CloseWindow(WindowId window) override;
   void SetWindowTitle(WindowId window, std::string_view title) override;
   void SetStatusText(WindowId window, int zone, std::string_view text) override;

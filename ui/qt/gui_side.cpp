@@ -196,7 +196,7 @@ QWidget* GuiSide::ControlWidget(WindowId window, int number) {
   QtWindow* w = Find(window);
   if (w == nullptr) return nullptr;
   for (QtControl& c : w->controls) {
-    if (c.spec.number == number && c.widget && c.spec.kind != ControlKind::Item) return c.widget;
+    if (c.blueprint.number == number && c.widget && c.blueprint.kind != ControlKind::Item) return c.widget;
   }
   return nullptr;
 }
@@ -205,29 +205,29 @@ QAction* GuiSide::MenuAction(WindowId window, int number) {
   QtWindow* w = Find(window);
   if (w == nullptr) return nullptr;
   for (QtControl& c : w->controls) {
-    if (c.spec.number == number && c.action) return c.action;
+    if (c.blueprint.number == number && c.action) return c.action;
   }
   return nullptr;
 }
 
-bool GuiSide::Open(const WindowSpec& spec) {
+bool GuiSide::Open(const WindowSpec& blueprint) {
   assert(OnGuiThread());
-  if (windows_.count(spec.id) != 0) return false;
+  if (windows_.count(blueprint.id) != 0) return false;
   auto window = std::make_unique<QtWindow>();
   QtWindow& w = *window;
-  w.spec = spec;
-  w.controls.resize(spec.controls.size());
-  for (std::size_t i = 0; i < spec.controls.size(); ++i) w.controls[i].spec = spec.controls[i];
+  w.blueprint = blueprint;
+  w.controls.resize(blueprint.controls.size());
+  for (std::size_t i = 0; i < blueprint.controls.size(); ++i) w.controls[i].blueprint = blueprint.controls[i];
 
   QWidget* owner_top = nullptr;
-  if (QtWindow* owner = Find(spec.owner)) owner_top = owner->top;
+  if (QtWindow* owner = Find(blueprint.owner)) owner_top = owner->top;
 
-  const QFont font = FontOf(spec.font, QApplication::font());
+  const QFont font = FontOf(blueprint.font, QApplication::font());
   w.units = DialogUnitsOf(font);
-  const QSize client_size(static_cast<int>(spec.position.width * w.units.x),
-                          static_cast<int>(spec.position.height * w.units.y));
+  const QSize client_size(static_cast<int>(blueprint.position.width * w.units.x),
+                          static_cast<int>(blueprint.position.height * w.units.y));
 
-  switch (spec.type) {
+  switch (blueprint.type) {
     case WindowType::Application: {
       auto* frame = new QMainWindow;
       w.mdi = new QMdiArea(frame);
@@ -237,9 +237,9 @@ bool GuiSide::Open(const WindowSpec& spec) {
       w.client = w.mdi;
       w.top = frame;
       BuildMenus(w, frame->menuBar());
-      if (spec.status_zones > 0) {
+      if (blueprint.status_zones > 0) {
         w.status = frame->statusBar();
-        for (int zone = 1; zone <= spec.status_zones; ++zone) {
+        for (int zone = 1; zone <= blueprint.status_zones; ++zone) {
           auto* label = new QLabel(w.status);
           label->setObjectName(QStringLiteral("zone%1").arg(zone));
           w.status->addWidget(label, zone == 1 ? 1 : 0);
@@ -249,7 +249,7 @@ bool GuiSide::Open(const WindowSpec& spec) {
       break;
     }
     case WindowType::MdiChild: {
-      QtWindow* frame = Find(spec.owner);
+      QtWindow* frame = Find(blueprint.owner);
       if (frame == nullptr || frame->mdi == nullptr) return false;
       auto* sub = new QMdiSubWindow;
       sub->setWidget(ClientWithMenu(w, client_size));
@@ -264,33 +264,33 @@ bool GuiSide::Open(const WindowSpec& spec) {
       layout->setContentsMargins(0, 0, 0, 0);
       layout->addWidget(ClientWithMenu(w, client_size));
       w.top = dialog;
-      if (spec.modal) dialog->setWindowModality(Qt::ApplicationModal);
+      if (blueprint.modal) dialog->setWindowModality(Qt::ApplicationModal);
       break;
     }
   }
   w.client->setFont(font);
-  w.top->setWindowTitle(FromWindows1252(spec.title));
-  w.top->setProperty(kWindowProperty, spec.id);
+  w.top->setWindowTitle(FromWindows1252(blueprint.title));
+  w.top->setProperty(kWindowProperty, blueprint.id);
   w.top->installEventFilter(this);
-  if (spec.type != WindowType::Application) BuildControls(w);
+  if (blueprint.type != WindowType::Application) BuildControls(w);
 
   // Position: default coordinates centre the window on its screen, in the
   // frame's MDI area, or over its owner.
-  if (spec.type != WindowType::Application) {
+  if (blueprint.type != WindowType::Application) {
     w.top->adjustSize();
     QRect area = QApplication::primaryScreen() ? QApplication::primaryScreen()->availableGeometry() : QRect();
-    if (spec.type == WindowType::MdiChild) area = QRect(QPoint(0, 0), Find(spec.owner)->mdi->viewport()->size());
+    if (blueprint.type == WindowType::MdiChild) area = QRect(QPoint(0, 0), Find(blueprint.owner)->mdi->viewport()->size());
     else if (owner_top != nullptr) area = owner_top->frameGeometry();
     const QSize size = w.top->frameSize();
-    const int x = spec.position.x == kDefaultCoordinate ? area.x() + (area.width() - size.width()) / 2
-                                                         : area.x() + static_cast<int>(spec.position.x * w.units.x);
-    const int y = spec.position.y == kDefaultCoordinate ? area.y() + (area.height() - size.height()) / 2
-                                                         : area.y() + static_cast<int>(spec.position.y * w.units.y);
+    const int x = blueprint.position.x == kDefaultCoordinate ? area.x() + (area.width() - size.width()) / 2
+                                                         : area.x() + static_cast<int>(blueprint.position.x * w.units.x);
+    const int y = blueprint.position.y == kDefaultCoordinate ? area.y() + (area.height() - size.height()) / 2
+                                                         : area.y() + static_cast<int>(blueprint.position.y * w.units.y);
     w.top->move(std::max(0, x), std::max(0, y));
   }
   QWidget* top = w.top;
-  const std::uint32_t size_state = spec.state & definitions::window_state::kSizeMask;
-  windows_[spec.id] = std::move(window);
+  const std::uint32_t size_state = blueprint.state & definitions::window_state::kSizeMask;
+  windows_[blueprint.id] = std::move(window);
   ++echo_blocked_;
   if (size_state == definitions::window_state::kMaximized) {
     top->showMaximized();
@@ -299,7 +299,7 @@ bool GuiSide::Open(const WindowSpec& spec) {
   } else {
     top->show();
   }
-  if (spec.type == WindowType::MdiChild) Find(spec.owner)->mdi->setActiveSubWindow(static_cast<QMdiSubWindow*>(top));
+  if (blueprint.type == WindowType::MdiChild) Find(blueprint.owner)->mdi->setActiveSubWindow(static_cast<QMdiSubWindow*>(top));
   top->raise();
   top->activateWindow();
   --echo_blocked_;
@@ -312,7 +312,7 @@ QWidget* GuiSide::ClientWithMenu(QtWindow& w, QSize client_size) {
   w.client = new QWidget;
   w.client->setFixedSize(client_size);
   bool has_menu = false;
-  for (const QtControl& c : w.controls) has_menu = has_menu || c.spec.kind == ControlKind::MenuBar;
+  for (const QtControl& c : w.controls) has_menu = has_menu || c.blueprint.kind == ControlKind::MenuBar;
   if (!has_menu) return w.client;
   auto* holder = new QWidget;
   auto* layout = new QVBoxLayout(holder);
@@ -327,7 +327,7 @@ QWidget* GuiSide::ClientWithMenu(QtWindow& w, QSize client_size) {
 
 void GuiSide::BuildMenus(QtWindow& w, QMenuBar* bar) {
   for (QtControl& c : w.controls) {
-    const ControlSpec& s = c.spec;
+    const ControlSpec& s = c.blueprint;
     if (s.kind != ControlKind::Menu && s.kind != ControlKind::Item) continue;
     const bool has_parent = s.parent >= 0 && static_cast<std::size_t>(s.parent) < w.controls.size();
     QMenu* parent_menu = has_parent ? w.controls[static_cast<std::size_t>(s.parent)].menu.data() : nullptr;
@@ -344,7 +344,7 @@ void GuiSide::BuildMenus(QtWindow& w, QMenuBar* bar) {
     } else {
       QAction* action = parent_menu ? parent_menu->addAction(text) : bar->addAction(text);
       action->setStatusTip(message);
-      const WindowId id = w.spec.id;
+      const WindowId id = w.blueprint.id;
       const ControlHandle handle = s.handle;
       connect(action, &QAction::triggered, this, [this, id, handle] { Post(MessageKind::Command, id, handle); });
       c.action = action;
@@ -356,28 +356,28 @@ void GuiSide::BuildMenus(QtWindow& w, QMenuBar* bar) {
 
 void GuiSide::BuildControls(QtWindow& w) {
   for (QtControl& c : w.controls) {
-    const ControlKind kind = c.spec.kind;
+    const ControlKind kind = c.blueprint.kind;
     if (kind == ControlKind::MenuBar || kind == ControlKind::Menu || kind == ControlKind::Item) continue;
     QWidget* widget = MakeControl(w, c, w.client);
     if (widget == nullptr) continue;
     c.widget = widget;
-    widget->setProperty(kWindowProperty, w.spec.id);
-    widget->setProperty(kControlProperty, c.spec.handle);
-    widget->setToolTip(FromWindows1252(c.spec.tip));
-    widget->setStatusTip(FromWindows1252(c.spec.message));
-    if (c.spec.font) widget->setFont(FontOf(c.spec.font, w.client->font()));
-    widget->setEnabled(c.spec.enabled);
+    widget->setProperty(kWindowProperty, w.blueprint.id);
+    widget->setProperty(kControlProperty, c.blueprint.handle);
+    widget->setToolTip(FromWindows1252(c.blueprint.tip));
+    widget->setStatusTip(FromWindows1252(c.blueprint.message));
+    if (c.blueprint.font) widget->setFont(FontOf(c.blueprint.font, w.client->font()));
+    widget->setEnabled(c.blueprint.enabled);
     if (kind != ControlKind::Tab) Place(w, c);
-    widget->setVisible(c.spec.visible && kind != ControlKind::Tab);
+    widget->setVisible(c.blueprint.visible && kind != ControlKind::Tab);
   }
   // Controls on tab pages show only while their page is chosen.
   for (QtControl& c : w.controls) {
-    if (c.spec.kind == ControlKind::Sheet) ShowTabPage(w, c.spec.handle, std::max(0, c.spec.value - 1));
+    if (c.blueprint.kind == ControlKind::Sheet) ShowTabPage(w, c.blueprint.handle, std::max(0, c.blueprint.value - 1));
   }
 }
 
 void GuiSide::Place(QtWindow& w, QtControl& c) {
-  const Rect& p = c.spec.position;
+  const Rect& p = c.blueprint.position;
   QWidget* widget = c.widget;
   const int x = static_cast<int>(p.x * w.units.x);
   const int y = static_cast<int>(p.y * w.units.y);
@@ -393,8 +393,8 @@ void GuiSide::Place(QtWindow& w, QtControl& c) {
 }
 
 QWidget* GuiSide::MakeControl(QtWindow& w, QtControl& c, QWidget* parent) {
-  const ControlSpec& s = c.spec;
-  const WindowId id = w.spec.id;
+  const ControlSpec& s = c.blueprint;
+  const WindowId id = w.blueprint.id;
   const ControlHandle handle = s.handle;
   const QString text = FromWindows1252(s.text);
   switch (s.kind) {
@@ -500,8 +500,8 @@ QWidget* GuiSide::MakeControl(QtWindow& w, QtControl& c, QWidget* parent) {
     case ControlKind::Sheet: {
       auto* sheet = new QTabWidget(parent);
       for (const QtControl& tab : w.controls) {
-        if (tab.spec.kind == ControlKind::Tab && tab.spec.parent == handle) {
-          sheet->addTab(new QWidget, FromWindows1252(tab.spec.text));
+        if (tab.blueprint.kind == ControlKind::Tab && tab.blueprint.parent == handle) {
+          sheet->addTab(new QWidget, FromWindows1252(tab.blueprint.text));
         }
       }
       connect(sheet, &QTabWidget::currentChanged, this, [this, id, handle](int index) {
@@ -522,21 +522,21 @@ QWidget* GuiSide::MakeControl(QtWindow& w, QtControl& c, QWidget* parent) {
 void GuiSide::ShowTabPage(QtWindow& w, ControlHandle sheet, int index) {
   int tab_number = -1;
   for (QtControl& tab : w.controls) {
-    if (tab.spec.kind != ControlKind::Tab || tab.spec.parent != sheet) continue;
+    if (tab.blueprint.kind != ControlKind::Tab || tab.blueprint.parent != sheet) continue;
     ++tab_number;
     const bool shown = tab_number == index;
     // Every control whose chain of parents leads to this tab.
     for (QtControl& c : w.controls) {
-      ControlHandle p = c.spec.parent;
+      ControlHandle p = c.blueprint.parent;
       bool inside = false;
       for (int guard = 0; p >= 0 && guard < 64; ++guard) {
-        if (p == tab.spec.handle) {
+        if (p == tab.blueprint.handle) {
           inside = true;
           break;
         }
-        p = w.controls[static_cast<std::size_t>(p)].spec.parent;
+        p = w.controls[static_cast<std::size_t>(p)].blueprint.parent;
       }
-      if (inside && c.widget) c.widget->setVisible(shown && c.spec.visible);
+      if (inside && c.widget) c.widget->setVisible(shown && c.blueprint.visible);
     }
   }
 }
@@ -572,7 +572,7 @@ void GuiSide::SetText(WindowId window, ControlHandle control, std::string_view t
   QtControl* c = ControlOf(window, control);
   if (c == nullptr) return;
   const QString t = FromWindows1252(text);
-  c->spec.text = std::string(text);
+  c->blueprint.text = std::string(text);
   const QSignalBlocker blocker(c->widget.data());
   ++echo_blocked_;
   if (c->action) {
@@ -590,12 +590,12 @@ void GuiSide::SetText(WindowId window, ControlHandle control, std::string_view t
     group->setTitle(t);
   } else if (auto* combo = qobject_cast<QComboBox*>(c->widget)) {
     combo->setCurrentText(t);
-  } else if (c->spec.kind == ControlKind::Tab) {
-    if (QtControl* sheet = ControlOf(window, c->spec.parent)) {
+  } else if (c->blueprint.kind == ControlKind::Tab) {
+    if (QtControl* sheet = ControlOf(window, c->blueprint.parent)) {
       if (auto* tabs = qobject_cast<QTabWidget*>(sheet->widget)) {
         int index = -1;
         for (QtControl& tab : Find(window)->controls) {
-          if (tab.spec.kind == ControlKind::Tab && tab.spec.parent == c->spec.parent) ++index;
+          if (tab.blueprint.kind == ControlKind::Tab && tab.blueprint.parent == c->blueprint.parent) ++index;
           if (&tab == c) break;
         }
         tabs->setTabText(index, t);
@@ -608,7 +608,7 @@ void GuiSide::SetText(WindowId window, ControlHandle control, std::string_view t
 void GuiSide::SetMessage(WindowId window, ControlHandle control, std::string_view message) {
   QtControl* c = ControlOf(window, control);
   if (c == nullptr) return;
-  c->spec.message = std::string(message);
+  c->blueprint.message = std::string(message);
   if (c->action) c->action->setStatusTip(FromWindows1252(message));
   if (c->widget) c->widget->setStatusTip(FromWindows1252(message));
 }
@@ -616,7 +616,7 @@ void GuiSide::SetMessage(WindowId window, ControlHandle control, std::string_vie
 void GuiSide::SetValue(WindowId window, ControlHandle control, int value) {
   QtControl* c = ControlOf(window, control);
   if (c == nullptr || !c->widget) return;
-  c->spec.value = value;
+  c->blueprint.value = value;
   QWidget* widget = c->widget;
   ++echo_blocked_;
   if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
@@ -638,8 +638,8 @@ void GuiSide::SetValue(WindowId window, ControlHandle control, int value) {
 void GuiSide::SetRange(WindowId window, ControlHandle control, int low, int high) {
   QtControl* c = ControlOf(window, control);
   if (c == nullptr || !c->widget) return;
-  c->spec.low = low;
-  c->spec.high = high;
+  c->blueprint.low = low;
+  c->blueprint.high = high;
   ++echo_blocked_;
   if (auto* bar = qobject_cast<QProgressBar*>(c->widget)) bar->setRange(low, high);
   if (auto* spin = qobject_cast<QSpinBox*>(c->widget)) spin->setRange(low, high);
@@ -649,7 +649,7 @@ void GuiSide::SetRange(WindowId window, ControlHandle control, int low, int high
 void GuiSide::SetEnabled(WindowId window, ControlHandle control, bool enabled) {
   QtControl* c = ControlOf(window, control);
   if (c == nullptr) return;
-  c->spec.enabled = enabled;
+  c->blueprint.enabled = enabled;
   if (c->action) c->action->setEnabled(enabled);
   if (c->widget) c->widget->setEnabled(enabled);
 }
@@ -657,15 +657,15 @@ void GuiSide::SetEnabled(WindowId window, ControlHandle control, bool enabled) {
 void GuiSide::SetVisible(WindowId window, ControlHandle control, bool visible) {
   QtControl* c = ControlOf(window, control);
   if (c == nullptr) return;
-  c->spec.visible = visible;
+  c->blueprint.visible = visible;
   if (c->action) c->action->setVisible(visible);
-  if (c->widget && c->spec.kind != ControlKind::Tab) {
+  if (c->widget && c->blueprint.kind != ControlKind::Tab) {
     c->widget->setVisible(visible);
     // A control on a tab page that is not chosen stays out of sight.
     if (QtWindow* w = Find(window)) {
       for (QtControl& sheet : w->controls) {
-        if (sheet.spec.kind != ControlKind::Sheet) continue;
-        if (auto* tabs = qobject_cast<QTabWidget*>(sheet.widget)) ShowTabPage(*w, sheet.spec.handle, tabs->currentIndex());
+        if (sheet.blueprint.kind != ControlKind::Sheet) continue;
+        if (auto* tabs = qobject_cast<QTabWidget*>(sheet.widget)) ShowTabPage(*w, sheet.blueprint.handle, tabs->currentIndex());
       }
     }
   }
@@ -682,7 +682,7 @@ void GuiSide::SetListRows(WindowId window, ControlHandle control, const std::vec
   for (const std::string& row : rows) {
     list->addTopLevelItem(new QTreeWidgetItem(FromWindows1252(row).split(QLatin1Char('\t'))));
   }
-  if (c->spec.value > 0) list->setCurrentItem(list->topLevelItem(c->spec.value - 1));
+  if (c->blueprint.value > 0) list->setCurrentItem(list->topLevelItem(c->blueprint.value - 1));
   --echo_blocked_;
 }
 
@@ -807,12 +807,12 @@ bool GuiSide::eventFilter(QObject* watched, QEvent* event) {
         Post(MessageKind::Activate, id);
         return false;
       case QEvent::Move:
-        if (event->spontaneous() && (w->spec.attributes & definitions::entry_attribute::kImmediate)) {
+        if (event->spontaneous() && (w->blueprint.attributes & definitions::entry_attribute::kImmediate)) {
           Post(MessageKind::Moved, id);
         }
         return false;
       case QEvent::Resize:
-        if (event->spontaneous() && (w->spec.attributes & definitions::entry_attribute::kImmediate)) {
+        if (event->spontaneous() && (w->blueprint.attributes & definitions::entry_attribute::kImmediate)) {
           Post(MessageKind::Sized, id);
         }
         return false;

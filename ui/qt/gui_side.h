@@ -48,14 +48,14 @@ struct DialogUnits {
 DialogUnits DialogUnitsOf(const QFont& font);
 
 struct QtControl {
-  ControlSpec spec;
+  ControlSpec blueprint;
   QPointer<QWidget> widget;  // the control's widget (a tab's page for tabs)
   QPointer<QAction> action;  // menus and menu items
   QPointer<QMenu> menu;      // menus
 };
 
 struct QtWindow {
-  WindowSpec spec;
+  WindowSpec blueprint;
   QPointer<QWidget> top;     // QMainWindow, QMdiSubWindow, or a dialog
   QPointer<QWidget> client;  // where the controls are placed
   QMdiArea* mdi = nullptr;   // the frame's MDI area
@@ -76,7 +76,7 @@ class GuiSide : public QObject {
   void Run(const std::function<void()>& work);
 
   void Attach(MessageSink* sink);
-  bool Open(const WindowSpec& spec);
+  bool Open(const WindowSpec& blueprint);
   void Close(WindowId window);
   void SetTitle(WindowId window, std::string_view title);
   void SetStatusText(WindowId window, int zone, std::string_view text);

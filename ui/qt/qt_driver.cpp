@@ -114,13 +114,13 @@ std::vector<std::string> QtDriver::MenuPaths(WindowId window) {
   QtWindow* w = platform_.Gui().Find(window);
   if (w == nullptr) return paths;
   for (const QtControl& c : w->controls) {
-    if (c.spec.kind != ControlKind::Item || !c.action || c.action->isSeparator()) continue;
+    if (c.blueprint.kind != ControlKind::Item || !c.action || c.action->isSeparator()) continue;
     std::string path = ToWindows1252(c.action->text());
-    for (ControlHandle p = c.spec.parent; p >= 0;) {
+    for (ControlHandle p = c.blueprint.parent; p >= 0;) {
       const QtControl& parent = w->controls[static_cast<std::size_t>(p)];
-      if (parent.spec.kind != ControlKind::Menu || !parent.menu) break;
+      if (parent.blueprint.kind != ControlKind::Menu || !parent.menu) break;
       path = ToWindows1252(parent.menu->title()) + "/" + path;
-      p = parent.spec.parent;
+      p = parent.blueprint.parent;
     }
     paths.push_back(path);
   }

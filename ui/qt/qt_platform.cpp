@@ -23,9 +23,9 @@ void QtPlatform::Attach(MessageSink* sink) {
   gui_->Run([&] { gui_->Attach(sink); });
 }
 
-bool QtPlatform::OpenWindow(const WindowSpec& spec) {
+bool QtPlatform::OpenWindow(const WindowSpec& blueprint) {
   bool opened = false;
-  gui_->Run([&] { opened = gui_->Open(spec); });
+  gui_->Run([&] { opened = gui_->Open(blueprint); });
   return opened;
 }
 

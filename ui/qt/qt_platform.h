@@ -42,7 +42,7 @@ class QtPlatform final : public Platform {
   QtPlatform& operator=(const QtPlatform&) = delete;
 
   void Attach(MessageSink* sink) override;
-  bool OpenWindow(const WindowSpec& spec) override;
+  bool OpenWindow(const WindowSpec& blueprint) override;
   void CloseWindow(WindowId window) override;
   void SetWindowTitle(WindowId window, std::string_view title) override;
   void SetStatusText(WindowId window, int zone, std::string_view text) override;
