@@ -4,6 +4,7 @@
 #include <new>
 
 #include "runtime/error_state.h"
+#include "storage/driver/transaction.h"
 
 // Invariants of a FileObject between calls:
 //  (1) No DriverState means FileState None: a file is open only while it has
@@ -72,6 +73,7 @@ void ReleaseDriverState(FileObject& file) {
     if (key != nullptr) key->descriptor = nullptr;
   }
   file.driver_state.reset();
+  ForgetOpenFile(file);
 }
 
 int FileDriver::BuildState(FileObject& file) {
@@ -191,6 +193,7 @@ OperationResult FileDriver::Enter(FileLike& object, OperationCode code, const Op
       state.file_state &= ~rule.clear;
       if (code == OperationCode::Open || code == OperationCode::Share) {
         state.file_state |= AccessModeState(state.access_mode);
+        RememberOpenFile(file, state.access_mode, TransactionSupportOf(registration_));
       }
       state.call_flags |= rule.kind;
       if (rule.kind & operation_kind::kClearsErrorOnSuccess) ClearError();

@@ -5,6 +5,7 @@
 
 #include "storage/vmr/driver_files.h"
 #include "storage/vmr/driver_state.h"
+#include "storage/vmr/driver_transactions.h"
 #include "storage/vmr/table_errors.h"
 #include "storage/vmr/vmr.h"
 
@@ -245,8 +246,11 @@ int VmrDriver::Handle(OperationCode code, driver::FileObject& file, driver::Driv
     case OperationCode::Rename:
       return copy_table(*this, file, state, args.text, code == OperationCode::Rename);
     case OperationCode::Send:
-      result.text = "SEND arg not recognised";
+      result.text = send_command(state, args.text);
       return 0;
+    case OperationCode::Logout: return logout_table(state);
+    case OperationCode::Commit: return commit_enlisted(*this);
+    case OperationCode::Rollback: return rollback_enlisted();
     case OperationCode::Name:
       result.text = state.name;
       return 0;

@@ -1,0 +1,150 @@
+#include "storage/driver/transaction.h"
+
+#include <algorithm>
+
+#include "runtime/error_state.h"
+#include "storage/driver/driver_registration.h"
+#include "storage/driver/file_operations.h"
+
+namespace tavero::driver {
+namespace {
+
+constexpr int kUnsupported = 80;
+constexpr int kUnableToLogTransaction = 48;
+constexpr int kLogoutAlreadyActive = 56;
+
+// The process-wide transaction state.
+struct TransactionState {
+  std::vector<OpenFileEntry> files;
+  bool active = false;
+};
+
+TransactionState& State() {
+  static TransactionState state;
+  return state;
+}
+
+OpenFileEntry* EntryOf(const FileObject& file) {
+  auto& files = State().files;
+  auto it = std::find_if(files.begin(), files.end(), [&](const OpenFileEntry& e) { return e.file == &file; });
+  return it == files.end() ? nullptr : &*it;
+}
+
+bool Supports(const OpenFileEntry& entry, TransactionSupport what) {
+  return (entry.support & static_cast<std::uint8_t>(what)) != 0;
+}
+
+// UNLOCK without disturbing the error state the caller is about to report.
+void QuietUnlock(FileObject& file, const OpenFileEntry& entry) {
+  if (!Supports(entry, TransactionSupport::Unlock)) return;
+  PushErrorState();
+  Unlock(file);
+  PopErrorState();
+}
+
+// Ends the transaction with each driver's COMMIT or ROLLBACK.
+int EndTransaction(bool commit) {
+  TransactionState& state = State();
+  state.active = false;
+  int first_error = 0;
+  // The driver calls below may close nothing, but copy the targets first so
+  // the list can change under them.
+  std::vector<const FileObject*> members;
+  for (const OpenFileEntry& entry : state.files) {
+    if (entry.in_transaction) members.push_back(entry.file);
+  }
+  for (const FileObject* member : members) {
+    OpenFileEntry* entry = EntryOf(*member);
+    if (entry == nullptr) continue;
+    entry->in_transaction = false;
+    FileObject& file = const_cast<FileObject&>(*member);
+    const TransactionSupport needed = commit ? TransactionSupport::Commit : TransactionSupport::Rollback;
+    if (Supports(*entry, needed)) {
+      const int error = commit ? driver::Commit(file) : driver::Rollback(file);
+      if (first_error == 0) first_error = error;
+    }
+    if (OpenFileEntry* still = EntryOf(*member)) QuietUnlock(file, *still);
+  }
+  if (first_error != 0) PostError(first_error);
+  return first_error;
+}
+
+}  // namespace
+
+std::uint8_t TransactionSupportOf(const DriverRegistration& registration) {
+  std::uint8_t support = 0;
+  for (std::uint8_t code : registration.operations) {
+    switch (static_cast<OperationCode>(code)) {
+      case OperationCode::Logout: support |= static_cast<std::uint8_t>(TransactionSupport::Logout); break;
+      case OperationCode::Rollback: support |= static_cast<std::uint8_t>(TransactionSupport::Rollback); break;
+      case OperationCode::Commit: support |= static_cast<std::uint8_t>(TransactionSupport::Commit); break;
+      case OperationCode::LockWithLimit:
+        support |= static_cast<std::uint8_t>(TransactionSupport::LockWithLimit);
+        break;
+      case OperationCode::Unlock: support |= static_cast<std::uint8_t>(TransactionSupport::Unlock); break;
+      default: break;
+    }
+  }
+  return support;
+}
+
+void RememberOpenFile(const FileObject& file, std::uint32_t access_mode, std::uint8_t support) {
+  if (OpenFileEntry* entry = EntryOf(file)) {
+    entry->access_mode = access_mode;
+    entry->support = support;
+    return;
+  }
+  State().files.push_back({.file = &file, .access_mode = access_mode, .in_transaction = false, .support = support});
+}
+
+void ForgetOpenFile(const FileObject& file) {
+  auto& files = State().files;
+  std::erase_if(files, [&](const OpenFileEntry& e) { return e.file == &file; });
+}
+
+std::vector<OpenFileEntry> OpenFiles() { return State().files; }
+
+bool TransactionActive() { return State().active; }
+
+int Logout(std::int64_t seconds, std::span<FileObject* const> files) {
+  TransactionState& state = State();
+  if (state.active) {
+    PostError(kLogoutAlreadyActive);
+    return kLogoutAlreadyActive;
+  }
+  bool failed = false;
+  for (FileObject* file : files) {
+    if (file == nullptr || !file->driver_state) continue;  // never used: nothing to log
+    OpenFileEntry* entry = EntryOf(*file);
+    if (entry == nullptr) {
+      failed = true;
+      break;
+    }
+    if (Supports(*entry, TransactionSupport::LockWithLimit)) {
+      const int error = Lock(*file, seconds);
+      if (error != 0 && error != kUnsupported) {
+        failed = true;
+        break;
+      }
+    }
+    if (!Supports(*entry, TransactionSupport::Logout) || driver::Logout(*file) != 0) {
+      if (OpenFileEntry* still = EntryOf(*file)) QuietUnlock(*file, *still);
+      failed = true;
+      break;
+    }
+    if (OpenFileEntry* still = EntryOf(*file)) still->in_transaction = true;
+  }
+  if (failed) {
+    EndTransaction(false);
+    PostError(kUnableToLogTransaction);
+    return kUnableToLogTransaction;
+  }
+  state.active = true;
+  ClearError();
+  return 0;
+}
+
+int Commit() { return EndTransaction(true); }
+int Rollback() { return EndTransaction(false); }
+
+}  // namespace tavero::driver

@@ -1,0 +1,209 @@
+// LOGOUT, COMMIT and ROLLBACK through the runtime's transaction routines
+// over real VMR files (and an ASCII file, whose driver has no
+// transactions), and the driver's SEND commands.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "runtime/error_state.h"
+#include "storage/ascii/ascii.h"
+#include "storage/driver/file_operations.h"
+#include "storage/driver/transaction.h"
+#include "storage/vmr/file_io.h"
+#include "storage/vmr/transaction_commit.h"
+#include "storage/vmr/vmr.h"
+
+namespace tavero::vmr {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace tavero::driver;
+
+constexpr int kReadWrite = 0x42;
+
+// A table of INT32 id (unique key) and INT32 amount.
+struct Account {
+  Account(const std::string& name, DriverEntry& entry) {
+    layout = RecordLayoutWriter().Field("T:ID", 0, FieldType::INT32).Field("T:AMOUNT", 4, FieldType::INT32).Finish();
+    by_id = {"T:BY_ID", nullptr, 0x00, {1}, &file};
+    file.entry = &entry;
+    file.name = name;
+    file.attributes = 0x04;
+    file.record_layout = layout;
+    file.record = record;
+    file.keys = {&by_id};
+  }
+  void set(std::int32_t id, std::int32_t amount) {
+    std::memcpy(record.data(), &id, 4);
+    std::memcpy(record.data() + 4, &amount, 4);
+  }
+  std::int32_t amount() const {
+    std::int32_t value;
+    std::memcpy(&value, record.data() + 4, 4);
+    return value;
+  }
+  // The amount of record `id`, or -1 when it cannot be read.
+  std::int32_t amount_of(std::int32_t id) {
+    set(id, 0);
+    return Get(file, by_id) == 0 ? amount() : -1;
+  }
+
+  std::vector<std::uint8_t> layout;
+  std::array<std::uint8_t, 8> record{};
+  KeyObject by_id;
+  FileObject file;
+};
+
+class VmrTransactionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "tavero-vmr-transactions-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    directory_ = pattern;
+    saved_control_file_ = TransactionControlFileName();
+    SetTransactionControlFileName(path("control.tcf"));
+  }
+  void TearDown() override {
+    if (TransactionActive()) Rollback();
+    SetTransactionControlFileName(saved_control_file_);
+    fs::remove_all(directory_);
+  }
+  std::string path(const std::string& name) const { return (directory_ / name).string(); }
+
+  // A new table holding record 1 with amount 100.
+  std::unique_ptr<Account> created(const std::string& name) {
+    auto account = std::make_unique<Account>(path(name), driver_);
+    EXPECT_EQ(Create(account->file), 0) << ErrorText();
+    EXPECT_EQ(Open(account->file, kReadWrite), 0) << ErrorText();
+    account->set(1, 100);
+    EXPECT_EQ(Add(account->file), 0) << ErrorText();
+    return account;
+  }
+  std::int32_t amount_after_reopen(const std::string& name) {
+    Account again(path(name), driver_);
+    EXPECT_EQ(Open(again.file, kReadWrite), 0) << ErrorText();
+    const std::int32_t amount = again.amount_of(1);
+    Close(again.file);
+    return amount;
+  }
+  void change(Account& account, std::int32_t amount) {
+    ASSERT_EQ(account.amount_of(1), 100);
+    account.set(1, amount);
+    ASSERT_EQ(Put(account.file), 0) << ErrorText();
+  }
+  bool listed_in_transaction(const FileObject& file) {
+    for (const OpenFileEntry& entry : OpenFiles()) {
+      if (entry.file == &file) return entry.in_transaction;
+    }
+    return false;
+  }
+
+  fs::path directory_;
+  std::string saved_control_file_;
+  VmrDriver driver_{PosixFileSystem()};
+};
+
+TEST_F(VmrTransactionTest, CommitKeepsTheChangesOfBothFiles) {
+  auto a = created("A");
+  auto b = created("B");
+  FileObject* files[] = {&a->file, &b->file};
+  ASSERT_EQ(Logout(5, files), 0) << ErrorText();
+  EXPECT_TRUE(TransactionActive());
+  EXPECT_TRUE(listed_in_transaction(a->file));
+  EXPECT_TRUE(Has(FileStateOf(b->file), FileState::InTransaction));
+  EXPECT_EQ(Logout(5, files), 56);  // one transaction at a time
+  change(*a, 70);
+  change(*b, 130);
+  EXPECT_EQ(Close(a->file), 56);  // a file in a transaction stays open
+  ASSERT_EQ(Commit(), 0) << ErrorText();
+  EXPECT_FALSE(TransactionActive());
+  EXPECT_FALSE(listed_in_transaction(a->file));
+  EXPECT_FALSE(Has(FileStateOf(a->file), FileState::InTransaction));
+  EXPECT_EQ(Close(a->file), 0);
+  EXPECT_EQ(Close(b->file), 0);
+  EXPECT_EQ(amount_after_reopen("A"), 70);
+  EXPECT_EQ(amount_after_reopen("B"), 130);
+}
+
+TEST_F(VmrTransactionTest, RollbackDropsTheChangesOfBothFilesAndTheFilesGoOnWorking) {
+  auto a = created("A");
+  auto b = created("B");
+  FileObject* files[] = {&a->file, &b->file};
+  ASSERT_EQ(Logout(0, files), 0) << ErrorText();
+  change(*a, 70);
+  change(*b, 130);
+  ASSERT_EQ(Rollback(), 0) << ErrorText();
+  EXPECT_FALSE(TransactionActive());
+  EXPECT_EQ(a->amount_of(1), 100);
+  EXPECT_EQ(amount_after_reopen("A"), 100);
+  EXPECT_EQ(amount_after_reopen("B"), 100);
+  // Outside the transaction every change commits at once again.
+  change(*b, 90);
+  EXPECT_EQ(amount_after_reopen("B"), 90);
+  // A second transaction over the same files.
+  ASSERT_EQ(Logout(0, files), 0) << ErrorText();
+  change(*a, 10);
+  ASSERT_EQ(Commit(), 0) << ErrorText();
+  EXPECT_EQ(amount_after_reopen("A"), 10);
+}
+
+TEST_F(VmrTransactionTest, AFileWithoutTransactionsGives48AndLeavesTheOthersOutside) {
+  auto a = created("A");
+  const fs::path text = directory_ / "lines.txt";
+  { std::ofstream(text) << "one\ntwo\n"; }
+  Account lines(text.string(), ascii::AsciiDriver());
+  lines.file.keys.clear();
+  lines.layout = RecordLayoutWriter().String("L:LINE", 0, 8).Finish();
+  lines.file.record_layout = lines.layout;
+  ASSERT_EQ(Open(lines.file, kReadWrite), 0) << ErrorText();
+
+  FileObject* files[] = {&a->file, &lines.file};
+  EXPECT_EQ(Logout(0, files), 48);
+  EXPECT_EQ(ErrorCode(), 48);
+  EXPECT_FALSE(TransactionActive());
+  EXPECT_FALSE(listed_in_transaction(a->file));
+  EXPECT_FALSE(Has(FileStateOf(a->file), FileState::InTransaction));
+  // A's changes commit at once: it is in no transaction.
+  change(*a, 55);
+  EXPECT_EQ(amount_after_reopen("A"), 55);
+  // A file never opened has no entry in the open-file list.
+  Account stranger(path("A"), driver_);
+  Records(stranger.file);  // used (it has driver state), but not open
+  FileObject* with_stranger[] = {&a->file, &stranger.file};
+  EXPECT_EQ(Logout(0, with_stranger), 48);
+  EXPECT_FALSE(listed_in_transaction(a->file));
+  Close(lines.file);
+}
+
+TEST_F(VmrTransactionTest, SendSetsTheControlFileAndEnumeratesTables) {
+  Account one(path("DATA\\!ONE"), driver_);
+  ASSERT_EQ(Create(one.file), 0) << ErrorText();
+  Account two(path("DATA\\!TWO"), driver_);
+  ASSERT_EQ(Create(two.file), 0) << ErrorText();
+  ASSERT_EQ(Open(one.file, kReadWrite), 0) << ErrorText();
+
+  std::vector<std::string> names;
+  for (std::string name = Send(one.file, "PNM="); !name.empty();
+       name = Send(one.file, "PNM=" + name + std::string(1, '\x01'))) {
+    names.push_back(name);
+    ASSERT_LT(names.size(), 5u);
+  }
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_LT(names[0], names[1]);
+  EXPECT_EQ(Send(one.file, "PNM=" + names[1]), names[1]);  // the search includes equality
+  EXPECT_EQ(Send(two.file, "PNM="), "");                     // not open: no answer
+
+  ClearError();
+  EXPECT_EQ(Send(one.file, "TCF=" + path("other.tcf")), "");
+  EXPECT_EQ(TransactionControlFileName(), path("other.tcf"));
+  EXPECT_EQ(Send(one.file, "anything"), "SEND arg not recognised");
+  EXPECT_EQ(Send(one.file, "REGISTER"), "VELMORAN");
+  EXPECT_EQ(ErrorCode(), 0);
+  Close(one.file);
+}
+
+}  // namespace
+}  // namespace tavero::vmr
