@@ -47,17 +47,17 @@ int EndTransaction(bool commit) {
   TransactionState& state = State();
   state.active = false;
   int first_error = 0;
-  // The driver calls below may close nothing, but copy the targets first so
-  // the list can change under them.
-  std::vector<const FileObject*> members;
+  // The entries are looked up again after each driver call: a call may
+  // change the list.
+  std::vector<FileObject*> members;
   for (const OpenFileEntry& entry : state.files) {
     if (entry.in_transaction) members.push_back(entry.file);
   }
-  for (const FileObject* member : members) {
+  for (FileObject* member : members) {
     OpenFileEntry* entry = EntryOf(*member);
     if (entry == nullptr) continue;
     entry->in_transaction = false;
-    FileObject& file = const_cast<FileObject&>(*member);
+    FileObject& file = *member;
     const TransactionSupport needed = commit ? TransactionSupport::Commit : TransactionSupport::Rollback;
     if (Supports(*entry, needed)) {
       const int error = commit ? driver::Commit(file) : driver::Rollback(file);
@@ -88,7 +88,7 @@ std::uint8_t TransactionSupportOf(const DriverRegistration& registration) {
   return support;
 }
 
-void RememberOpenFile(const FileObject& file, std::uint32_t access_mode, std::uint8_t support) {
+void RememberOpenFile(FileObject& file, std::uint32_t access_mode, std::uint8_t support) {
   if (OpenFileEntry* entry = EntryOf(file)) {
     entry->access_mode = access_mode;
     entry->support = support;

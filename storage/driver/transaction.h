@@ -31,14 +31,14 @@ enum class TransactionSupport : std::uint8_t {
 std::uint8_t TransactionSupportOf(const DriverRegistration& registration);
 
 struct OpenFileEntry {
-  const FileObject* file = nullptr;
+  FileObject* file = nullptr;
   std::uint32_t access_mode = 0;
   bool in_transaction = false;
   std::uint8_t support = 0;  // TransactionSupport bits
 };
 
 // Adds (or refreshes) `file`'s entry; removes it.
-void RememberOpenFile(const FileObject& file, std::uint32_t access_mode, std::uint8_t support);
+void RememberOpenFile(FileObject& file, std::uint32_t access_mode, std::uint8_t support);
 void ForgetOpenFile(const FileObject& file);
 // A copy of the list, for questions and tests.
 std::vector<OpenFileEntry> OpenFiles();
