@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "storage/vmr/driver_files.h"
+#include "storage/vmr/driver_holds.h"
 #include "storage/vmr/driver_state.h"
 #include "storage/vmr/driver_transactions.h"
 #include "storage/vmr/table_errors.h"
@@ -212,7 +213,7 @@ int run_in_memory(OperationCode code, VmrState& state, const driver::OperationAr
       table.read_flags().watch_armed = true;
       return 0;
     case OperationCode::Release:
-      table.read_flags().held = false;
+      release_held_record(state);
       return 0;
     case OperationCode::SkipMemos:
       table.arm_skip_memos();
@@ -254,6 +255,12 @@ int VmrDriver::Handle(OperationCode code, driver::FileObject& file, driver::Driv
     case OperationCode::Name:
       result.text = state.name;
       return 0;
+    case OperationCode::Lock:
+    case OperationCode::LockWithLimit:
+    case OperationCode::Unlock:
+    case OperationCode::Stream:
+    case OperationCode::Flush:
+      return open ? run_lock_operation(*this, code, state, args) : error::record_not_available;
     default:
       break;
   }
@@ -272,20 +279,26 @@ int VmrDriver::Handle(OperationCode code, driver::FileObject& file, driver::Driv
   // (or written) inside one bracket each.
   // (BUILD of a dynamic index replaces its file: the old one stays alive
   // until its bracket is closed.)
-  std::vector<std::shared_ptr<PhysicalFileStore>> bracketed;
-  int e = state.store->begin_operation(modifies(code));
-  bracketed.push_back(state.store);
-  for (const auto& index : state.index_stores) {
-    if (e != 0 || !index) continue;
-    e = index->begin_operation(false);
-    bracketed.push_back(index);
-  }
-  if (e == 0) e = run_on_table(code, state, args, result, filter_factory_, *this);
-  for (const auto& store : bracketed) {
-    const int end = store->end_operation();
-    if (e == 0) e = end;
-  }
-  return e;
+  const Bracketed bracketed = [&](const std::function<int()>& body) {
+    std::vector<std::shared_ptr<PhysicalFileStore>> stores;
+    int e = state.store->begin_operation(modifies(code));
+    stores.push_back(state.store);
+    for (const auto& index : state.index_stores) {
+      if (e != 0 || !index) continue;
+      e = index->begin_operation(false);
+      stores.push_back(index);
+    }
+    if (e == 0) e = body();
+    for (const auto& store : stores) {
+      const int end = store->end_operation();
+      if (e == 0) e = end;
+    }
+    return e;
+  };
+  const auto run = [&] { return run_on_table(code, state, args, result, filter_factory_, *this); };
+  if (reads_record(code)) return held_read(*this, state, bracketed, run);
+  if (writes_held_record(code)) return bracketed([&] { return guarded_write(code, state, args, run); });
+  return bracketed(run);
 }
 
 }  // namespace tavero::vmr

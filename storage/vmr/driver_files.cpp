@@ -5,6 +5,7 @@
 #include <cassert>
 #include <cerrno>
 
+#include "storage/vmr/driver_holds.h"
 #include "storage/vmr/file_io.h"
 #include "storage/vmr/table_errors.h"
 #include "storage/vmr/vmr.h"
@@ -65,6 +66,7 @@ int open_table(VmrDriver& driver, VmrState& state, int access_mode) {
 }
 
 void close_table(VmrState& state) {
+  release_locks(state);
   state.table->close();
   state.store.reset();
   for (auto& index : state.index_stores) index.reset();

@@ -2,6 +2,8 @@
 // ordered store, and the stores of its dynamic indexes.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,6 +22,10 @@ struct VmrState final : driver::DriverState {
   std::string table_name;
   std::shared_ptr<PhysicalFileStore> store;
   std::vector<std::shared_ptr<PhysicalFileStore>> index_stores;  // per key; dynamic indexes only
+  // The identifier lock of the record this table holds (HOLD), and whether
+  // it holds its table's lock (LOCK).
+  std::optional<std::array<std::uint8_t, 4>> held_record;
+  bool table_locked = false;
 };
 
 // The file name of key `key`'s dynamic index beside `os_file`.

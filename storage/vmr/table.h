@@ -130,6 +130,8 @@ class Table {
     std::optional<std::uint32_t> hold_seconds;
   };
   ReadFlags& read_flags() { return flags_; }
+  // Undoes a read whose record could not be held: no current record.
+  void abandon_read() { drop_current(); }
 
   // BUILD of every key but the indexes, of one key, and of a dynamic index
   // from a component text ("+SET:LAST_NAME,-SET:DATE_BOUGHT"; 76 when bad).

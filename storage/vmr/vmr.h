@@ -29,6 +29,12 @@ class VmrDriver final : public driver::FileDriver {
   ~VmrDriver();
 
   void set_filter_factory(RecordFilterFactory factory) { filter_factory_ = std::move(factory); }
+  // Called between attempts while waiting for a held record or a table
+  // lock, so that pending window messages are seen; does nothing by default.
+  void set_wait_hook(std::function<void()> hook) { wait_hook_ = std::move(hook); }
+  void run_wait_hook() const {
+    if (wait_hook_) wait_hook_();
+  }
 
   // The open VMR file at `path` in this process, shared by every table
   // opened in it; opened (created with `create`) when none is.
@@ -46,6 +52,7 @@ class VmrDriver final : public driver::FileDriver {
   FileSystem& file_system_;
   std::map<std::string, std::weak_ptr<PhysicalFileStore>> open_files_;
   RecordFilterFactory filter_factory_;
+  std::function<void()> wait_hook_;
 };
 
 // The process's VMR driver, over the operating system's files.
