@@ -31,20 +31,10 @@ std::string Format(const char* format, auto... values) {
   return line;
 }
 
-// Reads the header fields without judging them; `FileHeader::Decode`
-// rejects a damaged header as a whole, the check wants to say why.
-FileHeader RawHeader(const std::uint8_t* p) {
-  FileHeader h;
-  h.committed_length = Load32(p + 6);
-  h.written_length = Load32(p + 10);
-  std::memcpy(h.last_identifier.data(), p + 20, 4);
-  h.change_counter = Load32(p + 24);
-  h.root_block = Load32(p + 28);
-  for (int i = 0; i < kZoneCount; ++i) {
-    h.zone_start[i] = Load32(p + 32 + 4 * i);
-    h.zone_end[i] = Load32(p + 272 + 4 * i);
-  }
-  return h;
+// The header fields without judging them: `FileHeader::Decode` rejects a
+// damaged header as a whole, the check wants to say why.
+FileHeader RawHeader(std::span<const std::uint8_t> image) {
+  return FileHeader::ReadFields(image.first<kHeaderSize>());
 }
 
 bool OnBlockBoundary(std::uint32_t length) {
@@ -297,7 +287,7 @@ void Check(std::span<const std::uint8_t> bytes, VmrCheckResult& result, ProblemL
     return;
   }
   std::vector<std::uint8_t> image(bytes.begin(), bytes.end());
-  FileHeader header = RawHeader(image.data());
+  FileHeader header = RawHeader(image);
   bool pending_applied = false;
   if (header.committed_length != header.written_length &&
       std::memcmp(image.data() + 14, vmr::kMagic.data(), 4) == 0 && OnBlockBoundary(header.committed_length) &&
@@ -310,7 +300,7 @@ void Check(std::span<const std::uint8_t> bytes, VmrCheckResult& result, ProblemL
                           image.size()));
     }
     if (ApplyPending(image, header, problems)) {
-      header = RawHeader(image.data());
+      header = RawHeader(image);
       pending_applied = true;
     }
   }

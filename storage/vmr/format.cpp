@@ -28,11 +28,8 @@ void FileHeader::Encode(std::span<std::uint8_t, kHeaderSize> out) const {
   }
 }
 
-Status FileHeader::Decode(std::span<const std::uint8_t, kHeaderSize> in, FileHeader& header) {
+FileHeader FileHeader::ReadFields(std::span<const std::uint8_t, kHeaderSize> in) {
   const std::uint8_t* p = in.data();
-  const Status invalid = Status::Error(kErrorInvalidDataFile);
-  if (std::memcmp(p + 14, kMagic.data(), 4) != 0) return invalid;
-  if (Load32(p) != 0 || Load16(p + 4) != kHeaderSize) return invalid;
   FileHeader h;
   h.committed_length = Load32(p + 6);
   h.written_length = Load32(p + 10);
@@ -43,6 +40,15 @@ Status FileHeader::Decode(std::span<const std::uint8_t, kHeaderSize> in, FileHea
     h.zone_start[i] = Load32(p + 32 + 4 * i);
     h.zone_end[i] = Load32(p + 272 + 4 * i);
   }
+  return h;
+}
+
+Status FileHeader::Decode(std::span<const std::uint8_t, kHeaderSize> in, FileHeader& header) {
+  const std::uint8_t* p = in.data();
+  const Status invalid = Status::Error(kErrorInvalidDataFile);
+  if (std::memcmp(p + 14, kMagic.data(), 4) != 0) return invalid;
+  if (Load32(p) != 0 || Load16(p + 4) != kHeaderSize) return invalid;
+  FileHeader h = ReadFields(in);
   if (h.zone_start[0] != 0 || h.zone_end[0] != 0) return invalid;
   const std::uint32_t max_block = (kMaxFileOffset - kHeaderSize) / kBlockSize;
   for (int i = 1; i < kZoneCount; ++i) {

@@ -55,6 +55,9 @@ struct FileHeader {
   // Checks the magic, the header size, the lengths and that the zones are
   // packed in class order; anything else gives 36.
   static Status Decode(std::span<const std::uint8_t, kHeaderSize> in, FileHeader& header);
+  // The fields as they stand, judged by nothing: for tools that want to say
+  // what is wrong with a header rather than refuse it whole.
+  static FileHeader ReadFields(std::span<const std::uint8_t, kHeaderSize> in);
 
   bool TreeEmpty() const;
   // 512 + 256 x the end block of the highest non-empty zone.
