@@ -6,8 +6,6 @@
 namespace tavero::vmr {
 namespace {
 
-constexpr int kMaxHeight = 32;
-
 // Index of the first record whose key part is not below `key`.
 std::size_t LowerBound(const Page& page, std::string_view key) {
   const auto& records = page.content.records;
@@ -43,17 +41,71 @@ std::uint32_t PageSize(const PageContent& content) {
 
 }  // namespace
 
+void PageTree::Changed(Page& page) {
+  // Invariant (6): cursors hold their bounds from inner pages.
+  if (page.inner()) ++epoch_;
+  store_.MarkDirty(page);
+}
+
+// Invariant (6): the leaf reached for `key` through `path` is the one a
+// descent from the root would reach when the key lies between the leaf's
+// separator and the next separator above it. Keys below the leaf's
+// separator are not covered, so that a descent that lowers separators
+// never starts from a cursor.
+bool PageTree::Covers(const Path& path, std::string_view key) {
+  if (path.empty()) return true;  // the leaf is the root
+  const Step& parent = path.back();
+  if (CompareKeys(key, parent.page->content.records[parent.index].key()) < 0) return false;
+  for (std::size_t depth = path.size(); depth > 0; --depth) {
+    const Step& step = path[depth - 1];
+    if (step.index + 1 < step.page->count()) {
+      return CompareKeys(key, step.page->content.records[step.index + 1].key()) < 0;
+    }
+  }
+  return true;  // the last leaf of the tree
+}
+
+bool PageTree::FromCursor(std::string_view key, Path& path, Page*& leaf) {
+  for (LeafCursor& cursor : cursors_) {
+    if (cursor.epoch != epoch_ || !Covers(cursor.path, key)) continue;
+    cursor.used = ++clock_;
+    path = cursor.path;
+    leaf = cursor.leaf;
+    return true;
+  }
+  return false;
+}
+
+void PageTree::RememberLeaf(const Path& path, Page* leaf) {
+  LeafCursor* slot = &cursors_[0];
+  for (LeafCursor& cursor : cursors_) {
+    if (cursor.epoch == epoch_ && cursor.leaf == leaf) {
+      slot = &cursor;
+      break;
+    }
+    // Otherwise the least recently used, a stale one first.
+    const bool stale = cursor.epoch != epoch_;
+    const bool slot_stale = slot->epoch != epoch_;
+    if ((stale && !slot_stale) || (stale == slot_stale && cursor.used < slot->used)) slot = &cursor;
+  }
+  slot->path = path;
+  slot->leaf = leaf;
+  slot->epoch = epoch_;
+  slot->used = ++clock_;
+}
+
 void PageTree::ReplaceRecord(Page& page, std::size_t index, Record record) {
   Record& slot = page.content.records[index];
   page.size -= RecordEstimate(slot, page.inner());
   page.size += RecordEstimate(record, page.inner());
   slot = std::move(record);
-  store_.MarkDirty(page);
+  Changed(page);
 }
 
-Status PageTree::Descend(std::string_view key, int level, bool lower, std::vector<Step>& path, Page*& page,
+Status PageTree::Descend(std::string_view key, int level, bool lower, Path& path, Page*& page,
                          std::vector<Page*>* lowered) {
   path.clear();
+  if (level == 0 && FromCursor(key, path, page)) return Status::Ok();
   VMR_TRY(store_.RootPage(lower, page));
   if (!page) return Status::Ok();
   VMR_CHECK(page->content.level <= kMaxHeight && page->content.level >= level);
@@ -71,10 +123,11 @@ Status PageTree::Descend(std::string_view key, int level, bool lower, std::vecto
     VMR_CHECK(child->count() > 0);
     page = child;
   }
+  if (level == 0) RememberLeaf(path, page);
   return Status::Ok();
 }
 
-Status PageTree::Neighbour(std::vector<Step>& path, bool forward, Page*& leaf) {
+Status PageTree::Neighbour(Path& path, bool forward, Page*& leaf) {
   leaf = nullptr;
   std::size_t depth = path.size();
   while (depth > 0) {
@@ -96,6 +149,7 @@ Status PageTree::Neighbour(std::vector<Step>& path, bool forward, Page*& leaf) {
     path.push_back({page, forward ? 0 : page->count() - 1});
   }
   leaf = page;
+  RememberLeaf(path, leaf);
   return Status::Ok();
 }
 
@@ -111,7 +165,7 @@ Status PageTree::Find(FindMode mode, std::string_view key, std::optional<Record>
 
 Status PageTree::FindInLeaves(FindMode mode, std::string_view key, std::optional<Record>& found) {
   found.reset();
-  std::vector<Step> path;
+  Path path;
   Page* leaf;
   VMR_TRY(Descend(key, 0, false, path, leaf, nullptr));
   if (!leaf || leaf->count() == 0) return Status::Ok();
@@ -149,7 +203,7 @@ Status PageTree::Insert(Record record) {
 }
 
 Status PageTree::InsertAt(int level, Record record, std::uint32_t child) {
-  std::vector<Step> path;
+  Path path;
   std::vector<Page*> lowered;
   Page* page;
   VMR_TRY(Descend(record.key(), level, true, path, page, &lowered));
@@ -161,7 +215,7 @@ Status PageTree::InsertAt(int level, Record record, std::uint32_t child) {
   if (page->inner()) {
     page->content.children.insert(page->content.children.begin() + static_cast<std::ptrdiff_t>(index), child);
   }
-  store_.MarkDirty(*page);
+  Changed(*page);
   VMR_TRY(SplitIfNeeded(page));
   // A lowered separator may be longer than the one it replaced.
   for (auto it = lowered.rbegin(); it != lowered.rend(); ++it) VMR_TRY(SplitIfNeeded(*it));
@@ -182,6 +236,8 @@ bool PageTree::NeedsSplit(const Page& page) const {
 
 Status PageTree::SplitIfNeeded(Page* page) {
   if (!NeedsSplit(*page)) return Status::Ok();
+  // Records move to another page: every cursor may be out of date.
+  ++epoch_;
   Page* root;
   VMR_TRY(store_.RootPage(false, root));
   if (page == root) {
@@ -196,8 +252,8 @@ Status PageTree::SplitIfNeeded(Page* page) {
     page->content.records.push_back(Separator(child->first_key()));
     page->content.children.push_back(child->id);
     page->size = RecordEstimate(page->content.records.front(), true);
-    store_.MarkDirty(*page);
-    store_.MarkDirty(*child);
+    Changed(*page);
+    Changed(*child);
     page = child;
   }
   // Cut at the middle record; the middle goes to the half with fewer
@@ -215,8 +271,8 @@ Status PageTree::SplitIfNeeded(Page* page) {
   }
   page->size = PageSize(page->content);
   upper->size = PageSize(upper->content);
-  store_.MarkDirty(*page);
-  store_.MarkDirty(*upper);
+  Changed(*page);
+  Changed(*upper);
   VMR_TRY(InsertAt(page->content.level + 1, Separator(upper->first_key()), upper->id));
   VMR_TRY(SplitIfNeeded(page));
   return SplitIfNeeded(upper);
@@ -224,7 +280,7 @@ Status PageTree::SplitIfNeeded(Page* page) {
 
 Status PageTree::Replace(Record record) {
   VMR_CHECK(record.bytes.size() <= kMaxRecordLength && record.key_length <= record.bytes.size());
-  std::vector<Step> path;
+  Path path;
   Page* leaf;
   VMR_TRY(Descend(record.key(), 0, false, path, leaf, nullptr));
   if (!leaf) return Status::Error(kErrorRecordNotFound);
@@ -234,7 +290,7 @@ Status PageTree::Replace(Record record) {
   return SplitIfNeeded(leaf);
 }
 
-Status PageTree::SetSeparators(std::vector<Step>& path, std::string_view key, std::vector<Page*>& changed) {
+Status PageTree::SetSeparators(Path& path, std::string_view key, std::vector<Page*>& changed) {
   for (std::size_t depth = path.size(); depth > 0; --depth) {
     Step& step = path[depth - 1];
     ReplaceRecord(*step.page, step.index, Separator(key));
@@ -244,8 +300,10 @@ Status PageTree::SetSeparators(std::vector<Step>& path, std::string_view key, st
   return Status::Ok();
 }
 
-Status PageTree::RemoveFromParent(std::vector<Step>& path, Page* page) {
+Status PageTree::RemoveFromParent(Path& path, Page* page) {
   std::vector<Page*> changed;
+  // Pages leave the tree: every cursor may hold one.
+  ++epoch_;
   for (;;) {
     Step step = path.back();
     path.pop_back();
@@ -254,7 +312,7 @@ Status PageTree::RemoveFromParent(std::vector<Step>& path, Page* page) {
     parent->size -= RecordEstimate(parent->content.records[step.index], true);
     parent->content.records.erase(parent->content.records.begin() + static_cast<std::ptrdiff_t>(step.index));
     parent->content.children.erase(parent->content.children.begin() + static_cast<std::ptrdiff_t>(step.index));
-    store_.MarkDirty(*parent);
+    Changed(*parent);
     if (parent->count() == 0) {
       if (path.empty()) {
         // The root lost its last child: the tree is empty again.
@@ -277,7 +335,7 @@ Status PageTree::RemoveFromParent(std::vector<Step>& path, Page* page) {
 
 Status PageTree::Erase(std::string_view key, bool& found) {
   found = false;
-  std::vector<Step> path;
+  Path path;
   Page* leaf;
   VMR_TRY(Descend(key, 0, false, path, leaf, nullptr));
   if (!leaf) return Status::Ok();
@@ -286,7 +344,7 @@ Status PageTree::Erase(std::string_view key, bool& found) {
   found = true;
   leaf->size -= RecordEstimate(leaf->content.records[index], false);
   leaf->content.records.erase(leaf->content.records.begin() + static_cast<std::ptrdiff_t>(index));
-  store_.MarkDirty(*leaf);
+  Changed(*leaf);
   if (path.empty()) return Status::Ok();
   if (leaf->count() == 0) return RemoveFromParent(path, leaf);
   if (index == 0) {
@@ -300,7 +358,7 @@ Status PageTree::Erase(std::string_view key, bool& found) {
 
 Status PageTree::FindParent(const Page& page, Page*& parent, std::size_t& index) {
   VMR_CHECK(page.count() > 0);
-  std::vector<Step> path;
+  Path path;
   Page* found;
   VMR_TRY(Descend(page.first_key(), page.content.level, false, path, found, nullptr));
   // A moved page whose parent pointer cannot be found.

@@ -10,11 +10,21 @@
 //  (4) only the root may be empty, and an empty root is a leaf;
 //  (5) a page's `size` is the sum of its records' size estimates, and no
 //      page of two or more records is over the split limits after an
-//      operation.
+//      operation;
+//  (6) a leaf cursor whose epoch equals the tree's epoch holds live pages:
+//      no inner page has changed, and no page has been split, released or
+//      dropped from the store, since it was taken. Every such change moves
+//      the epoch on (Changed, Split, RemoveFromParent, Forget).
 // Pages are reached through a PageStore, which loads, creates and releases
-// them; the tree itself holds no state.
+// them. Beyond them the tree keeps only its leaf cursors: the paths of the
+// last few descents, so that a lookup whose key falls inside the key range
+// of a remembered leaf (the bounds its parents' separators give it) starts
+// on that leaf instead of at the root. A scan stepping from record to
+// record, the status records of a table and appends at the end of a run of
+// records each stay on their leaf this way.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -73,6 +83,9 @@ inline constexpr std::size_t kSplitCountMany = 20;
 inline constexpr std::uint32_t kMaxRecordLength = kMaxPageBytes - kPageHeaderSize - 5;
 inline constexpr std::uint32_t kMaxKeyLength = kMaxPageBytes - kPageHeaderSize - 4 - 5;
 
+// Levels above the leaves, at most; a deeper tree is a damaged one.
+inline constexpr int kMaxHeight = 32;
+
 struct TreeStatistics {
   std::uint64_t records = 0;
   std::uint64_t pages = 0;
@@ -98,28 +111,68 @@ class PageTree {
   // Walks the whole tree and checks invariants (1) to (5).
   Status Validate(TreeStatistics& statistics);
 
+  // Forgets every leaf cursor: the store dropped or renumbered pages, or
+  // another station changed the file.
+  void Forget() { ++epoch_; }
+
  private:
   struct Step {
     Page* page;
     std::size_t index;
   };
+  // The inner pages above a page, from the root down, with the child index
+  // taken at each; fixed capacity, so a descent allocates nothing.
+  class Path {
+   public:
+    void clear() { size_ = 0; }
+    bool empty() const { return size_ == 0; }
+    std::size_t size() const { return size_; }
+    void push_back(Step step) { steps_[size_++] = step; }
+    void pop_back() { --size_; }
+    void resize(std::size_t size) { size_ = size; }
+    Step& back() { return steps_[size_ - 1]; }
+    const Step& back() const { return steps_[size_ - 1]; }
+    Step& operator[](std::size_t i) { return steps_[i]; }
+    const Step& operator[](std::size_t i) const { return steps_[i]; }
+
+   private:
+    std::array<Step, kMaxHeight + 1> steps_;
+    std::size_t size_ = 0;
+  };
+  // A remembered descent to a leaf; see invariant (6).
+  struct LeafCursor {
+    Path path;
+    Page* leaf = nullptr;
+    std::uint64_t epoch = 0;
+    std::uint64_t used = 0;
+  };
+  static constexpr std::size_t kLeafCursors = 8;
   // Descends from the root to the page of `level` that covers `key`;
   // `path` receives the inner pages above it with the child index taken.
   // With `lower`, separators above a key below them are lowered to it.
-  Status Descend(std::string_view key, int level, bool lower, std::vector<Step>& path, Page*& page,
+  Status Descend(std::string_view key, int level, bool lower, Path& path, Page*& page,
                  std::vector<Page*>* lowered);
   Status FindInLeaves(FindMode mode, std::string_view key, std::optional<Record>& found);
   Status InsertAt(int level, Record record, std::uint32_t child);
   Status SplitIfNeeded(Page* page);
   bool NeedsSplit(const Page& page) const;
-  Status RemoveFromParent(std::vector<Step>& path, Page* page);
-  Status SetSeparators(std::vector<Step>& path, std::string_view key, std::vector<Page*>& changed);
+  Status RemoveFromParent(Path& path, Page* page);
+  Status SetSeparators(Path& path, std::string_view key, std::vector<Page*>& changed);
   void ReplaceRecord(Page& page, std::size_t index, Record record);
-  Status Neighbour(std::vector<Step>& path, bool forward, Page*& leaf);
+  Status Neighbour(Path& path, bool forward, Page*& leaf);
   Status ValidatePage(Page* page, int level, std::string_view low, std::optional<std::string_view> high,
                       TreeStatistics& statistics);
+  // The page's records changed; a change to an inner page moves the epoch.
+  void Changed(Page& page);
+  // A valid leaf cursor whose leaf covers `key`.
+  bool FromCursor(std::string_view key, Path& path, Page*& leaf);
+  void RememberLeaf(const Path& path, Page* leaf);
+  static bool Covers(const Path& path, std::string_view key);
 
   PageStore& store_;
+  std::array<LeafCursor, kLeafCursors> cursors_;
+  std::uint64_t epoch_ = 1;
+  std::uint64_t clock_ = 0;
 };
 
 }  // namespace tavero::vmr

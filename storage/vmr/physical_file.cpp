@@ -63,18 +63,22 @@ Status PhysicalFile::Open(FileSystem& fs, const std::string& path, int access_mo
 // ---- header and station locks ----
 
 Status PhysicalFile::ReadHeader(FileHeader& header, bool& empty) {
-  std::uint64_t size;
-  if (int rc = file_->Size(size)) return Status::System(rc);
-  empty = size == 0;
+  std::array<std::uint8_t, kHeaderSize> bytes;
+  std::size_t read;
+  if (int rc = file_->ReadAt(0, bytes, read)) return Status::System(rc);
+  // Nothing at offset 0: an empty file.
+  empty = read == 0;
   if (empty) {
     header = FileHeader{};
     return Status::Ok();
   }
-  std::array<std::uint8_t, kHeaderSize> bytes;
-  std::size_t read;
-  if (int rc = file_->ReadAt(0, bytes, read)) return Status::System(rc);
   if (read != kHeaderSize) return Status::Error(kErrorInvalidDataFile);
-  VMR_TRY(FileHeader::Decode(bytes, header));
+  return FileHeader::Decode(bytes, header);
+}
+
+Status PhysicalFile::CheckFileLength(const FileHeader& header) {
+  std::uint64_t size;
+  if (int rc = file_->Size(size)) return Status::System(rc);
   if (size < header.written_length) return Status::Error(kErrorInvalidDataFile);
   return Status::Ok();
 }
@@ -126,7 +130,12 @@ Status PhysicalFile::RefreshHeader() {
   VMR_TRY(ReadHeader(disk, empty));
   // Another station committed, or this station was only looking at an
   // interrupted commit through its pending pages: start afresh.
-  if (!header_loaded_ || disk.change_counter > header_.change_counter || !overlay_.empty()) {
+  const bool changed = !header_loaded_ || disk.change_counter > header_.change_counter || !overlay_.empty();
+  // The file's length is checked against a header this station has not
+  // seen yet; an unchanged header was checked when it was first read (and a
+  // page read past the end is refused on its own).
+  if (!empty && (changed || disk.committed_length != disk.written_length)) VMR_TRY(CheckFileLength(disk));
+  if (changed) {
     DropCache();
     overlay_.clear();
     header_ = disk;
@@ -231,6 +240,7 @@ Status PhysicalFile::EndOperation() {
 // ---- page store ----
 
 void PhysicalFile::DropCache() {
+  tree_.Forget();
   cache_.clear();
   dirty_count_ = 0;
   released_.clear();
@@ -302,6 +312,7 @@ void PhysicalFile::SetDirty(Page& page) {
 }
 
 void PhysicalFile::ReleasePage(Page& page) {
+  tree_.Forget();
   if (page.page_class > 0) released_.push_back({page.id, page.page_class});
   if (page.dirty) --dirty_count_;
   cache_.erase(page.id);

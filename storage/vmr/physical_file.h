@@ -142,6 +142,8 @@ class PhysicalFile final : private PageStore, private PageMover {
   Status MovePage(std::uint32_t from, std::uint32_t to, int page_class) override;
 
   Status ReadHeader(FileHeader& header, bool& empty);
+  // 36 when the file is shorter than `header` says.
+  Status CheckFileLength(const FileHeader& header);
   Status WriteHeaderAt(std::uint64_t offset, const FileHeader& header);
   Status Recover(const FileHeader& disk);
   Status TakeStationLock();
