@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "storage/vmr/format.h"
-#include "tools/vmr_check.h"
+#include "storage/vmr/check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::vector<std::uint8_t> image(data, data + size);
@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     image[4] = tavero::vmr::kHeaderSize & 0xFF;
     image[5] = tavero::vmr::kHeaderSize >> 8;
   }
-  const auto result = tavero::tool::CheckVmrImage(image);
+  const auto result = tavero::vmr::CheckImage(image);
   (void)result;
   return 0;
 }

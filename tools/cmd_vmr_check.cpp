@@ -5,7 +5,7 @@
 
 #include "tools/cmd_vmr.h"
 #include "tools/commands.h"
-#include "tools/vmr_check.h"
+#include "storage/vmr/check.h"
 
 namespace tavero::tool {
 
@@ -23,7 +23,7 @@ int RunVmrCheck(std::span<const std::string_view> args) {
   int exit_code = 0;
   for (std::string_view arg : args) {
     const std::string path(arg);
-    const VmrCheckResult result = CheckVmrFile(path);
+    const vmr::CheckResult result = vmr::CheckFile(path);
     if (result.sound()) {
       std::printf("%s: sound (%zu tables, %zu pages, %zu records)\n", path.c_str(), result.tables, result.pages,
                   result.records);

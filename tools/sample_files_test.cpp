@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/vmr_check.h"
+#include "storage/vmr/check.h"
 #include "tools/vmr_test_files.h"
 
 namespace tavero::tool {
@@ -23,7 +23,7 @@ TEST(SampleFiles, SameSeedSameFilesAndEveryFileSound) {
     ASSERT_FALSE(a.empty()) << name;
     EXPECT_EQ(a, test::ReadBytes(dir.File("b") + "/" + name)) << name;
     all_same = all_same && a == test::ReadBytes(dir.File("c") + "/" + name);
-    const VmrCheckResult check = CheckVmrImage(a);
+    const vmr::CheckResult check = vmr::CheckImage(a);
     EXPECT_TRUE(check.sound()) << name << ": " << (check.problems.empty() ? "" : check.problems.front());
   }
   EXPECT_FALSE(all_same) << "another seed, other files";

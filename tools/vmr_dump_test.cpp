@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "tools/vmr_check.h"
+#include "storage/vmr/check.h"
 #include "tools/vmr_field_text.h"
 #include "tools/vmr_test_files.h"
 
@@ -28,7 +28,7 @@ class VmrDump : public ::testing::Test {
 
   // Every file a test leaves behind passes the check.
   void TearDown() override {
-    const VmrCheckResult check = CheckVmrImage(fs_.Contents(kName));
+    const vmr::CheckResult check = vmr::CheckImage(fs_.Contents(kName));
     EXPECT_TRUE(check.sound()) << (check.problems.empty() ? "" : check.problems.front());
   }
 

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "storage/vmr/record_kinds.h"
-#include "tools/vmr_check.h"
+#include "storage/vmr/check.h"
 #include "tools/vmr_dump.h"
 #include "tools/vmr_rebuild.h"
 #include "tools/vmr_test_files.h"
@@ -51,7 +51,7 @@ class VmrLoad : public ::testing::Test {
 
   // Every file a test leaves behind passes the check.
   void TearDown() override {
-    const VmrCheckResult check = Check();
+    const vmr::CheckResult check = Check();
     EXPECT_TRUE(check.sound()) << Lines(check.problems);
   }
 
@@ -83,7 +83,7 @@ class VmrLoad : public ::testing::Test {
     return out.str();
   }
 
-  VmrCheckResult Check() const { return CheckVmrImage(fs_.Contents(kName)); }
+  vmr::CheckResult Check() const { return vmr::CheckImage(fs_.Contents(kName)); }
 
   static constexpr const char* kName = "CARDS.VMR";
   vmr::FaultFileSystem fs_;
@@ -106,7 +106,7 @@ TEST_F(VmrLoad, AddsGoodRowsAndReportsTheOthersByLine) {
             "line 4: CRD:PLAYER longer than 20 characters\n"
             "line 7: CRD:PRICE does not fit 4 packed bytes with 2 places\n"
             "line 8: 2 values for 4 columns\n");
-  const VmrCheckResult check = Check();
+  const vmr::CheckResult check = Check();
   EXPECT_TRUE(check.sound()) << Lines(check.problems);
   EXPECT_EQ(DumpCsv(),
             "CRD:NUMBER,CRD:PLAYER,CRD:PRICE,CRD:NOTES\r\n"
@@ -143,7 +143,7 @@ TEST_F(VmrLoad, AFailingTransactionLeavesTheFileAsBeforeIt) {
   EXPECT_NE(report.failure_text.find("3 rows of this transaction were not stored"), std::string::npos)
       << report.failure_text;
   EXPECT_EQ(report.added, 3u);
-  const VmrCheckResult check = Check();
+  const vmr::CheckResult check = Check();
   EXPECT_TRUE(check.sound()) << Lines(check.problems);
   EXPECT_EQ(DumpCsv(),
             "CRD:NUMBER,CRD:PLAYER,CRD:PRICE,CRD:NOTES\r\n"
@@ -183,7 +183,7 @@ TEST_F(VmrLoad, BuildMakesDamagedKeysAndCountsWholeAgain) {
     ASSERT_EQ(RebuildKeys(store, table, records), 0);
     EXPECT_EQ(records, 5u);
   }
-  const VmrCheckResult check = Check();
+  const vmr::CheckResult check = Check();
   EXPECT_TRUE(check.sound()) << Lines(check.problems);
 }
 

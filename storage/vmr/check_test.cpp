@@ -1,24 +1,36 @@
-#include "tools/vmr_check.h"
+#include "storage/vmr/check.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
+#include "storage/vmr/card_file_testing.h"
+#include "storage/vmr/fault_file_system.h"
+#include "storage/vmr/format.h"
 #include "storage/vmr/record_kinds.h"
-#include "tools/vmr_test_files.h"
 
-namespace tavero::tool {
+namespace tavero::vmr {
 namespace {
 
-using test::CardFile;
-using test::WriteBytes;
+using testing_support::CardFile;
 
-bool Mentions(const VmrCheckResult& result, const std::string& text) {
+// The start offsets of every page slot of every zone of a file image.
+std::vector<std::size_t> PageOffsets(const std::vector<std::uint8_t>& image) {
+  std::vector<std::size_t> offsets;
+  for (int i = 1; i < kZoneCount; ++i) {
+    const std::uint32_t start = Load32(image.data() + 32 + 4 * i);
+    const std::uint32_t end = Load32(image.data() + 272 + 4 * i);
+    for (std::uint32_t block = start; block + i <= end; block += i) offsets.push_back(BlockOffset(block));
+  }
+  return offsets;
+}
+
+bool Mentions(const CheckResult& result, const std::string& text) {
   return std::any_of(result.problems.begin(), result.problems.end(),
                      [&](const std::string& line) { return line.find(text) != std::string::npos; });
 }
 
-std::string Lines(const VmrCheckResult& result) {
+std::string Lines(const CheckResult& result) {
   std::string all;
   for (const auto& line : result.problems) all += line + "\n";
   return all;
@@ -52,32 +64,32 @@ class VmrCheck : public ::testing::Test {
 
   // Damages the file through the physical layer: `change` runs in a write
   // operation that is then committed.
-  void Change(const std::function<void(vmr::PhysicalFile&)>& change) {
-    std::unique_ptr<vmr::PhysicalFile> file;
-    ASSERT_EQ(OpenExclusive(kName, true, false, file, fs_), 0);
+  void Change(const std::function<void(PhysicalFile&)>& change) {
+    std::unique_ptr<PhysicalFile> file;
+    ASSERT_TRUE(PhysicalFile::Open(fs_, kName, 0x12, file).ok());  // read/write, others denied
     ASSERT_TRUE(file->BeginWrite().ok());
     ASSERT_TRUE(file->RefreshHeader().ok());
     change(*file);
     ASSERT_TRUE(file->EndOperation().ok());
   }
 
-  static std::string FirstKeyWithPrefix(vmr::PhysicalFile& file, const std::string& prefix) {
-    std::optional<vmr::Record> found;
+  static std::string FirstKeyWithPrefix(PhysicalFile& file, const std::string& prefix) {
+    std::optional<Record> found;
     EXPECT_TRUE(file.FirstWithPrefix(prefix, found).ok());
     return found ? std::string(found->key()) : std::string();
   }
 
   std::vector<std::uint8_t> Bytes() const { return fs_.Contents(kName); }
-  VmrCheckResult Check() const { return CheckVmrImage(Bytes()); }
+  CheckResult Check() const { return CheckImage(Bytes()); }
 
-  // Files are written in memory; the tool's test puts one on disk.
+  // Files are written in memory.
   static constexpr const char* kName = "CARDS.VMR";
-  vmr::FaultFileSystem fs_;
+  FaultFileSystem fs_;
 };
 
 TEST_F(VmrCheck, FilesWrittenThroughTheRecordLayerAreSound) {
   Write(400);
-  VmrCheckResult result = Check();
+  CheckResult result = Check();
   EXPECT_TRUE(result.sound()) << Lines(result);
   EXPECT_EQ(result.tables, 1u);
   EXPECT_GT(result.pages, 2u);  // the tree has split
@@ -95,9 +107,9 @@ TEST_F(VmrCheck, FilesWrittenThroughTheRecordLayerAreSound) {
   EXPECT_TRUE(result.sound()) << Lines(result);
   EXPECT_EQ(result.tables, 2u);
 
-  EXPECT_TRUE(CheckVmrImage({}).sound()) << "an empty file is a new file";
-  test::TempDir dir;
-  EXPECT_FALSE(CheckVmrFile(dir.File("MISSING.VMR")).sound());
+  EXPECT_TRUE(CheckImage({}).sound()) << "an empty file is a new file";
+  EXPECT_FALSE(CheckFile("MISSING.VMR", fs_).sound());
+  EXPECT_TRUE(CheckFile(kName, fs_).sound());
 }
 
 TEST_F(VmrCheck, FindsDamageInTheFileStructure) {
@@ -113,14 +125,14 @@ TEST_F(VmrCheck, FindsDamageInTheFileStructure) {
       {"truncated inside the header", [](auto& b) { b.resize(100); }, "truncated"},
       {"magic", [](auto& b) { b[15] ^= 0x20; }, "not a VMR file"},
       {"zone table", [](auto& b) { b[32 + 4 * 1] += 1; }, "zone"},
-      {"root block", [](auto& b) { vmr::Store32(b.data() + 28, 999999); }, "root block"},
-      {"commit left half done", [](auto& b) { vmr::Store32(b.data() + 10, vmr::Load32(b.data() + 6) + 256); },
+      {"root block", [](auto& b) { Store32(b.data() + 28, 999999); }, "root block"},
+      {"commit left half done", [](auto& b) { Store32(b.data() + 10, Load32(b.data() + 6) + 256); },
        "interrupted"},
   };
   for (const Case& c : cases) {
     std::vector<std::uint8_t> bytes = sound;
     c.damage(bytes);
-    const VmrCheckResult result = CheckVmrImage(bytes);
+    const CheckResult result = CheckImage(bytes);
     EXPECT_TRUE(Mentions(result, c.expected)) << c.name << "\n" << Lines(result);
   }
 }
@@ -128,7 +140,7 @@ TEST_F(VmrCheck, FindsDamageInTheFileStructure) {
 TEST_F(VmrCheck, FindsADamagedHeaderOrBodyInEveryPage) {
   Write(200);
   const std::vector<std::uint8_t> sound = Bytes();
-  const auto pages = test::PageOffsets(sound);
+  const auto pages = PageOffsets(sound);
   ASSERT_GT(pages.size(), 2u);
   for (std::size_t offset : pages) {
     // Own offset, stored size (by a block: a compressed body may end before
@@ -136,74 +148,74 @@ TEST_F(VmrCheck, FindsADamagedHeaderOrBodyInEveryPage) {
     for (std::size_t field : {0u, 5u, 10u, 12u}) {
       std::vector<std::uint8_t> bytes = sound;
       bytes[offset + field] ^= 0x01;
-      EXPECT_FALSE(CheckVmrImage(bytes).sound()) << "page at " << offset << ", byte " << field;
+      EXPECT_FALSE(CheckImage(bytes).sound()) << "page at " << offset << ", byte " << field;
     }
     std::vector<std::uint8_t> bytes = sound;
     bytes[offset + 13] ^= 0x80;  // first flag byte (leaf) or child pointer (inner page)
-    EXPECT_FALSE(CheckVmrImage(bytes).sound()) << "page at " << offset;
+    EXPECT_FALSE(CheckImage(bytes).sound()) << "page at " << offset;
   }
 }
 
 TEST_F(VmrCheck, SurvivesEveryFlippedByteOfASmallFile) {
   Write(12);
   const std::vector<std::uint8_t> sound = Bytes();
-  ASSERT_TRUE(CheckVmrImage(sound).sound());
+  ASSERT_TRUE(CheckImage(sound).sound());
   for (std::size_t i = 0; i < sound.size(); ++i) {
     for (std::uint8_t mask : {0x01, 0x80, 0xFF}) {
       std::vector<std::uint8_t> bytes = sound;
       bytes[i] ^= mask;
-      (void)CheckVmrImage(bytes);  // must neither crash nor read outside
+      (void)CheckImage(bytes);  // must neither crash nor read outside
     }
   }
 }
 
 TEST_F(VmrCheck, FindsRecordsThatDisagree) {
   Write(60);
-  const vmr::TableNumber table = 1;  // the first identifier of a new file
+  const TableNumber table = 1;  // the first identifier of a new file
   struct Case {
     const char* name;
-    std::function<void(vmr::PhysicalFile&)> damage;
+    std::function<void(PhysicalFile&)> damage;
     std::vector<const char*> expected;
   };
   const Case cases[] = {
       {"key entry removed",
-       [&](vmr::PhysicalFile& f) {
+       [&](PhysicalFile& f) {
          bool found = false;
-         ASSERT_TRUE(f.Erase(FirstKeyWithPrefix(f, vmr::key_prefix(table, 1)), found).ok());
+         ASSERT_TRUE(f.Erase(FirstKeyWithPrefix(f, key_prefix(table, 1)), found).ok());
          ASSERT_TRUE(found);
        },
        {"key CRD:BY_PLAYER: no entry for record", "key CRD:BY_PLAYER: status counts"}},
       {"data record removed",
-       [&](vmr::PhysicalFile& f) {
+       [&](PhysicalFile& f) {
          bool found = false;
-         ASSERT_TRUE(f.Erase(vmr::data_key(table, 4), found).ok());  // card 3, with a note
+         ASSERT_TRUE(f.Erase(data_key(table, 4), found).ok());  // card 3, with a note
          ASSERT_TRUE(found);
        },
        {"status counts", "for record 4, which does not exist", "memo segments of record 4"}},
       {"record changed under its keys",
-       [&](vmr::PhysicalFile& f) {
-         std::optional<vmr::Record> r;
-         ASSERT_TRUE(f.Find(vmr::FindMode::kExact, vmr::data_key(table, 3), r).ok());
+       [&](PhysicalFile& f) {
+         std::optional<Record> r;
+         ASSERT_TRUE(f.Find(FindMode::kExact, data_key(table, 3), r).ok());
          std::string data(r->data());
          data[0] = 99;
-         ASSERT_TRUE(f.Replace(vmr::data_key(table, 3), data).ok());
+         ASSERT_TRUE(f.Replace(data_key(table, 3), data).ok());
        },
        {"does not match that record", "no entry for record 3"}},
       {"memo segment out of sequence",
-       [&](vmr::PhysicalFile& f) {
-         ASSERT_TRUE(f.Insert(vmr::segment_key(table, 4, 0, 5), "late").ok());
+       [&](PhysicalFile& f) {
+         ASSERT_TRUE(f.Insert(segment_key(table, 4, 0, 5), "late").ok());
        },
        {"segment 5 of record 4"}},
       {"definition lost",
-       [&](vmr::PhysicalFile& f) {
+       [&](PhysicalFile& f) {
          bool found = false;
-         ASSERT_TRUE(f.Erase(vmr::definition_key(table, 0), found).ok());
+         ASSERT_TRUE(f.Erase(definition_key(table, 0), found).ok());
        },
        {"definition"}},
       {"table name lost",
-       [&](vmr::PhysicalFile& f) {
+       [&](PhysicalFile& f) {
          bool found = false;
-         ASSERT_TRUE(f.Erase(vmr::table_name_key("CARDS"), found).ok());
+         ASSERT_TRUE(f.Erase(table_name_key("CARDS"), found).ok());
        },
        {"which no table name names"}},
   };
@@ -211,7 +223,7 @@ TEST_F(VmrCheck, FindsRecordsThatDisagree) {
   for (const Case& c : cases) {
     fs_.SetContents(kName, sound);
     Change(c.damage);
-    const VmrCheckResult result = Check();
+    const CheckResult result = Check();
     for (const char* expected : c.expected) {
       EXPECT_TRUE(Mentions(result, expected)) << c.name << ": " << expected << "\n" << Lines(result);
     }
@@ -220,35 +232,16 @@ TEST_F(VmrCheck, FindsRecordsThatDisagree) {
 
 TEST_F(VmrCheck, LongReportsAreCutPerKindOfProblem) {
   Write(100);
-  Change([&](vmr::PhysicalFile& f) {
+  Change([&](PhysicalFile& f) {
     for (std::uint32_t record = 2; record <= 60; ++record) {
       bool found = false;
-      ASSERT_TRUE(f.Erase(vmr::data_key(1, record), found).ok());
+      ASSERT_TRUE(f.Erase(data_key(1, record), found).ok());
     }
   });
-  const VmrCheckResult result = Check();
+  const CheckResult result = Check();
   EXPECT_TRUE(Mentions(result, "more like the above")) << Lines(result);
   EXPECT_LT(result.problems.size(), 120u);
 }
 
-// `tavero vmr check` prints a summary of a sound file and one line per
-// problem of a damaged one, each led by the file's name.
-TEST_F(VmrCheck, ThroughTheTool) {
-  Write(30);
-  test::TempDir dir;
-  const std::string path = dir.File("CARDS.VMR");
-  WriteBytes(path, Bytes());
-  auto run = [&](std::string& out) { return test::RunTool("vmr check '" + path + "'", out); };
-  std::string out;
-  EXPECT_EQ(run(out), 0);
-  EXPECT_EQ(out.rfind(path + ": sound (1 tables", 0), 0u) << out;
-
-  std::vector<std::uint8_t> bytes = Bytes();
-  bytes.resize(vmr::Load32(bytes.data() + 6) - 256);  // a block of the committed data lost
-  WriteBytes(path, bytes);
-  EXPECT_EQ(run(out), 1);
-  EXPECT_NE(out.find(path + ": file is truncated"), std::string::npos) << out;
-}
-
 }  // namespace
-}  // namespace tavero::tool
+}  // namespace tavero::vmr

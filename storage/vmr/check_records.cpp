@@ -1,4 +1,4 @@
-#include "tools/vmr_check_records.h"
+#include "storage/vmr/check_records.h"
 
 #include <cstdio>
 #include <map>
@@ -10,7 +10,7 @@
 #include "storage/vmr/record_kinds.h"
 #include "storage/vmr/table_definition.h"
 
-namespace tavero::tool {
+namespace tavero::vmr {
 
 void ProblemList::Add(const std::string& group, std::string line) {
   Group& g = groups_[group];
@@ -46,11 +46,7 @@ std::string Printable(std::string_view bytes) {
 
 namespace {
 
-using vmr::read_u32_big_endian;
-using vmr::Record;
-using vmr::RecordNumber;
-using vmr::TableNumber;
-namespace kind = vmr::record_kind;
+namespace kind = record_kind;
 
 std::uint16_t ReadU16BigEndian(std::string_view bytes) {
   return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[0]) << 8 | static_cast<unsigned char>(bytes[1]));
@@ -76,7 +72,7 @@ class TableCheck {
     if (!ReadDefinition()) return;
     CheckData();
     CheckStatus();
-    for (std::size_t k = 0; k < definition_.keys.size() && k < vmr::max_keys; ++k) CheckKey(k);
+    for (std::size_t k = 0; k < definition_.keys.size() && k < max_keys; ++k) CheckKey(k);
     for (const auto& [number, entries] : table_.key_entries) {
       if (number >= definition_.keys.size()) {
         problems_.Add(where_ + ": " + std::to_string(entries.size()) + " entries of key number " +
@@ -103,14 +99,14 @@ class TableCheck {
         return false;
       }
       const bool last = i + 1 == table_.definition.size();
-      if (r.data().size() > vmr::definition_chunk_size || (!last && r.data().size() != vmr::definition_chunk_size)) {
+      if (r.data().size() > definition_chunk_size || (!last && r.data().size() != definition_chunk_size)) {
         problems_.Add(where_ + ": definition chunk " + std::to_string(i) + " has " +
                       std::to_string(r.data().size()) + " bytes");
         return false;
       }
       stream.append(r.data());
     }
-    std::optional<vmr::TableDefinition> definition = vmr::decode_table_definition(stream);
+    std::optional<TableDefinition> definition = decode_table_definition(stream);
     if (!definition) {
       problems_.Add(where_ + ": its definition does not decode");
       return false;
@@ -138,12 +134,12 @@ class TableCheck {
 
   void CheckStatus() {
     for (const Record* r : table_.status) {
-      if (r->key().size() != 6 || !vmr::decode_status(r->data())) {
+      if (r->key().size() != 6 || !decode_status(r->data())) {
         problems_.Add(where_ + ": status record " + Printable(r->key()) + " is malformed");
         continue;
       }
       const std::uint8_t index = static_cast<std::uint8_t>(r->key()[5]);
-      const vmr::StatusCounters counters = *vmr::decode_status(r->data());
+      const StatusCounters counters = *decode_status(r->data());
       if (index == kind::data) {
         table_status_ = counters;
       } else if (index < definition_.keys.size()) {
@@ -163,7 +159,7 @@ class TableCheck {
 
   // Every key holds exactly the entries its data records make.
   void CheckKey(std::size_t k) {
-    const vmr::KeyDefinition& key = definition_.keys[k];
+    const KeyDefinition& key = definition_.keys[k];
     const std::string where = where_ + " key " + key.name;
     const auto found = table_.key_entries.find(static_cast<std::uint8_t>(k));
     static const std::vector<const Record*> kNone;
@@ -191,16 +187,16 @@ class TableCheck {
     for (const auto& [record, image] : images_) {
       if (deferred(record)) continue;
       const auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(image.data()), image.size());
-      if (key.excludes_blank() && vmr::key_value_is_blank(definition_, key, bytes)) continue;
-      const std::string value = vmr::encode_key_value(definition_, key, bytes, {});
+      if (key.excludes_blank() && key_value_is_blank(definition_, key, bytes)) continue;
+      const std::string value = encode_key_value(definition_, key, bytes, {});
       std::string data;
       std::optional<RecordNumber> in_key;
       if (key.allows_duplicates()) {
         in_key = record;
       } else {
-        vmr::append_u32_big_endian(data, record);
+        append_u32_big_endian(data, record);
       }
-      std::string part = vmr::key_entry_key(table_.number, static_cast<std::uint8_t>(k), value, in_key);
+      std::string part = key_entry_key(table_.number, static_cast<std::uint8_t>(k), value, in_key);
       auto [at, inserted] = expected.emplace(std::move(part), std::make_pair(std::move(data), record));
       if (!inserted) {
         Problem(" key " + key.name + " duplicates",
@@ -236,12 +232,12 @@ class TableCheck {
     std::vector<std::string> contents;
     auto finish = [&](RecordNumber record, std::size_t blob) {
       if (contents.empty() || blob >= definition_.blobs.size()) return;
-      const vmr::BlobDefinition& b = definition_.blobs[blob];
+      const BlobDefinition& b = definition_.blobs[blob];
       if (b.is_blob()) {
         std::string joined;
         std::size_t stored = 0;
         for (const auto& c : contents) stored += c.size();
-        if (!vmr::join_blob_segments(contents, joined) || joined.size() + vmr::blob_length_prefix != stored) {
+        if (!join_blob_segments(contents, joined) || joined.size() + blob_length_prefix != stored) {
           Problem(" segments", where_ + ": blob " + b.name + " of record " + std::to_string(record) +
                                    ": its stored length does not match its segments");
         }
@@ -282,13 +278,13 @@ class TableCheck {
                                              record, blob + 1, contents.size()));
       }
       const bool is_blob = blob < definition_.blobs.size() && definition_.blobs[blob].is_blob();
-      const std::size_t full = vmr::segment_content_size + (is_blob && segment == 0 ? vmr::blob_length_prefix : 0);
+      const std::size_t full = segment_content_size + (is_blob && segment == 0 ? blob_length_prefix : 0);
       if (r->data().empty() || r->data().size() > full) {
         Problem(" segments", where_ + Format(": segment %u of record %u blob %zu holds %zu bytes", segment, record,
                                              blob + 1, r->data().size()));
       }
       // Only the last segment of a memo or blob may be short.
-      if (!contents.empty() && contents.back().size() < vmr::segment_content_size + (contents.size() == 1 && is_blob ? 4 : 0)) {
+      if (!contents.empty() && contents.back().size() < segment_content_size + (contents.size() == 1 && is_blob ? 4 : 0)) {
         Problem(" segments", where_ + Format(": segment %zu of record %u blob %zu is short but not the last",
                                              contents.size() - 1, record, blob + 1));
       }
@@ -306,10 +302,10 @@ class TableCheck {
   const TableRecords& table_;
   ProblemList& problems_;
   std::string where_;
-  vmr::TableDefinition definition_;
+  TableDefinition definition_;
   std::map<RecordNumber, std::string_view> images_;
-  std::optional<vmr::StatusCounters> table_status_;
-  std::map<std::size_t, vmr::StatusCounters> key_status_;
+  std::optional<StatusCounters> table_status_;
+  std::map<std::size_t, StatusCounters> key_status_;
 };
 
 }  // namespace
@@ -358,7 +354,7 @@ std::size_t CheckTableRecords(std::span<const Record> records, ProblemList& prob
     }
     TableRecords& t = table->second;
     const std::uint8_t k = static_cast<std::uint8_t>(key[4]);
-    if (k < vmr::max_keys) {
+    if (k < max_keys) {
       t.key_entries[k].push_back(&r);
     } else if (k == kind::data) {
       t.data.push_back(&r);
@@ -380,4 +376,4 @@ std::size_t CheckTableRecords(std::span<const Record> records, ProblemList& prob
   return names;
 }
 
-}  // namespace tavero::tool
+}  // namespace tavero::vmr

@@ -1,4 +1,5 @@
-// `tavero vmr check`: validation of a whole VMR file held in memory.
+// The structural check of a whole VMR file, as `tavero vmr check` and the
+// tests' teardown run it.
 //
 // The check reads the file's bytes and trusts none of them. It looks at, in
 // order:
@@ -25,9 +26,11 @@
 #include <string>
 #include <vector>
 
-namespace tavero::tool {
+#include "storage/vmr/file_io.h"
 
-struct VmrCheckResult {
+namespace tavero::vmr {
+
+struct CheckResult {
   std::vector<std::string> problems;
   std::size_t tables = 0;
   std::size_t pages = 0;
@@ -37,10 +40,11 @@ struct VmrCheckResult {
 };
 
 // Checks the bytes of a VMR file. An empty file is a sound new file.
-VmrCheckResult CheckVmrImage(std::span<const std::uint8_t> image);
+CheckResult CheckImage(std::span<const std::uint8_t> image);
 
-// Reads the file at `path` and checks it; a file that cannot be read gives
-// one problem naming the system error.
-VmrCheckResult CheckVmrFile(const std::string& path);
+// Reads the file at `path` (through `fs`) and checks it; a file that cannot
+// be read gives one problem naming the system error. The file is read as it
+// is on disk: run it when no station is writing to it.
+CheckResult CheckFile(const std::string& path, FileSystem& fs = PosixFileSystem());
 
-}  // namespace tavero::tool
+}  // namespace tavero::vmr

@@ -11,7 +11,7 @@
 
 #include "storage/vmr/page_codec.h"
 
-namespace tavero::tool {
+namespace tavero::vmr {
 
 // Collects problem lines. Problems of one kind in one place (the missing
 // entries of one key, say) are listed up to a limit and then counted, so
@@ -43,10 +43,10 @@ class ProblemList {
 
 // Checks the leaf records of a file, all of them in key order. Returns the
 // number of tables the file names.
-std::size_t CheckTableRecords(std::span<const vmr::Record> records, ProblemList& problems);
+std::size_t CheckTableRecords(std::span<const Record> records, ProblemList& problems);
 
 // Text of a key part for a problem line: printable bytes as they are, the
 // others as \xNN.
 std::string Printable(std::string_view bytes);
 
-}  // namespace tavero::tool
+}  // namespace tavero::vmr

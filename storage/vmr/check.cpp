@@ -1,9 +1,10 @@
-#include "tools/vmr_check.h"
+#include "storage/vmr/check.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
+#include <limits>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string_view>
@@ -11,19 +12,11 @@
 #include "storage/vmr/format.h"
 #include "storage/vmr/page_codec.h"
 #include "storage/vmr/page_tree.h"
-#include "tools/vmr_check_records.h"
+#include "storage/vmr/check_records.h"
 
-namespace tavero::tool {
+namespace tavero::vmr {
 namespace {
 
-using vmr::BlockOffset;
-using vmr::BlocksFor;
-using vmr::FileHeader;
-using vmr::kBlockSize;
-using vmr::kHeaderSize;
-using vmr::kZoneCount;
-using vmr::Load16;
-using vmr::Load32;
 
 std::string Format(const char* format, auto... values) {
   char line[256];
@@ -46,7 +39,7 @@ bool CheckHeader(std::span<const std::uint8_t> image, const FileHeader& h, bool 
                  ProblemList& problems) {
   const std::uint8_t* p = image.data();
   bool walkable = true;
-  if (std::memcmp(p + 14, vmr::kMagic.data(), 4) != 0) {
+  if (std::memcmp(p + 14, kMagic.data(), 4) != 0) {
     problems.Add("header: magic is not \"vElM\": not a VMR file");
     return false;
   }
@@ -109,12 +102,12 @@ bool ApplyPending(std::vector<std::uint8_t>& image, const FileHeader& old_header
   const std::uint64_t end = std::min<std::uint64_t>(old_header.written_length, image.size());
   std::optional<std::vector<std::uint8_t>> new_header;
   std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> pages;
-  while (offset + vmr::kPageHeaderSize <= end) {
+  while (offset + kPageHeaderSize <= end) {
     const std::uint8_t* p = image.data() + offset;
     const std::uint32_t target = Load32(p);
     const std::uint32_t stored = Load16(p + 4);
     const std::uint64_t length = target == 0 ? kHeaderSize : std::uint64_t{BlocksFor(stored)} * kBlockSize;
-    if (stored == 0 || length > vmr::kMaxPageBytes || offset + length > end ||
+    if (stored == 0 || length > kMaxPageBytes || offset + length > end ||
         (target != 0 && !OnBlockBoundary(target))) {
       problems.Add(Format("interrupted commit: the pending copy at byte %llu is damaged",
                           static_cast<unsigned long long>(offset)));
@@ -152,7 +145,7 @@ class TreeWalk {
     CheckZonesHoldOnlyTreePages();
   }
 
-  std::vector<vmr::Record>& records() { return records_; }
+  std::vector<Record>& records() { return records_; }
   std::size_t pages() const { return visited_.size(); }
 
  private:
@@ -180,8 +173,8 @@ class TreeWalk {
     }
     const auto stored = image_.subspan(offset, length);
     if (!CheckPageHeader(block, page_class, stored)) return;
-    vmr::PageContent page;
-    if (vmr::Status status = vmr::DecodePage(stored, block, page); !status.ok()) {
+    PageContent page;
+    if (Status status = DecodePage(stored, block, page); !status.ok()) {
       problems_.Add(Where(block) + Format(": its records do not decode (check %d)", status.value()));
       return;
     }
@@ -198,7 +191,7 @@ class TreeWalk {
       problems_.Add(Where(block) + ": first key part " + Printable(first_key) +
                     " differs from its separator " + Printable(*low));
     }
-    if (high && vmr::CompareKeys(page.records.back().key(), *high) >= 0) {
+    if (high && CompareKeys(page.records.back().key(), *high) >= 0) {
       problems_.Add(Where(block) + ": key part " + Printable(page.records.back().key()) +
                     " is not below the next separator " + Printable(*high));
     }
@@ -238,17 +231,17 @@ class TreeWalk {
                                           stored_size, unpacked, capacity));
       ok = false;
     }
-    if (std::any_of(stored.begin() + stored_size, stored.end(), [](std::uint8_t b) { return b != vmr::kPadByte; })) {
+    if (std::any_of(stored.begin() + stored_size, stored.end(), [](std::uint8_t b) { return b != kPadByte; })) {
       problems_.Add(Where(block) + ": padding after the stored size is not all B0");
     }
     return ok;
   }
 
-  void CheckSplitLimits(std::uint32_t block, const vmr::PageContent& page) {
+  void CheckSplitLimits(std::uint32_t block, const PageContent& page) {
     if (page.records.size() < 2) return;
     std::uint64_t size = 0;
-    for (const auto& record : page.records) size += vmr::RecordEstimate(record, page.level > 0);
-    if (size > vmr::kSplitSize || (size > vmr::kSplitSizeMany && page.records.size() > vmr::kSplitCountMany)) {
+    for (const auto& record : page.records) size += RecordEstimate(record, page.level > 0);
+    if (size > kSplitSize || (size > kSplitSizeMany && page.records.size() > kSplitCountMany)) {
       problems_.Add(Where(block) + Format(": %zu records of %llu bytes should have been split", page.records.size(),
                                           static_cast<unsigned long long>(size)));
     }
@@ -277,10 +270,10 @@ class TreeWalk {
   const FileHeader& header_;
   ProblemList& problems_;
   std::set<std::uint32_t> visited_;
-  std::vector<vmr::Record> records_;
+  std::vector<Record> records_;
 };
 
-void Check(std::span<const std::uint8_t> bytes, VmrCheckResult& result, ProblemList& problems) {
+void Check(std::span<const std::uint8_t> bytes, CheckResult& result, ProblemList& problems) {
   if (bytes.empty()) return;  // a new file
   if (bytes.size() < kHeaderSize) {
     problems.Add(Format("file is truncated: %zu bytes, shorter than its 512-byte header", bytes.size()));
@@ -290,7 +283,7 @@ void Check(std::span<const std::uint8_t> bytes, VmrCheckResult& result, ProblemL
   FileHeader header = RawHeader(image);
   bool pending_applied = false;
   if (header.committed_length != header.written_length &&
-      std::memcmp(image.data() + 14, vmr::kMagic.data(), 4) == 0 && OnBlockBoundary(header.committed_length) &&
+      std::memcmp(image.data() + 14, kMagic.data(), 4) == 0 && OnBlockBoundary(header.committed_length) &&
       header.written_length > header.committed_length) {
     problems.Add(Format("commit interrupted between its phases (committed length %u, written length %u); "
                         "opening the file for writing finishes it",
@@ -314,23 +307,33 @@ void Check(std::span<const std::uint8_t> bytes, VmrCheckResult& result, ProblemL
 
 }  // namespace
 
-VmrCheckResult CheckVmrImage(std::span<const std::uint8_t> bytes) {
-  VmrCheckResult result;
+CheckResult CheckImage(std::span<const std::uint8_t> bytes) {
+  CheckResult result;
   ProblemList problems(result.problems);
   Check(bytes, result, problems);
   problems.Finish();
   return result;
 }
 
-VmrCheckResult CheckVmrFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    VmrCheckResult result;
-    result.problems.push_back(path + ": " + std::strerror(errno));
+CheckResult CheckFile(const std::string& path, FileSystem& fs) {
+  CheckResult result;
+  auto cannot_read = [&](int error) {
+    result.problems.push_back(std::string("cannot read the file: ") + std::strerror(error));
+    return result;
+  };
+  std::unique_ptr<File> file;
+  if (int error = fs.Open(path, OpenMode{}, file)) return cannot_read(error);
+  std::uint64_t size = 0;
+  if (int error = file->Size(size)) return cannot_read(error);
+  if (size > std::numeric_limits<std::uint32_t>::max()) {
+    result.problems.push_back("file is larger than 4 GB: not a VMR file");
     return result;
   }
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return CheckVmrImage(bytes);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  std::size_t read = 0;
+  if (int error = file->ReadAt(0, bytes, read)) return cannot_read(error);
+  bytes.resize(read);
+  return CheckImage(bytes);
 }
 
-}  // namespace tavero::tool
+}  // namespace tavero::vmr
