@@ -17,6 +17,7 @@
 
 #include "storage/vmr/card_file_testing.h"
 #include "storage/vmr/fault_file_system.h"
+#include "tools/vmr_store.h"
 
 namespace tavero::tool::test {
 
