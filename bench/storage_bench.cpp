@@ -542,6 +542,22 @@ void Report(benchmark::State& state, const char* unit, double vmr_seconds, doubl
   state.counters["ratio_vmr_to_sqlite"] = vmr_seconds / sqlite_seconds;
 }
 
+// Runs `vmr` and then `sqlite` in each iteration, timing each by this
+// thread's processor time; the VMR time is the iteration's time.
+template <typename Vmr, typename Sqlite>
+void TimeReads(benchmark::State& state, Vmr vmr, Sqlite sqlite, double& vmr_total, double& sqlite_total) {
+  for (auto _ : state) {
+    double start = ThreadSeconds();
+    vmr();
+    const double vmr_seconds = ThreadSeconds() - start;
+    start = ThreadSeconds();
+    sqlite();
+    sqlite_total += ThreadSeconds() - start;
+    vmr_total += vmr_seconds;
+    state.SetIterationTime(vmr_seconds);
+  }
+}
+
 std::vector<std::int32_t> RandomKeys(long n, int count, unsigned seed) {
   std::mt19937 random(seed);
   std::uniform_int_distribution<std::int32_t> pick(1, static_cast<std::int32_t>(n));
@@ -664,23 +680,20 @@ void BM_ScanByName(benchmark::State& state) {
   DataFile& d = files.vmr;
   double vmr_total = 0, sqlite_total = 0;
   long vmr_rows = 0, sqlite_rows = 0;
-  for (auto _ : state) {
-    double start = ThreadSeconds();
-    ops::SetKeyOrder(d.file(), d.key("SET:NAME_KEY"));
-    while (ops::Next(d.file()) == 0) ++vmr_rows;
-    const double vmr_seconds = ThreadSeconds() - start;
-    start = ThreadSeconds();
-    {
-      Statement scan(files.sqlite.get(), kCardsByName);
-      while (sqlite3_step(scan.get()) == SQLITE_ROW) {
-        ReadCardColumns(scan.get());
-        ++sqlite_rows;
-      }
-    }
-    sqlite_total += ThreadSeconds() - start;
-    vmr_total += vmr_seconds;
-    state.SetIterationTime(vmr_seconds);
-  }
+  TimeReads(
+      state,
+      [&] {
+        ops::SetKeyOrder(d.file(), d.key("SET:NAME_KEY"));
+        while (ops::Next(d.file()) == 0) ++vmr_rows;
+      },
+      [&] {
+        Statement scan(files.sqlite.get(), kCardsByName);
+        while (sqlite3_step(scan.get()) == SQLITE_ROW) {
+          ReadCardColumns(scan.get());
+          ++sqlite_rows;
+        }
+      },
+      vmr_total, sqlite_total);
   if (vmr_rows != sqlite_rows) state.SkipWithError("the scans delivered different counts");
   Report(state, "row", vmr_total, sqlite_total, static_cast<double>(vmr_rows));
 }
@@ -722,16 +735,9 @@ void BM_GetByKey(benchmark::State& state) {
   }
   double vmr_total = 0, sqlite_total = 0;
   long found = 0;
-  for (auto _ : state) {
-    double start = ThreadSeconds();
-    for (std::int32_t number : keys) found += VmrGet(d, key, number);
-    const double vmr_seconds = ThreadSeconds() - start;
-    start = ThreadSeconds();
-    for (std::int32_t number : keys) found -= SqliteGet(find.get(), number);
-    sqlite_total += ThreadSeconds() - start;
-    vmr_total += vmr_seconds;
-    state.SetIterationTime(vmr_seconds);
-  }
+  TimeReads(
+      state, [&] { for (std::int32_t number : keys) found += VmrGet(d, key, number); },
+      [&] { for (std::int32_t number : keys) found -= SqliteGet(find.get(), number); }, vmr_total, sqlite_total);
   if (found != 0) state.SkipWithError("the engines found different counts");
   Report(state, "get", vmr_total, sqlite_total, kLookups * static_cast<double>(state.iterations()));
 }
@@ -794,16 +800,9 @@ void BM_BrowsePage(benchmark::State& state) {
   }
   double vmr_total = 0, sqlite_total = 0;
   long rows = 0;
-  for (auto _ : state) {
-    double start = ThreadSeconds();
-    for (std::int32_t from : starts) rows += VmrPage(view, files.vmr, key, from);
-    const double vmr_seconds = ThreadSeconds() - start;
-    start = ThreadSeconds();
-    for (std::int32_t from : starts) rows -= SqlitePage(page.get(), from);
-    sqlite_total += ThreadSeconds() - start;
-    vmr_total += vmr_seconds;
-    state.SetIterationTime(vmr_seconds);
-  }
+  TimeReads(
+      state, [&] { for (std::int32_t from : starts) rows += VmrPage(view, files.vmr, key, from); },
+      [&] { for (std::int32_t from : starts) rows -= SqlitePage(page.get(), from); }, vmr_total, sqlite_total);
   ops::Close(view);
   if (rows != 0) state.SkipWithError("the engines read different row counts");
   Report(state, "page", vmr_total, sqlite_total, kPages * static_cast<double>(state.iterations()));
