@@ -8,6 +8,7 @@
 #include "app/dictionary/dictionary.h"
 #include "eval/eval.h"
 #include "runtime/error_state.h"
+#include "storage/vmr/check_testing.h"
 
 namespace zephcol {
 namespace {
@@ -57,6 +58,7 @@ TEST(IndexFilters, BuildWithAFilterKeepsOnlyWhatTheExpressionAccepts) {
     driver::Close(file);
   }
   std::filesystem::current_path(previous);
+  EXPECT_TRUE(tavero::vmr::testing_support::VmrFilesAreSound(pattern));
   std::filesystem::remove_all(pattern);
 }
 

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <string>
 
+#include "storage/vmr/vmr.h"
 #include "tools/cmd_vmr.h"
 #include "tools/commands.h"
 #include "tools/vmr_load.h"
@@ -16,17 +17,22 @@ namespace tavero::tool {
 namespace {
 
 // A bar on the terminal, redrawn when the percentage moves.
-void ShowProgress(std::size_t done, std::size_t total) {
-  static int last = -1;
-  const int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
-  if (percent == last && done != total) return;
-  last = percent;
-  const int filled = percent / 4;
-  std::fprintf(stderr, "\r[%.*s%*s] %3d%% %zu/%zu", filled, "#########################", 25 - filled, "", percent,
-               done, total);
-  if (done == total) std::fputc('\n', stderr);
-  std::fflush(stderr);
-}
+class ProgressBar {
+ public:
+  void Show(std::size_t done, std::size_t total) {
+    const int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
+    if (percent == last_ && done != total) return;
+    last_ = percent;
+    const int filled = percent / 4;
+    std::fprintf(stderr, "\r[%.*s%*s] %3d%% %zu/%zu", filled, "#########################", 25 - filled, "",
+                 percent, done, total);
+    if (done == total) std::fputc('\n', stderr);
+    std::fflush(stderr);
+  }
+
+ private:
+  int last_ = -1;
+};
 
 }  // namespace
 
@@ -37,8 +43,8 @@ int RunVmrLoad(std::span<const std::string_view> args) {
                        "fields and memos as 'tavero vmr dump' writes them) to the table through\n"
                        "ADD, keys checked. A row that cannot be stored is reported with its line\n"
                        "number and the others go in. The load is one transaction, or one per N\n"
-                       "rows with --batch; a failure of the file drops the transaction it\n"
-                       "happened in. Exits 0 when every row went in, 1 otherwise.\n");
+                       "rows with --batch (LOGOUT and COMMIT); a failure of the file rolls back\n"
+                       "the transaction it happened in. Exits 0 when every row went in, 1 otherwise.\n");
       rc >= 0) {
     return rc;
   }
@@ -67,15 +73,20 @@ int RunVmrLoad(std::span<const std::string_view> args) {
   std::string error;
   if (!ParseCsv(text, rows, error)) return VmrFailure("load", csv_path, 0, error);
 
-  OpenVmrFile open;
-  if (int rc = OpenForWriting(target.os_file, false, open)) return VmrFailure("load", target.os_file, rc);
   StoredTable table;
-  if (int rc = ReadStoredTable(*open.store, target.table, table)) return VmrFailure("load", std::string(args[0]), rc);
+  {
+    OpenVmrFile open;
+    if (int rc = OpenForReading(target.os_file, open)) return VmrFailure("load", target.os_file, rc);
+    if (int rc = ReadStoredTable(*open.store, target.table, table)) {
+      return VmrFailure("load", std::string(args[0]), rc);
+    }
+  }
   LoadOptions options;
   options.batch = batch;
-  if (isatty(STDERR_FILENO)) options.progress = ShowProgress;
+  ProgressBar bar;
+  if (isatty(STDERR_FILENO)) options.progress = [&bar](std::size_t done, std::size_t total) { bar.Show(done, total); };
   LoadReport report;
-  LoadRows(*open.file, *open.store, table, rows, options, report);
+  LoadRows(vmr::Driver(), target.os_file, table, rows, options, report);
   for (const std::string& refused : report.refused) std::printf("%s: %s\n", csv_path.c_str(), refused.c_str());
   std::printf("%zu rows added, %zu refused\n", report.added, report.refused.size());
   if (report.failure != 0) return VmrFailure("load", csv_path, report.failure, report.failure_text);

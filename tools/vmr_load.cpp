@@ -4,10 +4,11 @@
 #include <cstring>
 #include <optional>
 
-#include "runtime/message_table.h"
+#include "runtime/error_state.h"
+#include "storage/driver/transaction.h"
 #include "storage/vmr/table_errors.h"
+#include "tools/vmr_declared_table.h"
 #include "tools/vmr_field_text.h"
-#include "tools/vmr_store.h"
 
 namespace tavero::tool {
 namespace {
@@ -24,64 +25,70 @@ constexpr int kRowRefused = -1;
 // Errors of a single row: the row is refused and the load goes on.
 bool RowError(int code) { return code == vmr::error::duplicate_key || code == kRowRefused; }
 
+// The code of the last error and its posted text.
+std::string PostedError(int code) {
+  std::string text(ErrorText());
+  return std::to_string(code) + (text.empty() ? "" : " " + text);
+}
+
 class Loader {
  public:
-  Loader(vmr::PhysicalFile& file, vmr::RecordStore& store, const StoredTable& stored, LoadReport& report)
-      : file_(file), store_(store), stored_(stored), opened_(stored), report_(report) {}
+  Loader(driver::DriverEntry& driver, const std::string& os_file, const StoredTable& stored, LoadReport& report)
+      : stored_(stored), declared_(driver, os_file, stored), report_(report) {}
 
   int Run(const std::vector<CsvRow>& rows, const LoadOptions& options) {
     if (rows.empty()) return 0;
     if (int rc = MapColumns(rows.front())) return rc;
-    if (int rc = Bracket([&] { return opened_.Open(store_); })) return Fail(rc, "the table does not open");
-    file_.set_in_transaction(true);  // LOGOUT
-    std::size_t in_batch = 0;
-    std::size_t pending = 0;
-    for (std::size_t i = 1; i < rows.size(); ++i) {
-      const int rc = AddRow(rows[i]);
-      if (rc == 0) ++pending;
-      if (rc != 0 && !RowError(rc)) {
-        file_.DiscardChanges();  // ROLLBACK of this transaction
-        file_.set_in_transaction(false);
-        return Fail(rc, "line " + std::to_string(rows[i].line) + ": " + MessageOf(rc) + "; the " +
-                            std::to_string(pending) + " rows of this transaction were not stored");
-      }
-      if (options.progress) options.progress(i, rows.size() - 1);
-      if (options.batch != 0 && ++in_batch == options.batch) {
-        if (int e = CommitBatch(pending)) return e;
-        in_batch = 0;
-      }
-    }
-    if (int e = CommitBatch(pending)) return e;
-    file_.set_in_transaction(false);
-    return ToolErrorCode(file_.EndOperation());
+    if (int rc = declared_.declaration_error()) return Fail(rc, "the table's stored definition cannot be declared");
+    constexpr std::uint32_t kReadWriteDenyAll = 0x12;
+    if (int rc = driver::Open(declared_.file(), kReadWriteDenyAll)) return Fail(rc, "OPEN: " + PostedError(rc));
+    const int rc = AddAll(rows, options);
+    driver::Close(declared_.file());
+    return rc;
   }
 
  private:
-  static std::string MessageOf(int code) { return std::to_string(code) + " " + PostedMessageText(code); }
+  int AddAll(const std::vector<CsvRow>& rows, const LoadOptions& options) {
+    const std::size_t total = rows.size() - 1;
+    std::size_t first = 1;
+    do {
+      const std::size_t last = options.batch == 0 ? total : std::min(total, first + options.batch - 1);
+      if (int rc = Transaction(rows, first, last, options, total)) return rc;
+      first = last + 1;
+    } while (first <= total);
+    return 0;
+  }
+
+  // Rows first..last (1-based, after the header) in one transaction.
+  int Transaction(const std::vector<CsvRow>& rows, std::size_t first, std::size_t last, const LoadOptions& options,
+                  std::size_t total) {
+    driver::FileObject* files[] = {&declared_.file()};
+    if (int rc = driver::Logout(0, files)) return Fail(rc, "LOGOUT: " + PostedError(rc));
+    std::size_t pending = 0;
+    for (std::size_t i = first; i <= last; ++i) {
+      const int rc = AddRow(rows[i]);
+      if (rc == 0) ++pending;
+      if (rc != 0 && !RowError(rc)) {
+        std::string text = "line " + std::to_string(rows[i].line) + ": " + PostedError(rc);
+        driver::Rollback();
+        return Fail(rc, text + "; the " + std::to_string(pending) + " rows of this transaction were not stored");
+      }
+      if (options.progress) options.progress(i, total);
+    }
+    if (int rc = driver::Commit()) {
+      // A commit cut short after its commit point is finished by the next
+      // open of the file; before it, undone.
+      return Fail(rc, "COMMIT: " + PostedError(rc) + "; the " + std::to_string(pending) +
+                          " rows of this transaction are stored all or none, as the next open of the file finds");
+    }
+    report_.added += pending;
+    return 0;
+  }
 
   int Fail(int code, std::string text) {
     report_.failure = code;
     report_.failure_text = std::move(text);
     return code;
-  }
-
-  int Bracket(const std::function<int()>& operation) {
-    if (int e = store_.begin_operation(true)) return e;
-    const int e = operation();
-    const int ended = store_.end_operation();
-    return e != 0 ? e : ended;
-  }
-
-  int CommitBatch(std::size_t& pending) {  // COMMIT
-    if (int rc = ToolErrorCode(file_.Commit())) {
-      file_.DiscardChanges();
-      file_.set_in_transaction(false);
-      return Fail(rc, "the commit failed: " + MessageOf(rc) + "; the " + std::to_string(pending) +
-                          " rows of this transaction were not stored");
-    }
-    report_.added += pending;
-    pending = 0;
-    return 0;
   }
 
   int MapColumns(const CsvRow& header) {
@@ -100,47 +107,52 @@ class Loader {
   // Fills the buffers from one row and adds it; 0, a row error, or the
   // error of the file.
   int AddRow(const CsvRow& row) {
-    opened_.Clear();
-    if (row.fields.size() != columns_.size()) {
-      report_.refused.push_back("line " + std::to_string(row.line) + ": " + std::to_string(row.fields.size()) +
-                                " values for " + std::to_string(columns_.size()) + " columns");
+    const vmr::TableDefinition& d = stored_.definition;
+    auto refuse = [&](const std::string& why) {
+      report_.refused.push_back("line " + std::to_string(row.line) + ": " + why);
       return kRowRefused;
+    };
+    if (row.fields.size() != columns_.size()) {
+      return refuse(std::to_string(row.fields.size()) + " values for " + std::to_string(columns_.size()) +
+                    " columns");
     }
+    declared_.Clear();
+    std::vector<std::string_view> blobs(d.blobs.size());
     for (std::size_t i = 0; i < columns_.size(); ++i) {
       const Column& c = columns_[i];
       std::string why;
       if (!c.memo) {
-        why = WriteFieldText(stored_.definition.fields[c.index], c.element, row.fields[i], opened_.record());
-      } else if (stored_.definition.blobs[c.index].is_blob()) {
-        opened_.table().blob_content(c.index) = row.fields[i];
+        why = WriteFieldText(d.fields[c.index], c.element, row.fields[i], declared_.record());
+      } else if (d.blobs[c.index].is_blob()) {
+        blobs[c.index] = row.fields[i];
       } else {
         std::string memo;
-        why = WriteMemoText(row.fields[i], memo, opened_.memo(c.index).size());
-        if (why.empty()) std::memcpy(opened_.memo(c.index).data(), memo.data(), memo.size());
+        const std::span<std::uint8_t> buffer = declared_.memo(c.index);
+        why = WriteMemoText(row.fields[i], memo, buffer.size());
+        if (why.empty()) std::memcpy(buffer.data(), memo.data(), memo.size());
       }
-      if (!why.empty()) {
-        report_.refused.push_back("line " + std::to_string(row.line) + ": " + c.name + " " + why);
-        return kRowRefused;
-      }
+      if (!why.empty()) return refuse(c.name + " " + why);
     }
-    const int rc = Bracket([&] { return opened_.table().add(); });
-    if (RowError(rc)) report_.refused.push_back("line " + std::to_string(row.line) + ": " + MessageOf(rc));
+    for (std::size_t b = 0; b < blobs.size(); ++b) {
+      if (!d.blobs[b].is_blob()) continue;
+      if (int rc = declared_.SetBlob(b, blobs[b])) return refuse(d.blobs[b].name + " " + PostedError(rc));
+    }
+    const int rc = driver::Add(declared_.file());
+    if (RowError(rc)) refuse(PostedError(rc));
     return rc;
   }
 
-  vmr::PhysicalFile& file_;
-  vmr::RecordStore& store_;
   const StoredTable& stored_;
-  OpenedTable opened_;
+  DeclaredTable declared_;
   LoadReport& report_;
   std::vector<Column> columns_;
 };
 
 }  // namespace
 
-int LoadRows(vmr::PhysicalFile& file, vmr::RecordStore& store, const StoredTable& table,
+int LoadRows(driver::DriverEntry& driver, const std::string& os_file, const StoredTable& table,
              const std::vector<CsvRow>& rows, const LoadOptions& options, LoadReport& report) {
-  return Loader(file, store, table, report).Run(rows, options);
+  return Loader(driver, os_file, table, report).Run(rows, options);
 }
 
 }  // namespace tavero::tool

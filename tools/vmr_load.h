@@ -1,5 +1,5 @@
-// `tavero vmr load`: rows of a CSV file added to a table through ADD, keys
-// checked, in transactions.
+// `tavero vmr load`: rows of a CSV file added to a table through the VMR
+// driver's ADD, keys checked, in runtime transactions (LOGOUT and COMMIT).
 //
 // The first row names the columns (fields and memos, as `tavero vmr dump`
 // writes them; case ignored); a column the table lacks stops the load
@@ -7,9 +7,10 @@
 // A row that cannot be stored (a value that does not fit, a duplicate key)
 // is refused with its line number and the reason, and the others go in.
 // All rows form one transaction, or one per `batch` rows: a failure of the
-// file itself (a system or internal error) drops the transaction it
+// file itself (any other error of ADD) rolls back the transaction it
 // happened in, leaving the file as it was before that transaction, and
-// stops the load.
+// stops the load. A failed COMMIT stops it too; its transaction is then in
+// whole when the failure came after the commit point, and out otherwise.
 #pragma once
 
 #include <cstddef>
@@ -17,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "storage/vmr/physical_file.h"
+#include "storage/driver/driver.h"
 #include "tools/vmr_csv.h"
 #include "tools/vmr_stored_table.h"
 
@@ -36,9 +37,11 @@ struct LoadReport {
   std::string failure_text;
 };
 
-// Loads `rows` (the header row first) into `table` of the file; answers
-// 0, or the error that stopped the load (also in the report).
-int LoadRows(vmr::PhysicalFile& file, vmr::RecordStore& store, const StoredTable& table,
+// Loads `rows` (the header row first) into the table `table` of the
+// operating-system file `os_file`, opened through `driver` (the VMR
+// driver) for the tool alone. Answers 0, or the error that stopped the
+// load (also in the report).
+int LoadRows(driver::DriverEntry& driver, const std::string& os_file, const StoredTable& table,
              const std::vector<CsvRow>& rows, const LoadOptions& options, LoadReport& report);
 
 }  // namespace tavero::tool

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "storage/vmr/card_file_testing.h"
+#include "storage/vmr/check_testing.h"
 #include "storage/vmr/fault_file_system.h"
 #include "tools/vmr_store.h"
 
@@ -24,14 +25,21 @@ namespace tavero::tool::test {
 using vmr::testing_support::CardFile;
 using vmr::testing_support::CardTable;
 
-// A temporary directory, removed with everything in it.
+// A temporary directory, removed with everything in it. Every VMR file
+// left in it must pass the structural check, unless the test damages files
+// on purpose.
 class TempDir {
  public:
-  TempDir() {
+  enum class Files { kSound, kDamagedOnPurpose };
+
+  explicit TempDir(Files files = Files::kSound) : files_(files) {
     std::string pattern = (std::filesystem::temp_directory_path() / "tavero-tool-XXXXXX").string();
     if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
   }
   ~TempDir() {
+    if (files_ == Files::kSound) {
+      EXPECT_TRUE(vmr::testing_support::VmrFilesAreSound(path_));
+    }
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
   }
@@ -39,6 +47,7 @@ class TempDir {
 
  private:
   std::filesystem::path path_;
+  Files files_;
 };
 
 inline std::vector<std::uint8_t> ReadBytes(const std::string& path) {

@@ -14,6 +14,7 @@
 #include "eval/eval.h"
 #include "runtime/error_state.h"
 #include "storage/views/view.h"
+#include "storage/vmr/check_testing.h"
 #include "storage/vmr/vmr.h"
 
 namespace zephcol {
@@ -55,6 +56,7 @@ class CollectionView : public ::testing::Test {
     tavero::eval::ReleaseBindings();
     for (DataFile* data : {&cardset_, &manufacturer_, &cards_}) driver::Close(data->file());
     std::filesystem::current_path(previous_);
+    EXPECT_TRUE(tavero::vmr::testing_support::VmrFilesAreSound(directory_));
     std::filesystem::remove_all(directory_);
   }
 

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "runtime/error_state.h"
+#include "storage/vmr/check_testing.h"
 
 namespace zephcol {
 namespace {
@@ -30,6 +31,7 @@ class CollectionFiles : public ::testing::Test {
   void TearDown() override {
     for (DataFile* file : all()) driver::Close(file->file());
     std::filesystem::current_path(previous_);
+    EXPECT_TRUE(tavero::vmr::testing_support::VmrFilesAreSound(directory_));
     std::filesystem::remove_all(directory_);
   }
   static std::vector<DataFile*> all() { return {&Cardset(), &Manufacturer(), &Types(), &SetInformation()}; }

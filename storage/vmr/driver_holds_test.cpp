@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "storage/vmr/check_testing.h"
 #include "storage/vmr/file_io.h"
 #include "storage/vmr/vmr.h"
 
@@ -84,7 +85,10 @@ class Holds : public ::testing::Test {
     }
     ASSERT_EQ(Close(cards.file), 0);
   }
-  void TearDown() override { fs::remove_all(directory_); }
+  void TearDown() override {
+    EXPECT_TRUE(testing_support::VmrFilesAreSound(directory_));
+    fs::remove_all(directory_);
+  }
 
   // Forks a station that opens the table, runs `body` and exits with its
   // result (0 for success).

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "runtime/error_state.h"
+#include "storage/vmr/check_testing.h"
 #include "storage/vmr/file_io.h"
 #include "storage/vmr/vmr.h"
 
@@ -68,7 +69,10 @@ class VmrDriverTest : public ::testing::Test {
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     directory_ = pattern;
   }
-  void TearDown() override { fs::remove_all(directory_); }
+  void TearDown() override {
+    EXPECT_TRUE(testing_support::VmrFilesAreSound(directory_));
+    fs::remove_all(directory_);
+  }
   std::string path(const std::string& name) const { return (directory_ / name).string(); }
 
   TestFile& created(const std::string& name) {

@@ -12,6 +12,7 @@
 #include "storage/ascii/ascii.h"
 #include "storage/driver/file_operations.h"
 #include "storage/driver/transaction.h"
+#include "storage/vmr/check_testing.h"
 #include "storage/vmr/file_io.h"
 #include "storage/vmr/transaction_commit.h"
 #include "storage/vmr/vmr.h"
@@ -69,6 +70,7 @@ class VmrTransactionTest : public ::testing::Test {
   void TearDown() override {
     if (TransactionActive()) Rollback();
     SetTransactionControlFileName(saved_control_file_);
+    EXPECT_TRUE(testing_support::VmrFilesAreSound(directory_));
     fs::remove_all(directory_);
   }
   std::string path(const std::string& name) const { return (directory_ / name).string(); }
