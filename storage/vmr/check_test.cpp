@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "storage/vmr/card_file_testing.h"
+#include "storage/vmr/check_testing.h"
 #include "storage/vmr/fault_file_system.h"
 #include "storage/vmr/format.h"
 #include "storage/vmr/record_kinds.h"
@@ -13,17 +14,7 @@ namespace tavero::vmr {
 namespace {
 
 using testing_support::CardFile;
-
-// The start offsets of every page slot of every zone of a file image.
-std::vector<std::size_t> PageOffsets(const std::vector<std::uint8_t>& image) {
-  std::vector<std::size_t> offsets;
-  for (int i = 1; i < kZoneCount; ++i) {
-    const std::uint32_t start = Load32(image.data() + 32 + 4 * i);
-    const std::uint32_t end = Load32(image.data() + 272 + 4 * i);
-    for (std::uint32_t block = start; block + i <= end; block += i) offsets.push_back(BlockOffset(block));
-  }
-  return offsets;
-}
+using testing_support::PageOffsets;
 
 bool Mentions(const CheckResult& result, const std::string& text) {
   return std::any_of(result.problems.begin(), result.problems.end(),

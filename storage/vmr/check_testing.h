@@ -1,4 +1,5 @@
-// Test support: the structural check as part of a test's teardown. Every
+// Test support: the structural check as part of a test's teardown, and
+// the places of a file's pages for tests that damage them. Every
 // VMR file a test leaves behind, closed, must pass it:
 //
 //   void TearDown() override {
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "storage/vmr/check.h"
 #include "storage/vmr/format.h"
@@ -51,6 +53,19 @@ inline ::testing::AssertionResult VmrFilesAreSound(const std::filesystem::path& 
     all << one.message();
   }
   return all;
+}
+
+// The start offsets of every page slot of every zone of a file image, for
+// tests that damage pages.
+inline std::vector<std::size_t> PageOffsets(const std::vector<std::uint8_t>& image) {
+  std::vector<std::size_t> offsets;
+  if (image.size() < kHeaderSize) return offsets;
+  for (int i = 1; i < kZoneCount; ++i) {
+    const std::uint32_t start = Load32(image.data() + 32 + 4 * i);
+    const std::uint32_t end = Load32(image.data() + 272 + 4 * i);
+    for (std::uint32_t block = start; block + i <= end; block += i) offsets.push_back(BlockOffset(block));
+  }
+  return offsets;
 }
 
 }  // namespace tavero::vmr::testing_support
