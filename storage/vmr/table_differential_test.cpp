@@ -13,6 +13,7 @@
 #include <set>
 #include <variant>
 
+#include "storage/vmr/check_testing.h"
 #include "storage/vmr/fault_file_system.h"
 #include "storage/vmr/record_store_file.h"
 #include "storage/vmr/record_store_memory.h"
@@ -584,6 +585,7 @@ TEST(TableDifferential, OnTheFileLayerAndAfterReopening) {
     run.run(operations);
     if (HasFailure()) return;
     store.reset();
+    EXPECT_TRUE(testing_support::VmrFileIsSound("T.VMR", file_system));
     ASSERT_EQ(ErrorCodeOf(PhysicalFile::Open(file_system, "T.VMR", 0x42, file)), 0);
     PhysicalFileStore reopened(std::move(file));
     run.expect_stored(reopened);
