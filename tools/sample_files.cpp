@@ -33,6 +33,8 @@ class SampleFile {
   // transaction.
   ~SampleFile() {
     if (ops::TransactionActive()) ops::Rollback();
+    // A file whose COMMIT failed still counts itself in the transaction.
+    if (ops::Has(ops::FileStateOf(data_.file()), ops::FileState::InTransaction)) ops::Rollback(data_.file());
     if (open_) ops::Close(data_.file());
   }
 

@@ -63,6 +63,7 @@ class Loader {
   int Transaction(const std::vector<CsvRow>& rows, std::size_t first, std::size_t last, const LoadOptions& options,
                   std::size_t total) {
     driver::FileObject* files[] = {&declared_.file()};
+    records_before_ = driver::Records(declared_.file());
     if (int rc = driver::Logout(0, files)) return Fail(rc, "LOGOUT: " + PostedError(rc));
     std::size_t pending = 0;
     for (std::size_t i = first; i <= last; ++i) {
@@ -71,18 +72,44 @@ class Loader {
       if (rc != 0 && !RowError(rc)) {
         std::string text = "line " + std::to_string(rows[i].line) + ": " + PostedError(rc);
         driver::Rollback();
+        LeaveTransaction();
         return Fail(rc, text + "; the " + std::to_string(pending) + " rows of this transaction were not stored");
       }
       if (options.progress) options.progress(i, total);
     }
-    if (int rc = driver::Commit()) {
-      // A commit cut short after its commit point is finished by the next
-      // open of the file; before it, undone.
-      return Fail(rc, "COMMIT: " + PostedError(rc) + "; the " + std::to_string(pending) +
-                          " rows of this transaction are stored all or none, as the next open of the file finds");
-    }
+    if (int rc = driver::Commit()) return CommitFailed(rc, pending);
     report_.added += pending;
     return 0;
+  }
+
+  // A COMMIT that failed after its commit point has stored the
+  // transaction, and the next open of the file finishes it; one that failed
+  // before has stored nothing. The file is opened again to tell which.
+  int CommitFailed(int code, std::size_t pending) {
+    std::string text = "COMMIT: " + PostedError(code) + "; the " + std::to_string(pending) + " rows of this transaction ";
+    LeaveTransaction();
+    driver::Close(declared_.file());
+    constexpr std::uint32_t kReadWriteDenyAll = 0x12;
+    std::int64_t records = -1;
+    if (driver::Open(declared_.file(), kReadWriteDenyAll) == 0) records = driver::Records(declared_.file());
+    if (records == records_before_ + static_cast<std::int64_t>(pending)) {
+      report_.added += pending;
+      text += "were stored all the same";
+    } else if (records == records_before_) {
+      text += "were not stored";
+    } else {
+      text += "are stored all or none, as the next open of the file finds";
+    }
+    return Fail(code, std::move(text));
+  }
+
+  // A file whose COMMIT or ROLLBACK failed still counts itself in the
+  // transaction the runtime has ended (and refuses CLOSE with 56); its own
+  // ROLLBACK lets it go.
+  void LeaveTransaction() {
+    if (driver::Has(driver::FileStateOf(declared_.file()), driver::FileState::InTransaction)) {
+      driver::Rollback(declared_.file());
+    }
   }
 
   int Fail(int code, std::string text) {
@@ -146,6 +173,7 @@ class Loader {
   DeclaredTable declared_;
   LoadReport& report_;
   std::vector<Column> columns_;
+  std::int64_t records_before_ = 0;  // of the table, when the transaction began
 };
 
 }  // namespace

@@ -10,7 +10,8 @@
 // file itself (any other error of ADD) rolls back the transaction it
 // happened in, leaving the file as it was before that transaction, and
 // stops the load. A failed COMMIT stops it too; its transaction is then in
-// whole when the failure came after the commit point, and out otherwise.
+// whole when the failure came after the commit point, and out otherwise:
+// the file is opened again to say which.
 #pragma once
 
 #include <cstddef>

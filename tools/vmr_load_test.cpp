@@ -202,6 +202,46 @@ TEST_F(VmrLoad, AnIOErrorAnywhereInTheTransactionLeavesAllOrNothing) {
   EXPECT_GT(failed, 0);
 }
 
+// One call of the file system fails and the next ones work: the report
+// says truly whether the transaction went in.
+TEST_F(VmrLoad, AFailedCommitIsReportedAsTheFileHasIt) {
+  std::string csv = "CRD:NUMBER,CRD:PLAYER\n";
+  for (int n = 100; n < 160; ++n) csv += std::to_string(n) + ",Player " + std::to_string(n % 7) + "\n";
+  const std::vector<std::uint8_t> before = fs_.Contents(kName);
+  const std::string before_dump = DumpCsv();
+  ASSERT_EQ(Load(csv).failure, 0);
+  const std::uint64_t calls = fs_.calls() - calls_before_load_;
+  const std::string after_dump = DumpCsv();
+  int stored_all_the_same = 0;
+  for (std::uint64_t n = 1; n <= calls; ++n) {
+    fs_.SetContents(kName, before);
+    calls_before_load_ = fs_.calls();
+    std::vector<CsvRow> rows;
+    std::string error;
+    ASSERT_TRUE(ParseCsv(csv, rows, error));
+    StoredTable table;
+    table.name = "CARDS";
+    table.definition = test::CardTable();
+    LoadReport report;
+    {
+      vmr::VmrDriver driver(fs_);
+      fs_.FailCall(n);  // that call only
+      LoadRows(driver, kName, table, rows, {}, report);
+      fs_.FailCall(0);
+    }
+    const std::string dump = DumpCsv();
+    if (report.added == 60) {
+      EXPECT_TRUE(dump == after_dump) << "call " << n << ": " << report.failure_text;
+      stored_all_the_same += report.failure != 0;
+    } else {
+      EXPECT_EQ(report.added, 0u);
+      EXPECT_TRUE(dump == before_dump) << "call " << n << ": " << report.failure_text;
+      EXPECT_EQ(report.failure_text.find("all or none"), std::string::npos) << report.failure_text;
+    }
+  }
+  EXPECT_GT(stored_all_the_same, 0);
+}
+
 TEST_F(VmrLoad, AnUnknownColumnStopsTheLoadBeforeAnyWrite) {
   const std::vector<std::uint8_t> before = fs_.Contents(kName);
   const LoadReport report = Load("CRD:NUMBER,CRD:TEAM\n1,Dodgers\n");
