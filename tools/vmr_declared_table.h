@@ -6,7 +6,9 @@
 // The record layout is rebuilt from the flattened field list: a group's
 // members are the fields after it until their storage fills one element of
 // the group. The layout is flattened again and compared with the stored
-// fields; a definition that does not come back the same gives 47.
+// fields; a definition that does not come back the same gives 47. The
+// stored definition does not say whether the program declared the file's
+// text as OEM (file attribute 0x20); the table is declared without it.
 #pragma once
 
 #include <memory>

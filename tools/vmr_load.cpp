@@ -33,6 +33,9 @@ std::string PostedError(int code) {
 
 class Loader {
  public:
+  // The tool loads alone: others may neither write nor read meanwhile.
+  static constexpr std::uint32_t kReadWriteDenyAll = 0x12;
+
   Loader(driver::DriverEntry& driver, const std::string& os_file, const StoredTable& stored, LoadReport& report)
       : stored_(stored), declared_(driver, os_file, stored), report_(report) {}
 
@@ -40,7 +43,6 @@ class Loader {
     if (rows.empty()) return 0;
     if (int rc = MapColumns(rows.front())) return rc;
     if (int rc = declared_.declaration_error()) return Fail(rc, "the table's stored definition cannot be declared");
-    constexpr std::uint32_t kReadWriteDenyAll = 0x12;
     if (int rc = driver::Open(declared_.file(), kReadWriteDenyAll)) return Fail(rc, "OPEN: " + PostedError(rc));
     const int rc = AddAll(rows, options);
     driver::Close(declared_.file());
@@ -89,7 +91,6 @@ class Loader {
     std::string text = "COMMIT: " + PostedError(code) + "; the " + std::to_string(pending) + " rows of this transaction ";
     LeaveTransaction();
     driver::Close(declared_.file());
-    constexpr std::uint32_t kReadWriteDenyAll = 0x12;
     std::int64_t records = -1;
     if (driver::Open(declared_.file(), kReadWriteDenyAll) == 0) records = driver::Records(declared_.file());
     if (records == records_before_ + static_cast<std::int64_t>(pending)) {
