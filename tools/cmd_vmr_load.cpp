@@ -1,4 +1,4 @@
-// tavero vmr load FILE\!TABLE --csv IN [--batch N]
+// tavero vmr load FILE[\!TABLE] --csv IN [--batch N]
 #include <unistd.h>
 
 #include <charconv>
@@ -38,13 +38,14 @@ class ProgressBar {
 
 int RunVmrLoad(std::span<const std::string_view> args) {
   if (int rc = VmrHelp(args,
-                       "usage: tavero vmr load FILE\\!TABLE --csv IN [--batch N]\n"
+                       "usage: tavero vmr load FILE[\\!TABLE] --csv IN [--batch N]\n"
                        "Adds the rows of the CSV file IN (RFC 4180, UTF-8, a header row naming\n"
-                       "fields and memos as 'tavero vmr dump' writes them) to the table through\n"
-                       "ADD, keys checked. A row that cannot be stored is reported with its line\n"
-                       "number and the others go in. The load is one transaction, or one per N\n"
-                       "rows with --batch (LOGOUT and COMMIT); a failure of the file rolls back\n"
-                       "the transaction it happened in. Exits 0 when every row went in, 1 otherwise.\n");
+                       "fields and memos as 'tavero vmr dump' writes them) to the table (UNNAMED\n"
+                       "when none is named, as the driver has it) through ADD, keys checked. A\n"
+                       "row that cannot be stored is reported with its line number and the\n"
+                       "others go in. The load is one transaction, or one per N rows with\n"
+                       "--batch (LOGOUT and COMMIT); a failure of the file rolls back the\n"
+                       "transaction it happened in. Exits 0 when every row went in, 1 otherwise.\n");
       rc >= 0) {
     return rc;
   }
@@ -64,7 +65,9 @@ int RunVmrLoad(std::span<const std::string_view> args) {
     }
   }
   const VmrTarget target = ParseVmrTarget(args[0]);
-  if (csv_path.empty() || target.table.empty()) return UsageError("vmr load", "give FILE\\!TABLE and --csv IN");
+  if (csv_path.empty()) return UsageError("vmr load", "give FILE[\\!TABLE] and --csv IN");
+  // As the driver names a file's table when the name has none.
+  const std::string table_name = target.table.empty() ? vmr::SplitFileName(args[0]).table : target.table;
 
   std::ifstream in(csv_path, std::ios::binary);
   if (!in) return VmrFailure("load", csv_path, 2);
@@ -77,8 +80,8 @@ int RunVmrLoad(std::span<const std::string_view> args) {
   {
     OpenVmrFile open;
     if (int rc = OpenForReading(target.os_file, open)) return VmrFailure("load", target.os_file, rc);
-    if (int rc = ReadStoredTable(*open.store, target.table, table)) {
-      return VmrFailure("load", std::string(args[0]), rc);
+    if (int rc = ReadStoredTable(*open.store, table_name, table)) {
+      return VmrFailure("load", target.os_file + "\\!" + table_name, rc);
     }
   }
   LoadOptions options;

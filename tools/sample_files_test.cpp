@@ -60,7 +60,7 @@ TEST(SampleFiles, EveryCommandWorksOnThem) {
     EXPECT_EQ(test::RunTool("vmr dump '" + full + "\\!UNNAMED' --format csv > " + csv, out), 0) << out;
     std::string dumped;
     ASSERT_EQ(test::RunTool("vmr dump '" + full + "\\!UNNAMED' --format csv", dumped), 0);
-    EXPECT_EQ(test::RunTool("vmr load '" + empty + "\\!UNNAMED' --csv " + csv + " --batch 7", out), 0) << out;
+    EXPECT_EQ(test::RunTool("vmr load " + empty + " --csv " + csv + " --batch 7", out), 0) << out;
     EXPECT_EQ(test::RunTool("vmr dump '" + empty + "\\!UNNAMED' --format csv", out), 0);
     EXPECT_EQ(out, dumped) << file;
     EXPECT_EQ(test::RunTool("vmr build " + empty, out), 0) << out;

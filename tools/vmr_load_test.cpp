@@ -293,7 +293,9 @@ TEST_F(VmrLoad, LoadAndBuildThroughTheTool) {
   EXPECT_EQ(run("vmr build " + path, out), 0);
   EXPECT_EQ(out, "CARDS: 2 keys built over 2 records\n");
   EXPECT_EQ(run("vmr check " + path, out), 0) << out;
-  EXPECT_EQ(run("vmr load " + path + " --csv " + csv, out), 2) << "the table must be named";
+  EXPECT_EQ(run("vmr load " + path + " --csv " + csv, out), 1) << "no table UNNAMED";
+  EXPECT_NE(out.find("UNNAMED: 2 "), std::string::npos) << out;
+  EXPECT_EQ(run("vmr load " + path, out), 2) << "no --csv";
 }
 
 }  // namespace
