@@ -1,8 +1,11 @@
 #include "storage/vmr/check.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 #include "storage/vmr/card_file_testing.h"
 #include "storage/vmr/check_testing.h"
@@ -232,6 +235,32 @@ TEST_F(VmrCheck, LongReportsAreCutPerKindOfProblem) {
   const CheckResult result = Check();
   EXPECT_TRUE(Mentions(result, "more like the above")) << Lines(result);
   EXPECT_LT(result.problems.size(), 120u);
+}
+
+// The teardown helper finds every VMR file below a directory, by its
+// magic, and names the damaged ones.
+TEST(VmrCheckTeardown, FindsTheDamagedFilesBelowADirectory) {
+  namespace fs = std::filesystem;
+  std::string pattern = (fs::temp_directory_path() / "tavero-check-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const fs::path directory = pattern;
+  fs::create_directories(directory / "deeper");
+  {
+    CardFile file(PosixFileSystem(), (directory / "deeper" / "CARDS.VMR").string(), "CARDS", true);
+    ASSERT_EQ(file.error(), 0);
+    file.Fill(1, "Mays");
+    ASSERT_EQ(file.Add(), 0);
+  }
+  std::ofstream(directory / "notes.txt") << "not a VMR file, and not checked";
+  EXPECT_TRUE(testing_support::VmrFilesAreSound(directory));
+
+  fs::copy_file(directory / "deeper" / "CARDS.VMR", directory / "DAMAGED.DAT");
+  fs::resize_file(directory / "DAMAGED.DAT", 600);
+  const ::testing::AssertionResult result = testing_support::VmrFilesAreSound(directory);
+  EXPECT_FALSE(result);
+  EXPECT_NE(std::string(result.message()).find("DAMAGED.DAT: "), std::string::npos) << result.message();
+  EXPECT_EQ(std::string(result.message()).find("CARDS.VMR"), std::string::npos) << result.message();
+  fs::remove_all(directory);
 }
 
 }  // namespace
