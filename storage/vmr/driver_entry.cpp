@@ -226,6 +226,15 @@ int run_in_memory(OperationCode code, VmrState& state, const driver::OperationAr
   }
 }
 
+struct TableCall {
+  OperationCode code;
+  VmrState& state;
+  const driver::OperationArgs& args;
+  driver::OperationResult& result;
+  const RecordFilterFactory& filters;
+  VmrDriver& driver;
+};
+
 }  // namespace
 
 int VmrDriver::Handle(OperationCode code, driver::FileObject& file, driver::DriverState& base,
@@ -280,22 +289,26 @@ int VmrDriver::Handle(OperationCode code, driver::FileObject& file, driver::Driv
   // (BUILD of a dynamic index replaces its file: the old one stays alive
   // until its bracket is closed.)
   const Bracketed bracketed = [&](const std::function<int()>& body) {
-    std::vector<std::shared_ptr<PhysicalFileStore>> stores;
-    int e = state.store->begin_operation(modifies(code));
-    stores.push_back(state.store);
+    const std::shared_ptr<PhysicalFileStore> table_store = state.store;
+    std::vector<std::shared_ptr<PhysicalFileStore>> index_stores;
+    int e = table_store->begin_operation(modifies(code));
     for (const auto& index : state.index_stores) {
       if (e != 0 || !index) continue;
       e = index->begin_operation(false);
-      stores.push_back(index);
+      index_stores.push_back(index);
     }
     if (e == 0) e = body();
-    for (const auto& store : stores) {
+    const int end = table_store->end_operation();
+    if (e == 0) e = end;
+    for (const auto& store : index_stores) {
       const int end = store->end_operation();
       if (e == 0) e = end;
     }
     return e;
   };
-  const auto run = [&] { return run_on_table(code, state, args, result, filter_factory_, *this); };
+  // One reference in the callable, so that wrapping it allocates nothing.
+  const TableCall call{code, state, args, result, filter_factory_, *this};
+  const auto run = [&call] { return run_on_table(call.code, call.state, call.args, call.result, call.filters, call.driver); };
   if (reads_record(code)) return held_read(*this, state, bracketed, run);
   if (writes_held_record(code)) return bracketed([&] { return guarded_write(code, state, args, run); });
   return bracketed(run);

@@ -40,14 +40,6 @@ bool GetVarint(std::span<const std::uint8_t> in, std::size_t& pos, std::uint32_t
 
 }  // namespace
 
-int CompareKeys(std::string_view a, std::string_view b) {
-  std::size_t n = std::min(a.size(), b.size());
-  int c = n ? std::memcmp(a.data(), b.data(), n) : 0;
-  if (c != 0) return c < 0 ? -1 : 1;
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
-}
-
 // Body coding, one record after another:
 //   flag byte: 0x80 total length follows, 0x40 key length follows,
 //              low six bits = bytes shared with the previous record (0..63)

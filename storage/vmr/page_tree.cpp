@@ -1,17 +1,92 @@
 #include "storage/vmr/page_tree.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
+#include <cstring>
 
 namespace tavero::vmr {
 namespace {
 
-// Index of the first record whose key part is not below `key`.
-std::size_t LowerBound(const Page& page, std::string_view key) {
+constexpr std::size_t kHeadBytes = 8;
+// Pages this small are searched on their records alone.
+constexpr std::size_t kFewRecords = 8;
+
+// The 8 bytes of `key` from `from` on, zero-padded, as a big-endian number:
+// when two keys share their first `from` bytes, a smaller head means a
+// smaller key, and equal heads decide nothing.
+std::uint64_t Head(std::string_view key, std::size_t from) {
+  if (from + kHeadBytes <= key.size()) {
+    std::uint64_t head;
+    std::memcpy(&head, key.data() + from, kHeadBytes);
+    if constexpr (std::endian::native == std::endian::little) head = __builtin_bswap64(head);
+    return head;
+  }
+  std::uint64_t head = 0;
+  for (std::size_t i = 0; i < kHeadBytes; ++i) {
+    head <<= 8;
+    if (from + i < key.size()) head |= static_cast<std::uint8_t>(key[from + i]);
+  }
+  return head;
+}
+
+void BuildHeads(Page& page) {
   const auto& records = page.content.records;
-  auto it = std::lower_bound(records.begin(), records.end(), key,
-                             [](const Record& r, std::string_view k) { return CompareKeys(r.key(), k) < 0; });
-  return static_cast<std::size_t>(it - records.begin());
+  // Keys ascend: what the first and the last share, all share.
+  const std::string_view first = records.front().key(), last = records.back().key();
+  std::size_t shared = 0;
+  while (shared < first.size() && shared < last.size() && first[shared] == last[shared]) ++shared;
+  page.shared = static_cast<std::uint32_t>(shared);
+  page.heads.resize(records.size());
+  for (std::size_t i = 0; i < records.size(); ++i) page.heads[i] = Head(records[i].key(), shared);
+}
+
+bool HeadsCurrent(const Page& page) { return !page.heads.empty() && page.heads.size() == page.count(); }
+
+// Index of the first record whose key part is not below `key`.
+std::size_t LowerBound(Page& page, std::string_view key) {
+  const auto& records = page.content.records;
+  const auto below = [](const Record& r, std::string_view k) { return CompareKeys(r.key(), k) < 0; };
+  if (records.size() < kFewRecords) {
+    return static_cast<std::size_t>(std::lower_bound(records.begin(), records.end(), key, below) - records.begin());
+  }
+  if (!HeadsCurrent(page)) BuildHeads(page);
+  // Against the bytes every key of the page starts with.
+  const std::size_t shared = page.shared;
+  const std::string_view prefix = records.front().key().substr(0, shared);
+  const int order = CompareKeys(key.substr(0, shared), prefix);
+  if (order < 0) return 0;
+  if (order > 0) return records.size();
+  const std::uint64_t head = Head(key, shared);
+  const auto range = std::equal_range(page.heads.begin(), page.heads.end(), head);
+  const auto from = records.begin() + (range.first - page.heads.begin());
+  const auto to = records.begin() + (range.second - page.heads.begin());
+  return static_cast<std::size_t>(std::lower_bound(from, to, key, below) - records.begin());
+}
+
+// Keeps the heads of `page` after a record came in at `index`.
+void NoteInsert(Page& page, std::size_t index) {
+  if (page.heads.empty() || page.heads.size() + 1 != page.count()) {
+    page.heads.clear();
+    return;
+  }
+  const std::string_view key = page.content.records[index].key();
+  const std::string_view other = page.content.records[index == 0 ? 1 : 0].key();
+  if (key.size() < page.shared || key.substr(0, page.shared) != other.substr(0, page.shared)) {
+    page.heads.clear();
+    return;
+  }
+  page.heads.insert(page.heads.begin() + static_cast<std::ptrdiff_t>(index), Head(key, page.shared));
+}
+
+// Keeps the heads of `page` after the record at `index` left: the rest
+// still share what they shared.
+void NoteErase(Page& page, std::size_t index) {
+  if (page.heads.empty() || page.heads.size() != page.count() + 1) {
+    page.heads.clear();
+    return;
+  }
+  page.heads.erase(page.heads.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
 bool KeyAt(const Page& page, std::size_t index, std::string_view key) {
@@ -20,7 +95,7 @@ bool KeyAt(const Page& page, std::size_t index, std::string_view key) {
 
 // The child to follow: the greatest separator not above the key, or the
 // first child for a key below every separator.
-std::size_t ChildIndex(const Page& page, std::string_view key) {
+std::size_t ChildIndex(Page& page, std::string_view key) {
   std::size_t i = LowerBound(page, key);
   if (KeyAt(page, i, key)) return i;
   return i == 0 ? 0 : i - 1;
@@ -47,27 +122,27 @@ void PageTree::Changed(Page& page) {
   store_.MarkDirty(page);
 }
 
-// Invariant (6): the leaf reached for `key` through `path` is the one a
-// descent from the root would reach when the key lies between the leaf's
-// separator and the next separator above it. Keys below the leaf's
-// separator are not covered, so that a descent that lowers separators
-// never starts from a cursor.
-bool PageTree::Covers(const Path& path, std::string_view key) {
-  if (path.empty()) return true;  // the leaf is the root
-  const Step& parent = path.back();
-  if (CompareKeys(key, parent.page->content.records[parent.index].key()) < 0) return false;
-  for (std::size_t depth = path.size(); depth > 0; --depth) {
-    const Step& step = path[depth - 1];
-    if (step.index + 1 < step.page->count()) {
-      return CompareKeys(key, step.page->content.records[step.index + 1].key()) < 0;
-    }
+// Invariant (6): the leaf reached through a cursor's path is the one a
+// descent from the root would reach for a key between the leaf's separator
+// and the next separator above it. Keys below the leaf's separator are not
+// covered, so that a descent that lowers separators never starts from a
+// cursor.
+bool PageTree::Covers(const LeafCursor& cursor, std::string_view key, std::uint64_t head) {
+  if (cursor.low) {
+    if (head < cursor.low_head) return false;
+    if (head == cursor.low_head && CompareKeys(key, *cursor.low) < 0) return false;
   }
-  return true;  // the last leaf of the tree
+  if (cursor.high) {
+    if (head > cursor.high_head) return false;
+    if (head == cursor.high_head && CompareKeys(key, *cursor.high) >= 0) return false;
+  }
+  return true;
 }
 
 bool PageTree::FromCursor(std::string_view key, Path& path, Page*& leaf) {
+  const std::uint64_t head = Head(key, 0);
   for (LeafCursor& cursor : cursors_) {
-    if (cursor.epoch != epoch_ || !Covers(cursor.path, key)) continue;
+    if (cursor.epoch != epoch_ || !Covers(cursor, key, head)) continue;
     cursor.used = ++clock_;
     path = cursor.path;
     leaf = cursor.leaf;
@@ -92,10 +167,29 @@ void PageTree::RememberLeaf(const Path& path, Page* leaf) {
   slot->leaf = leaf;
   slot->epoch = epoch_;
   slot->used = ++clock_;
+  // The leaf's bounds: its separator, and the next separator of the deepest
+  // inner page that has one after the path's child.
+  slot->low.reset();
+  slot->high.reset();
+  slot->low_head = 0;
+  slot->high_head = ~std::uint64_t{0};
+  if (path.empty()) return;  // the leaf is the root
+  const Step& parent = path.back();
+  slot->low = parent.page->content.records[parent.index].key();
+  slot->low_head = Head(*slot->low, 0);
+  for (std::size_t depth = path.size(); depth > 0; --depth) {
+    const Step& step = path[depth - 1];
+    if (step.index + 1 < step.page->count()) {
+      slot->high = step.page->content.records[step.index + 1].key();
+      slot->high_head = Head(*slot->high, 0);
+      break;
+    }
+  }
 }
 
 void PageTree::ReplaceRecord(Page& page, std::size_t index, Record record) {
   Record& slot = page.content.records[index];
+  if (slot.key() != record.key()) page.heads.clear();
   page.size -= RecordEstimate(slot, page.inner());
   page.size += RecordEstimate(record, page.inner());
   slot = std::move(record);
@@ -154,6 +248,17 @@ Status PageTree::Neighbour(Path& path, bool forward, Page*& leaf) {
 }
 
 Status PageTree::Find(FindMode mode, std::string_view key, std::optional<Record>& found) {
+  const Record* record;
+  VMR_TRY(Find(mode, key, record));
+  if (record) {
+    found = *record;
+  } else {
+    found.reset();
+  }
+  return Status::Ok();
+}
+
+Status PageTree::Find(FindMode mode, std::string_view key, const Record*& found) {
   VMR_TRY(FindInLeaves(mode, key, found));
   if (!found) return Status::Ok();
   // A damaged tree must not send a scan round in circles.
@@ -163,8 +268,8 @@ Status PageTree::Find(FindMode mode, std::string_view key, std::optional<Record>
   return Status::Ok();
 }
 
-Status PageTree::FindInLeaves(FindMode mode, std::string_view key, std::optional<Record>& found) {
-  found.reset();
+Status PageTree::FindInLeaves(FindMode mode, std::string_view key, const Record*& found) {
+  found = nullptr;
   Path path;
   Page* leaf;
   VMR_TRY(Descend(key, 0, false, path, leaf, nullptr));
@@ -172,7 +277,7 @@ Status PageTree::FindInLeaves(FindMode mode, std::string_view key, std::optional
   std::size_t index = LowerBound(*leaf, key);
   switch (mode) {
     case FindMode::kExact:
-      if (KeyAt(*leaf, index, key)) found = leaf->content.records[index];
+      if (KeyAt(*leaf, index, key)) found = &leaf->content.records[index];
       return Status::Ok();
     case FindMode::kFirstAbove:
       if (KeyAt(*leaf, index, key)) ++index;
@@ -183,7 +288,7 @@ Status PageTree::FindInLeaves(FindMode mode, std::string_view key, std::optional
         if (!leaf) return Status::Ok();
         index = 0;
       }
-      found = leaf->content.records[index];
+      found = &leaf->content.records[index];
       return Status::Ok();
     case FindMode::kLastBelow:
       if (index == 0) {
@@ -191,7 +296,7 @@ Status PageTree::FindInLeaves(FindMode mode, std::string_view key, std::optional
         if (!leaf) return Status::Ok();
         index = leaf->count();
       }
-      found = leaf->content.records[index - 1];
+      found = &leaf->content.records[index - 1];
       return Status::Ok();
   }
   return Status::Ok();
@@ -212,6 +317,7 @@ Status PageTree::InsertAt(int level, Record record, std::uint32_t child) {
   VMR_CHECK(!KeyAt(*page, index, record.key()));
   page->size += RecordEstimate(record, page->inner());
   page->content.records.insert(page->content.records.begin() + static_cast<std::ptrdiff_t>(index), std::move(record));
+  NoteInsert(*page, index);
   if (page->inner()) {
     page->content.children.insert(page->content.children.begin() + static_cast<std::ptrdiff_t>(index), child);
   }
@@ -238,6 +344,7 @@ Status PageTree::SplitIfNeeded(Page* page) {
   if (!NeedsSplit(*page)) return Status::Ok();
   // Records move to another page: every cursor may be out of date.
   ++epoch_;
+  page->heads.clear();
   Page* root;
   VMR_TRY(store_.RootPage(false, root));
   if (page == root) {
@@ -312,6 +419,7 @@ Status PageTree::RemoveFromParent(Path& path, Page* page) {
     parent->size -= RecordEstimate(parent->content.records[step.index], true);
     parent->content.records.erase(parent->content.records.begin() + static_cast<std::ptrdiff_t>(step.index));
     parent->content.children.erase(parent->content.children.begin() + static_cast<std::ptrdiff_t>(step.index));
+    NoteErase(*parent, step.index);
     Changed(*parent);
     if (parent->count() == 0) {
       if (path.empty()) {
@@ -344,6 +452,7 @@ Status PageTree::Erase(std::string_view key, bool& found) {
   found = true;
   leaf->size -= RecordEstimate(leaf->content.records[index], false);
   leaf->content.records.erase(leaf->content.records.begin() + static_cast<std::ptrdiff_t>(index));
+  NoteErase(*leaf, index);
   Changed(*leaf);
   if (path.empty()) return Status::Ok();
   if (leaf->count() == 0) return RemoveFromParent(path, leaf);
@@ -384,6 +493,14 @@ Status PageTree::ValidatePage(Page* page, int level, std::string_view low, std::
   VMR_CHECK(content.level == level);
   VMR_CHECK(page->size == PageSize(content));
   VMR_CHECK(!NeedsSplit(*page));
+  if (HeadsCurrent(*page)) {
+    // The search aid agrees with the records.
+    const std::string_view prefix = content.records.front().key().substr(0, page->shared);
+    for (std::size_t i = 0; i < content.records.size(); ++i) {
+      VMR_CHECK(content.records[i].key().starts_with(prefix));
+      VMR_CHECK(page->heads[i] == Head(content.records[i].key(), page->shared));
+    }
+  }
   ++statistics.pages;
   statistics.page_blocks.emplace_back(page->id, page->page_class);
   for (std::size_t i = 0; i < content.records.size(); ++i) {

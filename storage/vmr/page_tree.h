@@ -24,6 +24,7 @@
 // records each stay on their leaf this way.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -47,6 +48,14 @@ struct Page {
   // The stored form from the last encoding, kept while only the page's own
   // number or its child pointers change (PatchPageHeader); empty when stale.
   std::vector<std::uint8_t> encoded;
+  // Search aid, so that a binary search over the page seldom has to reach
+  // the records' bytes: `shared` leading bytes are common to every key part
+  // of the page, and heads[i] holds the next 8 bytes of record i's key part
+  // (zero-padded) as a big-endian number. Built by the first search of a
+  // page, kept up by inserts and erasures, and dropped (left shorter than
+  // the record list) by any other change to the key parts.
+  std::vector<std::uint64_t> heads;
+  std::uint32_t shared = 0;
 
   bool inner() const { return content.level > 0; }
   std::size_t count() const { return content.records.size(); }
@@ -99,6 +108,9 @@ class PageTree {
   explicit PageTree(PageStore& store) : store_(store) {}
 
   Status Find(FindMode mode, std::string_view key, std::optional<Record>& found);
+  // The same without a copy: `found` points into its page (null when
+  // nothing is found) and stays valid until the tree next changes.
+  Status Find(FindMode mode, std::string_view key, const Record*& found);
   // Inserts a new record; an equal key part already present is an internal
   // error.
   Status Insert(Record record);
@@ -124,6 +136,14 @@ class PageTree {
   // taken at each; fixed capacity, so a descent allocates nothing.
   class Path {
    public:
+    Path() = default;
+    // Copies only the steps in use.
+    Path(const Path& other) { *this = other; }
+    Path& operator=(const Path& other) {
+      std::copy_n(other.steps_.begin(), other.size_, steps_.begin());
+      size_ = other.size_;
+      return *this;
+    }
     void clear() { size_ = 0; }
     bool empty() const { return size_ == 0; }
     std::size_t size() const { return size_; }
@@ -139,12 +159,18 @@ class PageTree {
     std::array<Step, kMaxHeight + 1> steps_;
     std::size_t size_ = 0;
   };
-  // A remembered descent to a leaf; see invariant (6).
+  // A remembered descent to a leaf; see invariant (6). The leaf covers the
+  // keys from `low` (none: from the start) up to `high` (none: to the end),
+  // separators of inner pages that stay unchanged while the cursor is
+  // valid; `low_head` and `high_head` are their first 8 bytes as numbers,
+  // which settle most keys without reaching the separators' bytes.
   struct LeafCursor {
     Path path;
     Page* leaf = nullptr;
     std::uint64_t epoch = 0;
     std::uint64_t used = 0;
+    std::optional<std::string_view> low, high;
+    std::uint64_t low_head = 0, high_head = ~std::uint64_t{0};
   };
   static constexpr std::size_t kLeafCursors = 8;
   // Descends from the root to the page of `level` that covers `key`;
@@ -152,7 +178,7 @@ class PageTree {
   // With `lower`, separators above a key below them are lowered to it.
   Status Descend(std::string_view key, int level, bool lower, Path& path, Page*& page,
                  std::vector<Page*>* lowered);
-  Status FindInLeaves(FindMode mode, std::string_view key, std::optional<Record>& found);
+  Status FindInLeaves(FindMode mode, std::string_view key, const Record*& found);
   Status InsertAt(int level, Record record, std::uint32_t child);
   Status SplitIfNeeded(Page* page);
   bool NeedsSplit(const Page& page) const;
@@ -167,7 +193,7 @@ class PageTree {
   // A valid leaf cursor whose leaf covers `key`.
   bool FromCursor(std::string_view key, Path& path, Page*& leaf);
   void RememberLeaf(const Path& path, Page* leaf);
-  static bool Covers(const Path& path, std::string_view key);
+  static bool Covers(const LeafCursor& cursor, std::string_view key, std::uint64_t head);
 
   PageStore& store_;
   std::array<LeafCursor, kLeafCursors> cursors_;

@@ -365,6 +365,10 @@ Status PhysicalFile::Find(FindMode mode, std::string_view key, std::optional<Rec
   return Guard(tree_.Find(mode, key, found));
 }
 
+Status PhysicalFile::Find(FindMode mode, std::string_view key, const Record*& found) {
+  return Guard(tree_.Find(mode, key, found));
+}
+
 Status PhysicalFile::FirstWithPrefix(std::string_view prefix, std::optional<Record>& found) {
   VMR_TRY(Find(FindMode::kFirstNotBelow, prefix, found));
   if (found && !found->key().starts_with(prefix)) found.reset();

@@ -47,7 +47,7 @@ class RecordStore {
   virtual int end_operation() = 0;
 
   // The first record whose key part is above `key`.
-  int first_above(std::string_view key, std::optional<StoredRecord>& found) {
+  virtual int first_above(std::string_view key, std::optional<StoredRecord>& found) {
     std::string above(key);
     above.push_back('\0');
     return first_not_below(above, found);

@@ -5,11 +5,21 @@
 namespace tavero::vmr {
 
 int PhysicalFileStore::find_with(FindMode mode, std::string_view key, std::optional<StoredRecord>& found) {
-  std::optional<Record> record;
+  const Record* record = nullptr;
   const int error = ErrorCodeOf(file_->Find(mode, key, record));
-  found.reset();
-  if (error == 0 && record) found = StoredRecord{std::string(record->key()), std::string(record->data())};
-  return error;
+  if (error != 0 || !record) {
+    found.reset();
+    return error;
+  }
+  // Into the strings `found` already holds, when it holds any.
+  if (!found) found.emplace();
+  found->key.assign(record->key());
+  found->data.assign(record->data());
+  return 0;
+}
+
+int PhysicalFileStore::first_above(std::string_view key, std::optional<StoredRecord>& found) {
+  return find_with(FindMode::kFirstAbove, key, found);
 }
 
 int PhysicalFileStore::find(std::string_view key, std::optional<StoredRecord>& found) {

@@ -16,6 +16,7 @@ class PhysicalFileStore final : public RecordStore {
   int find(std::string_view key, std::optional<StoredRecord>& found) override;
   int first_not_below(std::string_view key, std::optional<StoredRecord>& found) override;
   int last_below(std::string_view key, std::optional<StoredRecord>& found) override;
+  int first_above(std::string_view key, std::optional<StoredRecord>& found) override;
   int insert(std::string_view key, std::string_view data) override;
   int replace(std::string_view key, std::string_view data) override;
   int erase(std::string_view key) override;

@@ -194,9 +194,11 @@ void Table::close() {
 RecordNumber Table::entry_record_number(const StoredRecord& entry) {
   // The record number is the last four bytes of every key entry, in the
   // key part for keys with duplicates and as the data of unique keys.
-  const std::string whole = entry.key + entry.data;
-  if (whole.size() < 4 + 5) return 0;
-  return read_u32_big_endian(std::string_view(whole).substr(whole.size() - 4));
+  if (entry.key.size() + entry.data.size() < 4 + 5) return 0;
+  if (entry.data.size() >= 4) return read_u32_big_endian(std::string_view(entry.data).substr(entry.data.size() - 4));
+  std::string last = entry.key.substr(entry.key.size() - (4 - entry.data.size()));
+  last += entry.data;
+  return read_u32_big_endian(last);
 }
 
 void Table::convert_text_fields(std::string& image, bool to_oem) const {
@@ -237,8 +239,9 @@ void Table::drop_current() {
 
 int Table::load(const StoredRecord& data) {
   if (data.data.size() != record_.size() || data.key.size() != 9) return error::invalid_data_file;
-  as_read_ = program_form(data.data);
-  std::copy_n(as_read_.begin(), record_.size(), record_.begin());
+  as_read_.assign(data.data);
+  if (options_.oem) convert_text_fields(as_read_, false);
+  std::memcpy(record_.data(), as_read_.data(), record_.size());
   current_ = read_u32_big_endian(std::string_view(data.key).substr(5));
   has_current_ = true;
   if (flags_.watch_armed) flags_.watched = true;
@@ -359,6 +362,10 @@ int Table::load_memos(RecordNumber record) {
   for (std::size_t blob = 0; blob < definition_.blobs.size(); ++blob) {
     std::string prefix = segment_prefix(table_, record);
     prefix.push_back(static_cast<char>(blob));
+    if (!definition_.blobs[blob].is_blob()) {
+      if (int e = load_memo(blob, prefix)) return e;
+      continue;
+    }
     std::vector<std::string> segments;
     if (int e = scan_prefix(*store_, prefix, [&](const StoredRecord& r) {
           segments.push_back(r.data);
@@ -366,14 +373,29 @@ int Table::load_memos(RecordNumber record) {
         })) {
       return e;
     }
-    if (definition_.blobs[blob].is_blob()) {
-      if (!join_blob_segments(segments, blob_contents_[blob])) return error::invalid_data_file;
-    } else {
-      const std::span<std::uint8_t> memo = memo_buffers_[blob];
-      std::string joined = join_memo_segments(segments, memo.size());
-      if (options_.oem) joined = OemToAnsi(joined);
-      std::copy_n(joined.begin(), memo.size(), memo.begin());
-    }
+    if (!join_blob_segments(segments, blob_contents_[blob])) return error::invalid_data_file;
+  }
+  return 0;
+}
+
+// A memo is read with every record: its segments go straight into its
+// buffer, blanks after them.
+int Table::load_memo(std::size_t blob, std::string_view prefix) {
+  const std::span<std::uint8_t> memo = memo_buffers_[blob];
+  std::size_t filled = 0;
+  std::optional<StoredRecord> segment;
+  if (int e = store_->first_not_below(prefix, segment)) return e;
+  while (segment && segment->key.starts_with(prefix)) {
+    const std::size_t n = std::min(segment->data.size(), memo.size() - filled);
+    std::memcpy(memo.data() + filled, segment->data.data(), n);
+    filled += n;
+    if (filled == memo.size()) break;
+    const std::string at = std::move(segment->key);
+    if (int e = store_->first_above(at, segment)) return e;
+  }
+  std::memset(memo.data() + filled, ' ', memo.size() - filled);
+  if (options_.oem) {
+    for (std::uint8_t& c : memo.first(filled)) c = static_cast<std::uint8_t>(OemToAnsi(static_cast<char>(c)));
   }
   return 0;
 }

@@ -181,6 +181,7 @@ class Table {
   int write_memos(RecordNumber record, bool rewrite);
   int erase_memos(RecordNumber record);
   int load_memos(RecordNumber record);
+  int load_memo(std::size_t blob, std::string_view prefix);
   std::vector<std::string> memo_content_segments(std::size_t blob) const;
 
   // Record images as the program holds them and as the file stores them:

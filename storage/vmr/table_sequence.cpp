@@ -101,7 +101,7 @@ int Table::follow_entries(std::size_t key, bool forward, std::optional<StoredRec
   while (entry) {
     if (int e = read_data(entry_record_number(*entry), result.found)) return e;
     if (result.found) {
-      result.cursor = entry->key;
+      result.cursor = std::move(entry->key);
       return 0;
     }
     const std::string at = entry->key;
@@ -190,7 +190,7 @@ int Table::step(bool forward, bool look_only) {
     e = load(*result.found);
     if (e == 0) {
       sequence_.order = result.order;
-      sequence_.cursor = result.order == Order::record ? result.found->key : result.cursor;
+      sequence_.cursor = std::move(result.order == Order::record ? result.found->key : result.cursor);
     }
   } else {
     drop_current();
