@@ -272,7 +272,7 @@ class Driver final : public driver::FileDriver {
     while (!LockFirstByte(s.fd, F_WRLCK)) {
       if (errno != EAGAIN && errno != EACCES) return ErrorFromErrno(errno);
       if (std::chrono::steady_clock::now() >= deadline) return kFileIsAlreadyLocked;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      driver::PauseBetweenLockAttempts(std::chrono::milliseconds(50));
     }
     s.explicitly_locked = true;
     return 0;

@@ -8,6 +8,8 @@
 //   driver_registration.h  DriverRegistration and its SEND "REGISTER" record
 //   file_driver.h          DriverEntry, Perform, FileDriver (the dispatch sequence)
 //   file_operations.h      one entry point per operation: Open, Next, Put, ...
+//   transaction.h          the open-file list, runtime LOGOUT, COMMIT, ROLLBACK
+//   lock_wait.h            the pause between attempts at a lock another station holds
 //
 // Plugging in a driver: derive from FileDriver, pass the constructor your
 // DriverRegistration, answer Stores() from your column of the field-type
@@ -23,5 +25,6 @@
 #include "storage/driver/file_object.h"
 #include "storage/driver/file_operations.h"
 #include "storage/driver/file_state.h"
+#include "storage/driver/lock_wait.h"
 #include "storage/driver/operation.h"
 #include "storage/driver/record_layout.h"

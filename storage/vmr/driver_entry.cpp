@@ -269,7 +269,7 @@ int VmrDriver::Handle(OperationCode code, driver::FileObject& file, driver::Driv
     case OperationCode::Unlock:
     case OperationCode::Stream:
     case OperationCode::Flush:
-      return open ? run_lock_operation(*this, code, state, args) : error::record_not_available;
+      return open ? run_lock_operation(code, state, args) : error::record_not_available;
     default:
       break;
   }
@@ -309,7 +309,7 @@ int VmrDriver::Handle(OperationCode code, driver::FileObject& file, driver::Driv
   // One reference in the callable, so that wrapping it allocates nothing.
   const TableCall call{code, state, args, result, filter_factory_, *this};
   const auto run = [&call] { return run_on_table(call.code, call.state, call.args, call.result, call.filters, call.driver); };
-  if (reads_record(code)) return held_read(*this, state, bracketed, run);
+  if (reads_record(code)) return held_read(state, bracketed, run);
   if (writes_held_record(code)) return bracketed([&] { return guarded_write(code, state, args, run); });
   return bracketed(run);
 }

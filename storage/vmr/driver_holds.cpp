@@ -4,8 +4,8 @@
 #include <array>
 #include <chrono>
 #include <optional>
-#include <thread>
 
+#include "storage/driver/lock_wait.h"
 #include "storage/vmr/driver_state.h"
 #include "storage/vmr/physical_file.h"
 #include "storage/vmr/vmr.h"
@@ -48,10 +48,7 @@ bool limit_passed(Clock::time_point start, std::optional<std::int64_t> seconds) 
   return hundredths >= *seconds * 100;
 }
 
-void pause_between_attempts(const VmrDriver& driver) {
-  driver.run_wait_hook();
-  std::this_thread::sleep_for(kRetryPause);
-}
+void pause_between_attempts() { driver::PauseBetweenLockAttempts(kRetryPause); }
 
 }  // namespace
 
@@ -80,7 +77,7 @@ bool writes_held_record(OperationCode code) {
   return code == OperationCode::Put || code == OperationCode::PutAtPointer || code == OperationCode::Delete;
 }
 
-int held_read(VmrDriver& driver, VmrState& state, const Bracketed& bracketed, const std::function<int()>& read) {
+int held_read(VmrState& state, const Bracketed& bracketed, const std::function<int()>& read) {
   Table& table = *state.table;
   release_held_record(state);
   const Table::ReadFlags armed = table.read_flags();
@@ -110,7 +107,7 @@ int held_read(VmrDriver& driver, VmrState& state, const Bracketed& bracketed, co
       return 0;
     });
     if (e != kRecordAlreadyHeld || limit_passed(start, limit)) return e;
-    pause_between_attempts(driver);
+    pause_between_attempts();
     // The armed flags were spent by the failed attempt.
     Table::ReadFlags& flags = table.read_flags();
     flags.skip_memos = armed.skip_memos;
@@ -137,7 +134,7 @@ int guarded_write(OperationCode code, VmrState& state, const driver::OperationAr
   return e;
 }
 
-int run_lock_operation(VmrDriver& driver, OperationCode code, VmrState& state, const driver::OperationArgs& args) {
+int run_lock_operation(OperationCode code, VmrState& state, const driver::OperationArgs& args) {
   switch (code) {
     case OperationCode::Lock:
     case OperationCode::LockWithLimit: {
@@ -153,7 +150,7 @@ int run_lock_operation(VmrDriver& driver, OperationCode code, VmrState& state, c
           return 0;
         }
         if (limit_passed(start, limit)) return kFileAlreadyLocked;
-        pause_between_attempts(driver);
+        pause_between_attempts();
       }
     }
     case OperationCode::Unlock:

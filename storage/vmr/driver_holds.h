@@ -10,7 +10,6 @@
 
 namespace tavero::vmr {
 
-class VmrDriver;
 struct VmrState;
 
 // Runs a function inside the operation bracket of the table's files.
@@ -25,7 +24,7 @@ bool writes_held_record(driver::OperationCode code);
 // takes the found record's identifier lock within its bracket; while
 // another station holds it the read is repeated until the hold's time
 // limit (none: no limit) has passed, then fails with 43.
-int held_read(VmrDriver& driver, VmrState& state, const Bracketed& bracketed, const std::function<int()>& read);
+int held_read(VmrState& state, const Bracketed& bracketed, const std::function<int()>& read);
 
 // PUT or DELETE (inside the bracket): a record that another station holds
 // gives 5 (PUT) or 33 (DELETE); otherwise the record is locked for the
@@ -34,7 +33,7 @@ int guarded_write(driver::OperationCode code, VmrState& state, const driver::Ope
                   const std::function<int()>& write);
 
 // LOCK, LOCK with seconds, UNLOCK, STREAM and FLUSH of an open table.
-int run_lock_operation(VmrDriver& driver, driver::OperationCode code, VmrState& state,
+int run_lock_operation(driver::OperationCode code, VmrState& state,
                        const driver::OperationArgs& args);
 
 // RELEASE: gives up the record this table holds.

@@ -210,14 +210,58 @@ TEST_F(Holds, ATableLockedByAnotherStationIsLockedAfterItsUnlock) {
   Channel::await(channel.to_parent[0]);
   Cards cards(path_, driver_);
   ASSERT_EQ(Open(cards.file, kShared), 0);
-  int hook_calls = 0;
-  driver_.set_wait_hook([&] { ++hook_calls; });
+  int pauses = 0;
+  const LockWaitPause plain = SetLockWaitPause([&](std::chrono::milliseconds pause) {
+    ++pauses;
+    std::this_thread::sleep_for(pause);
+  });
   EXPECT_EQ(Lock(cards.file, 1), 32);
-  EXPECT_GT(hook_calls, 0);
+  SetLockWaitPause(plain);
+  EXPECT_GT(pauses, 0);  // the window system's pause ran while waiting
   Channel::send(channel.to_child[1]);
   EXPECT_EQ(Lock(cards.file), 0);  // waits for the other station's UNLOCK
   EXPECT_EQ(exit_code(locker), 0);
   EXPECT_EQ(Unlock(cards.file), 0);
+}
+
+// Two tables of one process share the open file (and its system locks), yet
+// hold records and lock the table as two stations would.
+TEST_F(Holds, TwoTablesOfOneProcessExcludeEachOther) {
+  Cards mine(path_, driver_);
+  Cards theirs(path_, driver_);
+  ASSERT_EQ(Open(mine.file, kShared), 0);
+  ASSERT_EQ(Open(theirs.file, kShared), 0);
+  ASSERT_EQ(Hold(mine.file), 0);
+  ASSERT_EQ(mine.get(2), 0);
+
+  ASSERT_EQ(Hold(theirs.file, 0), 0);
+  EXPECT_EQ(theirs.get(2), 43);
+  ASSERT_EQ(theirs.get(2), 0);
+  theirs.fill(2, "THEIRS");
+  EXPECT_EQ(Put(theirs.file), 5);
+  EXPECT_EQ(Delete(theirs.file), 33);
+  // Their refused attempts left the hold in place: another process still
+  // cannot take the record.
+  const pid_t other = station([](Cards& cards) {
+    if (Hold(cards.file, 0) != 0) return 1;
+    return cards.get(2) == 43 ? 0 : 2;
+  });
+  EXPECT_EQ(exit_code(other), 0);
+
+  // Released, the record is theirs to write.
+  ASSERT_EQ(Release(mine.file), 0);
+  ASSERT_EQ(theirs.get(2), 0);
+  theirs.fill(2, "THEIRS");
+  EXPECT_EQ(Put(theirs.file), 0);
+
+  // The table lock works the same way.
+  ASSERT_EQ(Lock(mine.file), 0);
+  EXPECT_EQ(Lock(theirs.file, 0), 32);
+  ASSERT_EQ(Unlock(mine.file), 0);
+  EXPECT_EQ(Lock(theirs.file, 0), 0);
+  EXPECT_EQ(Unlock(theirs.file), 0);
+  EXPECT_EQ(Close(mine.file), 0);
+  EXPECT_EQ(Close(theirs.file), 0);
 }
 
 TEST_F(Holds, StreamedChangesReachOtherStationsAtFlush) {

@@ -77,7 +77,7 @@ int logout_table(VmrState& state) {
 int commit_enlisted(VmrDriver& driver) {
   if (enlisted().empty()) return 0;
   const std::vector<PhysicalFile*> files = enlisted_files();
-  const int e = ErrorCodeOf(CommitTransaction(driver.file_system(), files));
+  const int e = ErrorCodeOf(CommitTransaction(driver.file_system(), files, driver.commit_probe()));
   const int released = release_enlisted();
   return e != 0 ? e : released;
 }

@@ -593,14 +593,20 @@ std::uint64_t IdentifierLockOffset(std::span<const std::uint8_t, 4> identifier) 
 }  // namespace
 
 Status PhysicalFile::TryLockIdentifier(std::span<const std::uint8_t, 4> identifier, bool& acquired) {
-  int rc = file_->TryLock(IdentifierLockOffset(identifier), 1);
-  acquired = rc == 0;
+  const std::uint64_t offset = IdentifierLockOffset(identifier);
+  acquired = false;
+  if (identifier_locks_.contains(offset)) return Status::Ok();
+  const int rc = file_->TryLock(offset, 1);
   if (rc != 0 && rc != EAGAIN) return Status::System(rc);
+  acquired = rc == 0;
+  if (acquired) identifier_locks_.insert(offset);
   return Status::Ok();
 }
 
 Status PhysicalFile::UnlockIdentifier(std::span<const std::uint8_t, 4> identifier) {
-  VMR_CHECK(file_->Unlock(IdentifierLockOffset(identifier), 1) == 0);
+  const std::uint64_t offset = IdentifierLockOffset(identifier);
+  identifier_locks_.erase(offset);
+  VMR_CHECK(file_->Unlock(offset, 1) == 0);
   return Status::Ok();
 }
 

@@ -34,6 +34,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -109,7 +110,8 @@ class PhysicalFile final : private PageStore, private PageMover {
   Status Truncate();
 
   // Identifier locks (HOLD and LOCK); `acquired` is false when another
-  // station holds the lock.
+  // station holds the lock, or another table of this process took it
+  // through this file.
   Status TryLockIdentifier(std::span<const std::uint8_t, 4> identifier, bool& acquired);
   Status UnlockIdentifier(std::span<const std::uint8_t, 4> identifier);
 
@@ -170,6 +172,10 @@ class PhysicalFile final : private PageStore, private PageMover {
   bool streaming_ = false;
   enum class Lock { kNone, kReader, kWriter } lock_ = Lock::kNone;
   std::uint32_t lock_slot_ = 0;
+  // Offsets of the identifier locks taken through this file. The system's
+  // locks of one open file never exclude each other, so between the tables
+  // of this process the file itself refuses a lock it already holds.
+  std::set<std::uint64_t> identifier_locks_;
 
   FileHeader header_;
   FileHeader disk_header_;

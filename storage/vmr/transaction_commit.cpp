@@ -70,7 +70,10 @@ void RollbackTransaction(std::span<PhysicalFile* const> files) {
   for (PhysicalFile* file : files) file->DiscardChanges();
 }
 
-Status CommitTransaction(FileSystem& fs, std::span<PhysicalFile* const> files) {
+Status CommitTransaction(FileSystem& fs, std::span<PhysicalFile* const> files, const CommitProbe& probe) {
+  const auto reached = [&probe](CommitStep step) {
+    if (probe) probe(step);
+  };
   std::vector<PhysicalFile*> changed;
   for (PhysicalFile* file : files) {
     if (file->header_changed()) changed.push_back(file);
@@ -117,11 +120,13 @@ Status CommitTransaction(FileSystem& fs, std::span<PhysicalFile* const> files) {
       break;
     }
     ++prepared;
+    reached(CommitStep::FilePrepared);
   }
   if (!failure.ok()) {
     for (std::size_t i = 0; i < prepared; ++i) (void)changed[i]->SetBack();
   }
   // The commit point: the transaction leaves the control file.
+  if (failure.ok()) reached(CommitStep::BeforeCommitPoint);
   status = ControlFileOperation(*control, [&] {
     bool found;
     return control->Erase(key, found);
@@ -136,9 +141,11 @@ Status CommitTransaction(FileSystem& fs, std::span<PhysicalFile* const> files) {
     RollbackTransaction(files);
     return failure;
   }
+  reached(CommitStep::AfterCommitPoint);
   for (PhysicalFile* file : changed) {
     Status s = file->CommitPhaseTwo();
     if (failure.ok() && !s.ok()) failure = s;
+    if (s.ok()) reached(CommitStep::FileCommitted);
   }
   return failure;
 }

@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 
+#include "storage/vmr/commit_probe.h"
 #include "storage/vmr/file_io.h"
 #include "storage/vmr/physical_file.h"
 #include "storage/vmr/status.h"
@@ -40,8 +41,9 @@ bool TransactionStillListed(FileSystem& fs, std::string_view marker_data);
 
 // Commits every changed file of a transaction, all or none. When phase one
 // fails for a file, the files prepared before it are set back, every file
-// drops its uncommitted changes, and the error is returned.
-Status CommitTransaction(FileSystem& fs, std::span<PhysicalFile* const> files);
+// drops its uncommitted changes, and the error is returned. `probe`, when
+// set, hears each step of a commit over two or more changed files.
+Status CommitTransaction(FileSystem& fs, std::span<PhysicalFile* const> files, const CommitProbe& probe = {});
 // Drops the uncommitted changes of every file.
 void RollbackTransaction(std::span<PhysicalFile* const> files);
 

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "storage/driver/driver.h"
+#include "storage/vmr/commit_probe.h"
 
 namespace tavero::vmr {
 
@@ -29,12 +30,10 @@ class VmrDriver final : public driver::FileDriver {
   ~VmrDriver();
 
   void set_filter_factory(RecordFilterFactory factory) { filter_factory_ = std::move(factory); }
-  // Called between attempts while waiting for a held record or a table
-  // lock, so that pending window messages are seen; does nothing by default.
-  void set_wait_hook(std::function<void()> hook) { wait_hook_ = std::move(hook); }
-  void run_wait_hook() const {
-    if (wait_hook_) wait_hook_();
-  }
+  // Test seam: hears the steps of every commit over several files (crash
+  // tests end the process at one of them). None by default.
+  void set_commit_probe(CommitProbe probe) { commit_probe_ = std::move(probe); }
+  const CommitProbe& commit_probe() const { return commit_probe_; }
 
   // The open VMR file at `path` in this process, shared by every table
   // opened in it; opened (created with `create`) when none is.
@@ -52,7 +51,7 @@ class VmrDriver final : public driver::FileDriver {
   FileSystem& file_system_;
   std::map<std::string, std::weak_ptr<PhysicalFileStore>> open_files_;
   RecordFilterFactory filter_factory_;
-  std::function<void()> wait_hook_;
+  CommitProbe commit_probe_;
 };
 
 // The process's VMR driver, over the operating system's files.
