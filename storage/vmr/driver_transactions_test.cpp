@@ -10,6 +10,7 @@
 
 #include "runtime/error_state.h"
 #include "storage/ascii/ascii.h"
+#include "storage/vmr/account_test_support.h"
 #include "storage/driver/file_operations.h"
 #include "storage/driver/transaction.h"
 #include "storage/vmr/check_testing.h"
@@ -25,38 +26,7 @@ using namespace tavero::driver;
 
 constexpr int kReadWrite = 0x42;
 
-// A table of INT32 id (unique key) and INT32 amount.
-struct Account {
-  Account(const std::string& name, DriverEntry& entry) {
-    layout = RecordLayoutWriter().Field("T:ID", 0, FieldType::INT32).Field("T:AMOUNT", 4, FieldType::INT32).Finish();
-    by_id = {"T:BY_ID", nullptr, 0x00, {1}, &file};
-    file.entry = &entry;
-    file.name = name;
-    file.attributes = 0x04;
-    file.record_layout = layout;
-    file.record = record;
-    file.keys = {&by_id};
-  }
-  void set(std::int32_t id, std::int32_t amount) {
-    std::memcpy(record.data(), &id, 4);
-    std::memcpy(record.data() + 4, &amount, 4);
-  }
-  std::int32_t amount() const {
-    std::int32_t value;
-    std::memcpy(&value, record.data() + 4, 4);
-    return value;
-  }
-  // The amount of record `id`, or -1 when it cannot be read.
-  std::int32_t amount_of(std::int32_t id) {
-    set(id, 0);
-    return Get(file, by_id) == 0 ? amount() : -1;
-  }
-
-  std::vector<std::uint8_t> layout;
-  std::array<std::uint8_t, 8> record{};
-  KeyObject by_id;
-  FileObject file;
-};
+using testing_support::Account;
 
 class VmrTransactionTest : public ::testing::Test {
  protected:
