@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "runtime/runtime_error.h"
+#include "storage/driver/lock_wait.h"
 
 namespace tavero::ui {
 namespace {
@@ -33,10 +34,12 @@ EngineCore::EngineCore(Platform& platform, Engine::Options options)
     platform_.ShowErrorBox(title, text);
   });
   SetWindowSystemStarted(true);
+  driver::SetLockWaitPause([this](std::chrono::milliseconds pause) { PauseForLock(pause); });
 }
 
 EngineCore::~EngineCore() {
   Shutdown();
+  driver::SetLockWaitPause({});
   SetWindowSystemStarted(false);
   SetRuntimeErrorBox({});
   platform_.Attach(nullptr);
@@ -92,6 +95,19 @@ void EngineCore::SwitchToThisThread() {
   if (current_slot_ >= 0 && slots_[current_slot_].used) slots_[current_slot_].saved_error = CurrentErrorState();
   CurrentErrorState() = slots_[slot].saved_error;
   current_slot_ = slot;
+}
+
+// A procedure waiting for a record or table another station holds gives up
+// the engine lock for the pause, as it would waiting for input: the other
+// threads handle their windows' messages meanwhile.
+void EngineCore::PauseForLock(std::chrono::milliseconds pause) {
+  if (!LockHeld()) {
+    std::this_thread::sleep_for(pause);
+    return;
+  }
+  ReleaseLock();
+  std::this_thread::sleep_for(pause);
+  TakeLock();
 }
 
 InboxItem EngineCore::WaitForMessage() {

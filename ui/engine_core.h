@@ -4,7 +4,8 @@
 // Invariants:
 //  (1) One engine lock: exactly one engine thread runs engine or procedure
 //      code at a time; a thread gives it up only while it waits for platform
-//      input (WaitForMessage) and at its end.
+//      input (WaitForMessage), while it pauses between attempts at a lock
+//      another station holds (PauseForLock), and at its end.
 //  (2) current_slot_ is the slot of the thread holding the lock; the error
 //      state in the runtime belongs to that thread, every other slot keeps its
 //      own copy in ThreadSlot::saved_error.
@@ -19,6 +20,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <map>
@@ -95,6 +97,7 @@ class EngineCore final : public MessageSink {
   void SwitchToThisThread();
   void TearDownThread(int slot);
   InboxItem WaitForMessage();
+  void PauseForLock(std::chrono::milliseconds pause);
 
   bool Dispatch(WindowObject& window);
   std::optional<EventRecord> NextRecord(WindowObject& window, bool& over);

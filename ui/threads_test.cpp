@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "runtime/error_state.h"
+#include "storage/driver/lock_wait.h"
 #include "ui/engine.h"
 #include "ui/headless/driver.h"
 #include "ui/test_windows.h"
@@ -105,6 +106,28 @@ TEST(Threads, EachThreadKeepsItsOwnErrorState) {
   ASSERT_TRUE(driver.Click(driver.Find("Other"), 1));
   ASSERT_TRUE(driver.Click(driver.Find("Main"), 1));
   EXPECT_EQ(log.Lines(), (Lines{"started thread sees 0", "main sees 35", "started thread sees 36", "main sees 35"}));
+}
+
+// A procedure waiting for a held record or a locked table lets the other
+// threads run between its attempts, and comes back with its own state.
+TEST(Threads, WaitingForALockLetsTheOtherThreadsRun) {
+  EventLog log;
+  HeadlessProgram program([&] {
+    PostError(43);
+    START([&] {
+      log.Add("started thread ran");
+      PostError(36);
+      Waiter();
+    });
+    for (int attempt = 0; attempt < 500 && log.Lines().empty(); ++attempt) {
+      driver::PauseBetweenLockAttempts(std::chrono::milliseconds(10));
+    }
+    log.Add("main sees " + std::to_string(ErrorCode()) + " on thread " + std::to_string(THREAD()));
+    Window window(testing::PlainWindow("Main"));
+    window.Open();
+    ACCEPT([] { return LoopResult::Continue; });
+  });
+  EXPECT_EQ(log.Lines(), (Lines{"started thread ran", "main sees 43 on thread 1"}));
 }
 
 TEST(Threads, FocusMovingBetweenThreadsGivesLoseFocusAndGainFocus) {
