@@ -62,6 +62,14 @@ int EndTransaction(bool commit) {
     if (Supports(*entry, needed)) {
       const int error = commit ? driver::Commit(file) : driver::Rollback(file);
       if (first_error == 0) first_error = error;
+      // A failed COMMIT leaves the file marked InTransaction, and such a
+      // file can never be closed: its driver has dropped the changes, and
+      // its ROLLBACK takes it out of the transaction.
+      if (commit && error != 0 && Supports(*entry, TransactionSupport::Rollback)) {
+        PushErrorState();
+        driver::Rollback(file);
+        PopErrorState();
+      }
     }
     if (OpenFileEntry* still = EntryOf(*member)) QuietUnlock(file, *still);
   }

@@ -122,6 +122,28 @@ TEST_F(VmrTransactionTest, RollbackDropsTheChangesOfBothFilesAndTheFilesGoOnWork
   EXPECT_EQ(amount_after_reopen("A"), 10);
 }
 
+TEST_F(VmrTransactionTest, AFailedCommitDropsTheChangesAndEndsTheTransaction) {
+  auto a = created("A");
+  auto b = created("B");
+  // A control file that cannot be made: the commit of two files fails.
+  SetTransactionControlFileName(path("missing/control.tcf"));
+  FileObject* files[] = {&a->file, &b->file};
+  ASSERT_EQ(Logout(0, files), 0) << ErrorText();
+  change(*a, 70);
+  change(*b, 130);
+  EXPECT_NE(Commit(), 0);
+  EXPECT_NE(ErrorCode(), 0);
+  EXPECT_FALSE(TransactionActive());
+  for (Account* account : {a.get(), b.get()}) {
+    EXPECT_FALSE(Has(FileStateOf(account->file), FileState::InTransaction));
+    EXPECT_EQ(account->amount_of(1), 100);
+  }
+  EXPECT_EQ(Close(a->file), 0);
+  EXPECT_EQ(Close(b->file), 0);
+  EXPECT_EQ(amount_after_reopen("A"), 100);
+  EXPECT_EQ(amount_after_reopen("B"), 100);
+}
+
 TEST_F(VmrTransactionTest, AFileWithoutTransactionsGives48AndLeavesTheOthersOutside) {
   auto a = created("A");
   const fs::path text = directory_ / "lines.txt";

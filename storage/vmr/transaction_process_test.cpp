@@ -113,6 +113,59 @@ class Ledger : public ::testing::Test {
   std::string saved_control_file_;
 };
 
+// ---- other stations during a transaction ----
+
+// One byte through a pipe: a station tells another it may go on.
+struct Signal {
+  Signal() { EXPECT_EQ(pipe(ends), 0); }
+  ~Signal() {
+    close(ends[0]);
+    close(ends[1]);
+  }
+  bool raise() const { return write(ends[1], "x", 1) == 1; }
+  bool await() const {
+    char c;
+    return read(ends[0], &c, 1) == 1;
+  }
+  int ends[2];
+};
+
+TEST_F(Ledger, OtherStationsWaitForATransactionAndSeeOnlyItsCommittedResult) {
+  Signal logged_out, commit_now;
+  const pid_t writer = fork();
+  ASSERT_GE(writer, 0);
+  if (writer == 0) {
+    VmrDriver driver(PosixFileSystem());
+    Account a(path("A"), driver);
+    Account b(path("B"), driver);
+    if (Open(a.file, kReadWrite) != 0 || Open(b.file, kReadWrite) != 0) _exit(10);
+    FileObject* both[] = {&a.file, &b.file};
+    if (Logout(2, both) != 0) _exit(11);
+    if (a.put_amount(1, 0) != 0 || b.put_amount(1, 2 * kOpeningAmount) != 0) _exit(12);
+    if (!logged_out.raise() || !commit_now.await()) _exit(13);
+    _exit(Commit() == 0 ? 0 : 14);
+  }
+  ASSERT_TRUE(logged_out.await());
+  // A reader of B (shared, read only) starts while the transaction holds it.
+  const pid_t reader = fork();
+  ASSERT_GE(reader, 0);
+  if (reader == 0) {
+    VmrDriver driver(PosixFileSystem());
+    Account b(path("B"), driver);
+    std::int32_t value = 0;
+    if (Open(b.file, 0x40) != 0 || b.read(1, value) != 0) _exit(10);
+    _exit(value == 2 * kOpeningAmount ? 0 : 11);
+  }
+  usleep(300 * 1000);
+  int status = 0;
+  EXPECT_EQ(waitpid(reader, &status, WNOHANG), 0) << "the reader did not wait for the transaction";
+  ASSERT_TRUE(commit_now.raise());
+  bool killed = false;
+  EXPECT_EQ(wait_for(writer, killed), 0);
+  EXPECT_EQ(wait_for(reader, killed), 0) << "the reader saw B before the commit";
+  EXPECT_EQ(amounts("A")[0], 0);
+}
+
 // ---- a writer killed around the commit point ----
 
 struct KillPoint {
