@@ -21,7 +21,7 @@
 #include "runtime/error_state.h"
 #include "storage/driver/transaction.h"
 #include "storage/vmr/account_test_support.h"
-#include "storage/vmr/physical_file.h"
+#include "storage/vmr/check.h"
 #include "storage/vmr/file_io.h"
 #include "storage/vmr/transaction_commit.h"
 #include "storage/vmr/vmr.h"
@@ -91,16 +91,13 @@ class Ledger : public ::testing::Test {
     for (std::int32_t v : values) total += v;
     return total;
   }
-  // The whole tree of the file checked, its zones holding exactly its pages.
+  // The full structural check of the file, and no commit left half done.
   ::testing::AssertionResult sound(const std::string& name) {
-    std::unique_ptr<PhysicalFile> file;
-    Status status = PhysicalFile::Open(PosixFileSystem(), path(name) + ".VMR", 0x40, file);
-    TreeStatistics statistics;
-    if (status.ok()) status = file->RefreshHeader();
-    if (status.ok()) status = file->Validate(statistics);
-    if (file) (void)file->EndOperation();
-    if (status.ok()) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << name << ": error " << ErrorCodeOf(status);
+    const CheckResult result = CheckFile(path(name) + ".VMR");
+    if (result.sound() && result.records > 0) return ::testing::AssertionSuccess();
+    auto failure = ::testing::AssertionFailure() << name << " (" << result.records << " records):";
+    for (const std::string& problem : result.problems) failure << "\n  " << problem;
+    return failure;
   }
   static int wait_for(pid_t pid, bool& killed) {
     int status = 0;
