@@ -267,12 +267,11 @@ enum StationExit : int {
   kPutFailed,
   kCommitFailed,
   kRollbackFailed,
-  kWrongAmountAfterRollback,
 };
 
 // One station: short transactions, each moving an amount between a record
 // of A and one of B (every fifth between two records of A alone, a one-file
-// commit), every seventh rolled back instead of committed.
+// commit); every seventh changes one record only and is rolled back.
 [[noreturn]] void RunStation(const std::string& a_name, const std::string& b_name, int station, int transactions) {
   VmrDriver driver(PosixFileSystem());
   Account a(a_name, driver);
@@ -294,15 +293,15 @@ enum StationExit : int {
     std::int32_t from_amount = 0;
     std::int32_t to_amount = 0;
     if (a.read(from_id, from_amount) != 0 || to.read(to_id, to_amount) != 0) _exit(kReadFailed);
+    if (n % 7 == 0) {
+      // A change that would break the total, rolled back.
+      if (a.put_amount(from_id, from_amount + 1000000) != 0) _exit(kPutFailed);
+      if (Rollback() != 0) _exit(kRollbackFailed);
+      continue;
+    }
     if (a.put_amount(from_id, from_amount - moved) != 0) _exit(kPutFailed);
     if (to.put_amount(to_id, to_amount + moved) != 0) _exit(kPutFailed);
-    if (n % 7 == 0) {
-      if (Rollback() != 0) _exit(kRollbackFailed);
-      // The amounts are back as they were, for this station at least: no
-      // other station can have changed them while it held the files.
-      std::int32_t after = 0;
-      if (a.read(from_id, after) != 0 || after != from_amount) _exit(kWrongAmountAfterRollback);
-    } else if (Commit() != 0) {
+    if (Commit() != 0) {
       _exit(kCommitFailed);
     }
   }
