@@ -120,6 +120,10 @@ int Logout(std::int64_t seconds, std::span<FileObject* const> files) {
     PostError(kLogoutAlreadyActive);
     return kLogoutAlreadyActive;
   }
+  // Active from the start: while LOGOUT waits for a file's lock other
+  // threads run (the lock-wait pause), and a LOGOUT of theirs gets 56
+  // instead of mixing its files into this transaction.
+  state.active = true;
   bool failed = false;
   for (FileObject* file : files) {
     if (file == nullptr || !file->driver_state) continue;  // never used: nothing to log
@@ -147,7 +151,6 @@ int Logout(std::int64_t seconds, std::span<FileObject* const> files) {
     PostError(kUnableToLogTransaction);
     return kUnableToLogTransaction;
   }
-  state.active = true;
   ClearError();
   return 0;
 }

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <cstring>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 
@@ -142,6 +143,33 @@ TEST_F(VmrTransactionTest, AFailedCommitDropsTheChangesAndEndsTheTransaction) {
   EXPECT_EQ(Close(b->file), 0);
   EXPECT_EQ(amount_after_reopen("A"), 100);
   EXPECT_EQ(amount_after_reopen("B"), 100);
+}
+
+// While LOGOUT waits for a table lock, other threads run (the lock-wait
+// pause); a LOGOUT of theirs must not slip its files into this one.
+TEST_F(VmrTransactionTest, ALogoutStartedWhileAnotherWaitsForItsLockGets56) {
+  auto a = created("A");
+  auto b = created("B");
+  Account a_elsewhere(path("A"), driver_);  // the same table, another thread's
+  ASSERT_EQ(Open(a_elsewhere.file, kReadWrite), 0) << ErrorText();
+  ASSERT_EQ(Lock(a_elsewhere.file), 0);
+
+  std::vector<int> nested;
+  const LockWaitPause plain = SetLockWaitPause([&](std::chrono::milliseconds pause) {
+    FileObject* other[] = {&b->file};
+    if (nested.empty()) nested.push_back(Logout(0, other));
+    std::this_thread::sleep_for(pause);
+  });
+  FileObject* files[] = {&a->file};
+  EXPECT_EQ(Logout(1, files), 48);  // A's table stays locked
+  SetLockWaitPause(plain);
+  EXPECT_EQ(nested, std::vector<int>{56});
+  EXPECT_FALSE(TransactionActive());
+  EXPECT_FALSE(listed_in_transaction(b->file));
+  change(*b, 70);  // B commits at once: it is in no transaction
+  EXPECT_EQ(amount_after_reopen("B"), 70);
+  EXPECT_EQ(Unlock(a_elsewhere.file), 0);
+  EXPECT_EQ(Close(a_elsewhere.file), 0);
 }
 
 TEST_F(VmrTransactionTest, AFileWithoutTransactionsGives48AndLeavesTheOthersOutside) {
