@@ -12,7 +12,8 @@ namespace tavero::vmr {
 namespace {
 
 constexpr std::uint32_t kFirstTemporaryId = 0xF0000000u;
-constexpr std::size_t kCacheLimit = 4096;
+// Pages kept between operations; past it the cache is trimmed (TrimCache).
+constexpr std::size_t kCacheLimit = 8192;
 // Reader slots are the bytes the writer range covers, so a writer excludes
 // every reader.
 constexpr std::uint32_t kReaderSlots = static_cast<std::uint32_t>(kWriterRange);
@@ -117,6 +118,7 @@ Status PhysicalFile::ReleaseStationLock() {
   if (lock_ == Lock::kNone) return Status::Ok();
   int rc = lock_ == Lock::kWriter ? file_->Unlock(kLockBase, kWriterRange) : file_->Unlock(kLockBase + lock_slot_, 1);
   lock_ = Lock::kNone;
+  header_read_under_lock_ = false;
   // A lock that cannot be given back is an internal error.
   VMR_CHECK(rc == 0);
   return Status::Ok();
@@ -124,7 +126,11 @@ Status PhysicalFile::ReleaseStationLock() {
 
 Status PhysicalFile::RefreshHeader() {
   VMR_TRY(TakeStationLock());
-  if (!shared_ && header_loaded_) return Status::Ok();
+  if (header_loaded_ && !shared_) return Status::Ok();
+  // The station lock, held since the header was last read (a transaction
+  // or stream mode keeps it between operations), has kept every other
+  // station from committing: the header in memory is still the one on disk.
+  if (header_read_under_lock_ && header_loaded_ && overlay_.empty() && !phase_one_header_) return Status::Ok();
   FileHeader disk;
   bool empty;
   VMR_TRY(ReadHeader(disk, empty));
@@ -144,7 +150,8 @@ Status PhysicalFile::RefreshHeader() {
     header_loaded_ = true;
     header_changed_ = false;
   }
-  if (disk.committed_length != disk.written_length) return Recover(disk);
+  if (disk.committed_length != disk.written_length) VMR_TRY(Recover(disk));
+  header_read_under_lock_ = lock_ != Lock::kNone;
   return Status::Ok();
 }
 
@@ -232,7 +239,7 @@ Status PhysicalFile::EndOperation() {
   Status status = Commit();
   Status unlocked = ReleaseStationLock();
   read_phase_ = true;
-  if (cache_.size() > kCacheLimit && dirty_count_ == 0) DropCache();
+  if (cache_.size() > kCacheLimit && dirty_count_ == 0) TrimCache();
   VMR_TRY(status);
   return unlocked;
 }
@@ -245,6 +252,15 @@ void PhysicalFile::DropCache() {
   dirty_count_ = 0;
   released_.clear();
   next_temporary_id_ = kFirstTemporaryId;
+}
+
+void PhysicalFile::TrimCache() {
+  // The leaves go; the inner pages, few and on every descent, stay unless
+  // they alone fill the cache.
+  assert(dirty_count_ == 0);
+  tree_.Forget();
+  std::erase_if(cache_, [](const auto& entry) { return !entry.second->inner(); });
+  if (cache_.size() > kCacheLimit / 2) DropCache();
 }
 
 Status PhysicalFile::LoadPage(std::uint32_t id, Page*& page) {
@@ -466,6 +482,7 @@ Status PhysicalFile::Fail(Status status) {
   // After a failed write the disk may hold either state: follow the disk.
   DiscardChanges();
   header_loaded_ = false;
+  header_read_under_lock_ = false;
   return status;
 }
 

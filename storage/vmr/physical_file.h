@@ -157,6 +157,8 @@ class PhysicalFile final : private PageStore, private PageMover {
   Status Renumber(Page& page, std::uint32_t id);
   Status AssignBlocks();
   void DropCache();
+  // Drops the clean leaves from a cache grown past its limit.
+  void TrimCache();
   Status Fail(Status status);
   Status Guard(Status status);
 
@@ -167,6 +169,8 @@ class PhysicalFile final : private PageStore, private PageMover {
   bool others_may_read_ = false;
   bool read_phase_ = true;
   bool header_loaded_ = false;
+  // The header was read under the station lock held now.
+  bool header_read_under_lock_ = false;
   bool header_changed_ = false;
   bool in_transaction_ = false;
   bool streaming_ = false;

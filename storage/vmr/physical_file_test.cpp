@@ -252,6 +252,48 @@ TEST_F(VmrFile, SharedStationsSeeEachOthersCommits) {
   ASSERT_TRUE(b->EndOperation().ok());
 }
 
+TEST_F(VmrFile, AHeldLockSparesTheHeaderReadButAFailedReadIsNotTrusted) {
+  auto a = Open(kShared);
+  auto b = Open(kShared);
+  Model model;
+  ASSERT_TRUE(ApplyBatch(*a, {{"a", "1"}}, model).ok());
+  // In a transaction station a keeps the writer range between operations:
+  // nobody else can commit, so the header is not read again.
+  a->set_in_transaction(true);
+  ASSERT_TRUE(a->BeginWrite().ok());
+  ASSERT_TRUE(a->RefreshHeader().ok());
+  ASSERT_TRUE(a->Insert("b", "2").ok());
+  ASSERT_TRUE(a->EndOperation().ok());
+  const std::uint64_t calls = fs_.calls();
+  ASSERT_TRUE(a->RefreshHeader().ok());
+  EXPECT_EQ(fs_.calls(), calls);
+  EXPECT_EQ(b->RefreshHeader().kind(), Status::Kind::kSystem);  // b waits for the range
+  ASSERT_TRUE(a->EndOperation().ok());
+  ASSERT_TRUE(a->Commit().ok());
+  a->set_in_transaction(false);
+  ASSERT_TRUE(a->EndOperation().ok());
+  model["b"] = "2";
+
+  // Station b commits while a is between operations; a's next refresh
+  // takes the lock but its header read fails. The lock stays held (a is in
+  // a transaction), yet the header a holds is not the one on disk.
+  ASSERT_TRUE(ApplyBatch(*b, {{"c", "3"}}, model).ok());
+  a->set_in_transaction(true);
+  ASSERT_TRUE(a->BeginWrite().ok());
+  fs_.FailCall(1);
+  EXPECT_EQ(a->RefreshHeader().kind(), Status::Kind::kSystem);
+  fs_.FailCall(0);
+  ASSERT_TRUE(a->RefreshHeader().ok());
+  std::optional<Record> r;
+  ASSERT_TRUE(a->Find(FindMode::kExact, "c", r).ok());
+  EXPECT_TRUE(r);
+  a->set_in_transaction(false);
+  ASSERT_TRUE(a->EndOperation().ok());
+  Model seen;
+  ASSERT_TRUE(Snapshot(*a, seen));
+  EXPECT_EQ(seen, model);
+}
+
 TEST_F(VmrFile, IdentifierLocksExcludeOtherStations) {
   auto a = Open(kShared);
   auto b = Open(kShared);
