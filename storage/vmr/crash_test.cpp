@@ -48,6 +48,7 @@ class DyingFile final : public File {
     return file_->Truncate(size);
   }
   int Size(std::uint64_t& size) override { return file_->Size(size); }
+  bool CanWrite() const override { return file_->CanWrite(); }
   int TryLock(std::uint64_t offset, std::uint64_t length) override { return file_->TryLock(offset, length); }
   int Lock(std::uint64_t offset, std::uint64_t length) override { return file_->Lock(offset, length); }
   int Unlock(std::uint64_t offset, std::uint64_t length) override { return file_->Unlock(offset, length); }

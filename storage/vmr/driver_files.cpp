@@ -38,7 +38,12 @@ int VmrDriver::open_store(const std::string& path, int access_mode, bool create,
                           std::shared_ptr<PhysicalFileStore>& store) {
   const bool needs_write = create || (access_mode & kAccessMask) != 0;
   if (auto it = open_files_.find(path); it != open_files_.end()) {
-    if (auto live = it->second.lock(); live && (!needs_write || live->file().writable())) {
+    // Every table of a file in this process goes through one open file: a
+    // second one would be another station to this process's own locks (a
+    // reader waiting on its own transaction's writer range would never be
+    // served).
+    if (auto live = it->second.lock();
+        live && (!needs_write || live->file().writable() || live->file().AllowWrites())) {
       store = live;
       return 0;
     }

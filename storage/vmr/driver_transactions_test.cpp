@@ -3,6 +3,7 @@
 // transactions), and the driver's SEND commands.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <thread>
@@ -170,6 +171,28 @@ TEST_F(VmrTransactionTest, ALogoutStartedWhileAnotherWaitsForItsLockGets56) {
   EXPECT_EQ(amount_after_reopen("B"), 70);
   EXPECT_EQ(Unlock(a_elsewhere.file), 0);
   EXPECT_EQ(Close(a_elsewhere.file), 0);
+}
+
+// A table opened for reading only, then one of the same file for writing:
+// both go through one open file, so a read during the other's transaction
+// is served (a second open file would wait for this process's own writer
+// range for ever).
+TEST_F(VmrTransactionTest, ATableOpenedReadOnlySharesTheFileWithAWritableOne) {
+  created("A");
+  Account reader(path("A"), driver_);
+  ASSERT_EQ(Open(reader.file, 0x40), 0) << ErrorText();
+  Account writer(path("A"), driver_);
+  ASSERT_EQ(Open(writer.file, kReadWrite), 0) << ErrorText();
+  FileObject* files[] = {&writer.file};
+  ASSERT_EQ(Logout(1, files), 0) << ErrorText();
+  ASSERT_EQ(writer.put_amount(1, 55), 0) << ErrorText();
+  alarm(20);  // a hang ends the test
+  EXPECT_EQ(reader.amount_of(1), 55);
+  alarm(0);
+  ASSERT_EQ(Commit(), 0) << ErrorText();
+  reader.set(1, 0);
+  EXPECT_EQ(Put(reader.file), 5);  // the reader's table stays read only
+  EXPECT_EQ(amount_after_reopen("A"), 55);
 }
 
 TEST_F(VmrTransactionTest, AFileWithoutTransactionsGives48AndLeavesTheOthersOutside) {

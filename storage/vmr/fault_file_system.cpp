@@ -50,6 +50,7 @@ class FaultFile final : public File {
     data_->unsynced.clear();
     return 0;
   }
+  bool CanWrite() const override { return writable_; }
   int Truncate(std::uint64_t size) override {
     if (!writable_) return EBADF;
     if (fs_.CountCall()) return EIO;

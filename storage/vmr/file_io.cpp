@@ -71,6 +71,7 @@ class PosixFile final : public File {
     size = static_cast<std::uint64_t>(st.st_size);
     return 0;
   }
+  bool CanWrite() const override { return lock_type_ == F_WRLCK; }
   int TryLock(std::uint64_t offset, std::uint64_t length) override {
     return SetLock(fd_, F_OFD_SETLK, lock_type_, offset, length);
   }

@@ -28,6 +28,8 @@ class File {
   virtual int Sync() = 0;
   virtual int Truncate(std::uint64_t size) = 0;
   virtual int Size(std::uint64_t& size) = 0;
+  // Whether the file was opened so that it can be written.
+  virtual bool CanWrite() const = 0;
 
   // Byte-range locks between stations (processes or separate opens). TryLock
   // answers EAGAIN when another holder has an overlapping range; Lock waits.

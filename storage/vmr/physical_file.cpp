@@ -61,6 +61,12 @@ Status PhysicalFile::Open(FileSystem& fs, const std::string& path, int access_mo
   return Status::Ok();
 }
 
+bool PhysicalFile::AllowWrites() {
+  if (!file_->CanWrite()) return false;
+  writable_ = true;
+  return true;
+}
+
 // ---- header and station locks ----
 
 Status PhysicalFile::ReadHeader(FileHeader& header, bool& empty) {

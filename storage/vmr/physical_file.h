@@ -115,6 +115,11 @@ class PhysicalFile final : private PageStore, private PageMover {
   Status TryLockIdentifier(std::span<const std::uint8_t, 4> identifier, bool& acquired);
   Status UnlockIdentifier(std::span<const std::uint8_t, 4> identifier);
 
+  // Lets a file opened for reading only be written too, when its handle
+  // allows it (another table of the process opens it for writing); false
+  // when it does not.
+  bool AllowWrites();
+
   void set_in_transaction(bool on) { in_transaction_ = on; }
   void set_streaming(bool on) { streaming_ = on; }
 
