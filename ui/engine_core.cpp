@@ -7,6 +7,7 @@
 
 #include "runtime/runtime_error.h"
 #include "storage/driver/lock_wait.h"
+#include "storage/driver/transaction.h"
 
 namespace tavero::ui {
 namespace {
@@ -99,9 +100,11 @@ void EngineCore::SwitchToThisThread() {
 
 // A procedure waiting for a record or table another station holds gives up
 // the engine lock for the pause, as it would waiting for input: the other
-// threads handle their windows' messages meanwhile.
+// threads handle their windows' messages meanwhile. Not while a transaction
+// is active (LOGOUT waiting for a file's lock): the other threads' changes to
+// a file already in it would silently share its fate.
 void EngineCore::PauseForLock(std::chrono::milliseconds pause) {
-  if (!LockHeld()) {
+  if (!LockHeld() || driver::TransactionActive()) {
     std::this_thread::sleep_for(pause);
     return;
   }

@@ -5,7 +5,8 @@
 //  (1) One engine lock: exactly one engine thread runs engine or procedure
 //      code at a time; a thread gives it up only while it waits for platform
 //      input (WaitForMessage), while it pauses between attempts at a lock
-//      another station holds (PauseForLock), and at its end.
+//      another station holds outside a transaction (PauseForLock), and at
+//      its end.
 //  (2) current_slot_ is the slot of the thread holding the lock; the error
 //      state in the runtime belongs to that thread, every other slot keeps its
 //      own copy in ThreadSlot::saved_error.

@@ -6,6 +6,7 @@
 
 #include "runtime/error_state.h"
 #include "storage/driver/lock_wait.h"
+#include "storage/driver/transaction.h"
 #include "ui/engine.h"
 #include "ui/headless/driver.h"
 #include "ui/test_windows.h"
@@ -128,6 +129,31 @@ TEST(Threads, WaitingForALockLetsTheOtherThreadsRun) {
     ACCEPT([] { return LoopResult::Continue; });
   });
   EXPECT_EQ(log.Lines(), (Lines{"started thread ran", "main sees 43 on thread 1"}));
+}
+
+// Inside a transaction (LOGOUT waiting for a file's lock) the other threads
+// stay stopped: their changes must not slip into it.
+TEST(Threads, WaitingForALockInsideATransactionKeepsTheOtherThreadsStopped) {
+  EventLog log;
+  HeadlessProgram program([&] {
+    START([&] {
+      log.Add("started thread ran");
+      Waiter();
+    });
+    ASSERT_EQ(driver::Logout(0, {}), 0);
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      driver::PauseBetweenLockAttempts(std::chrono::milliseconds(10));
+    }
+    log.Add("transaction over");
+    driver::Rollback();
+    for (int attempt = 0; attempt < 500 && log.Lines().size() < 2; ++attempt) {
+      driver::PauseBetweenLockAttempts(std::chrono::milliseconds(10));
+    }
+    Window window(testing::PlainWindow("Main"));
+    window.Open();
+    ACCEPT([] { return LoopResult::Continue; });
+  });
+  EXPECT_EQ(log.Lines(), (Lines{"transaction over", "started thread ran"}));
 }
 
 TEST(Threads, FocusMovingBetweenThreadsGivesLoseFocusAndGainFocus) {
