@@ -82,6 +82,7 @@ void NoteInsert(Page& page, std::size_t index) {
 // Keeps the heads of `page` after the record at `index` left: the rest
 // still share what they shared.
 void NoteErase(Page& page, std::size_t index) {
+  page.last_insert = Page::kNoInsert;
   if (page.heads.empty() || page.heads.size() != page.count() + 1) {
     page.heads.clear();
     return;
@@ -322,7 +323,11 @@ Status PageTree::InsertAt(int level, Record record, std::uint32_t child) {
     page->content.children.insert(page->content.children.begin() + static_cast<std::ptrdiff_t>(index), child);
   }
   Changed(*page);
-  VMR_TRY(SplitIfNeeded(page));
+  // Right after the record the previous insert put here: records arrive in
+  // order (record numbers, segments, the separators of such pages).
+  const bool in_run = page->last_insert != Page::kNoInsert && page->last_insert + 1 == index;
+  page->last_insert = index;
+  VMR_TRY(SplitIfNeeded(page, in_run ? index : Page::kNoInsert));
   // A lowered separator may be longer than the one it replaced.
   for (auto it = lowered.rbegin(); it != lowered.rend(); ++it) VMR_TRY(SplitIfNeeded(*it));
   return Status::Ok();
@@ -340,7 +345,7 @@ bool PageTree::NeedsSplit(const Page& page) const {
   return false;
 }
 
-Status PageTree::SplitIfNeeded(Page* page) {
+Status PageTree::SplitIfNeeded(Page* page, std::size_t run_end) {
   if (!NeedsSplit(*page)) return Status::Ok();
   // Records move to another page: every cursor may be out of date.
   ++epoch_;
@@ -359,14 +364,21 @@ Status PageTree::SplitIfNeeded(Page* page) {
     page->content.records.push_back(Separator(child->first_key()));
     page->content.children.push_back(child->id);
     page->size = RecordEstimate(page->content.records.front(), true);
+    page->last_insert = Page::kNoInsert;
     Changed(*page);
     Changed(*child);
     page = child;
   }
   // Cut at the middle record; the middle goes to the half with fewer
-  // records, the upper one on a tie: the upper half takes ceil(n / 2).
-  const std::size_t cut = page->count() / 2;
+  // records, the upper one on a tie: the upper half takes ceil(n / 2). A
+  // page that a run of records in order made too big is cut where the run
+  // has reached: it stays full and the run goes on in the new page (cut in
+  // the middle, pages filled in order would stay half full).
+  const bool in_run = run_end != Page::kNoInsert && run_end > 0 && run_end < page->count();
+  const std::size_t cut = in_run ? run_end : page->count() / 2;
   Page* upper = store_.NewPage(page->content.level);
+  page->last_insert = Page::kNoInsert;
+  if (in_run) upper->last_insert = 0;
   auto& records = page->content.records;
   upper->content.records.assign(std::make_move_iterator(records.begin() + static_cast<std::ptrdiff_t>(cut)),
                                 std::make_move_iterator(records.end()));

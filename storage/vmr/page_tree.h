@@ -56,6 +56,11 @@ struct Page {
   // the record list) by any other change to the key parts.
   std::vector<std::uint64_t> heads;
   std::uint32_t shared = 0;
+  // Where the last insert put its record (kNoInsert: none since the page was
+  // read, split or lost a record): an insert right after it continues a run
+  // of records arriving in order, and a split it causes is cut there.
+  static constexpr std::size_t kNoInsert = ~std::size_t{0};
+  std::size_t last_insert = kNoInsert;
 
   bool inner() const { return content.level > 0; }
   std::size_t count() const { return content.records.size(); }
@@ -180,7 +185,10 @@ class PageTree {
                  std::vector<Page*>* lowered);
   Status FindInLeaves(FindMode mode, std::string_view key, const Record*& found);
   Status InsertAt(int level, Record record, std::uint32_t child);
-  Status SplitIfNeeded(Page* page);
+  // Cut at `run_end` (the record just inserted in a run of records arriving
+  // in order: the page keeps the run, the new record and those after it
+  // move), or in the middle.
+  Status SplitIfNeeded(Page* page, std::size_t run_end = Page::kNoInsert);
   bool NeedsSplit(const Page& page) const;
   Status RemoveFromParent(Path& path, Page* page);
   Status SetSeparators(Path& path, std::string_view key, std::vector<Page*>& changed);

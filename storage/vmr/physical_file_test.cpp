@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 
@@ -98,6 +99,43 @@ TEST_F(VmrFile, SplitRules) {
     ASSERT_TRUE(file->Validate(statistics).ok());
     EXPECT_EQ(statistics.height, c.height) << c.count << " x " << c.record_length;
     EXPECT_EQ(statistics.records, static_cast<std::uint64_t>(c.count));
+  }
+}
+
+TEST_F(VmrFile, PagesFilledInOrderStayFull) {
+  // 2000 records of 100 bytes: a page takes 39 of them before it splits
+  // (40 x 105 > 4096). Records that arrive in order, before a run of
+  // others (a table's status records after its rows), fill their pages
+  // (cut in the middle, the same rows took 96 pages); other orders
+  // still split in the middle.
+  enum class Order { kAscending, kDescending, kRandom };
+  struct Case {
+    Order order;
+    std::uint64_t most_pages;
+  } cases[] = {
+      {Order::kAscending, 2000 / 35 + 1},       // 35 rows or more a leaf, beside the records after them
+      {Order::kDescending, 2000 / 19 + 1 + 3},  // no worse than half full
+      {Order::kRandom, 2000 / 19 + 1 + 3},
+  };
+  for (const Case& c : cases) {
+    fs_.Remove(kPath);
+    auto file = Open();
+    std::vector<int> numbers(2000);
+    for (int i = 0; i < 2000; ++i) numbers[i] = i;
+    if (c.order == Order::kDescending) std::reverse(numbers.begin(), numbers.end());
+    if (c.order == Order::kRandom) std::shuffle(numbers.begin(), numbers.end(), std::mt19937(5));
+    ASSERT_TRUE(file->BeginWrite().ok());
+    ASSERT_TRUE(file->RefreshHeader().ok());
+    for (int k = 0; k < 5; ++k) ASSERT_TRUE(file->Insert(Key(1, 0xF6, k), std::string(8, 's')).ok());
+    for (int n : numbers) {
+      const std::string key = Key(1, 0xF3, n);
+      ASSERT_TRUE(file->Insert(key, std::string(100 - key.size(), static_cast<char>('a' + n % 26))).ok());
+    }
+    ASSERT_TRUE(file->EndOperation().ok());
+    TreeStatistics statistics;
+    ASSERT_TRUE(file->Validate(statistics).ok());
+    EXPECT_EQ(statistics.records, 2005u);
+    EXPECT_LE(statistics.pages, c.most_pages) << static_cast<int>(c.order);
   }
 }
 
