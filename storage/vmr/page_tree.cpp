@@ -140,9 +140,26 @@ bool PageTree::Covers(const LeafCursor& cursor, std::string_view key, std::uint6
   return true;
 }
 
+std::array<std::size_t, 2> PageTree::CursorPlaces(std::string_view key) {
+  std::uint64_t run = 0;
+  if (key.size() >= kRunBytes) {
+    std::uint32_t first4;
+    std::memcpy(&first4, key.data(), 4);
+    run = std::uint64_t{first4} << 8 | static_cast<std::uint8_t>(key[4]);
+  } else {
+    for (char c : key) run = run << 8 | static_cast<std::uint8_t>(c);
+  }
+  const std::uint64_t mixed = (run + 1) * 0x9E3779B97F4A7C15u;
+  const std::size_t first = static_cast<std::size_t>(mixed >> 60) & (kLeafCursors - 1);
+  std::size_t second = static_cast<std::size_t>(mixed >> 52) & (kLeafCursors - 1);
+  if (second == first) second = (first + 1) & (kLeafCursors - 1);
+  return {first, second};
+}
+
 bool PageTree::FromCursor(std::string_view key, Path& path, Page*& leaf) {
   const std::uint64_t head = Head(key, 0);
-  for (LeafCursor& cursor : cursors_) {
+  for (std::size_t place : CursorPlaces(key)) {
+    LeafCursor& cursor = cursors_[place];
     if (cursor.epoch != epoch_ || !Covers(cursor, key, head)) continue;
     cursor.used = ++clock_;
     path = cursor.path;
@@ -152,17 +169,17 @@ bool PageTree::FromCursor(std::string_view key, Path& path, Page*& leaf) {
   return false;
 }
 
-void PageTree::RememberLeaf(const Path& path, Page* leaf) {
-  LeafCursor* slot = &cursors_[0];
-  for (LeafCursor& cursor : cursors_) {
-    if (cursor.epoch == epoch_ && cursor.leaf == leaf) {
-      slot = &cursor;
-      break;
-    }
-    // Otherwise the least recently used, a stale one first.
-    const bool stale = cursor.epoch != epoch_;
-    const bool slot_stale = slot->epoch != epoch_;
-    if ((stale && !slot_stale) || (stale == slot_stale && cursor.used < slot->used)) slot = &cursor;
+void PageTree::RememberLeaf(std::string_view key, const Path& path, Page* leaf) {
+  const auto places = CursorPlaces(key);
+  LeafCursor* slot = &cursors_[places[0]];
+  LeafCursor& other = cursors_[places[1]];
+  // The place that already holds the leaf; else a stale one; else the
+  // least recently used.
+  if (other.epoch == epoch_ && other.leaf == leaf) {
+    slot = &other;
+  } else if (!(slot->epoch == epoch_ && slot->leaf == leaf)) {
+    const bool stale = slot->epoch != epoch_, other_stale = other.epoch != epoch_;
+    if ((other_stale && !stale) || (other_stale == stale && other.used < slot->used)) slot = &other;
   }
   slot->path = path;
   slot->leaf = leaf;
@@ -218,7 +235,7 @@ Status PageTree::Descend(std::string_view key, int level, bool lower, Path& path
     VMR_CHECK(child->count() > 0);
     page = child;
   }
-  if (level == 0) RememberLeaf(path, page);
+  if (level == 0) RememberLeaf(key, path, page);
   return Status::Ok();
 }
 
@@ -244,7 +261,6 @@ Status PageTree::Neighbour(Path& path, bool forward, Page*& leaf) {
     path.push_back({page, forward ? 0 : page->count() - 1});
   }
   leaf = page;
-  RememberLeaf(path, leaf);
   return Status::Ok();
 }
 
@@ -287,6 +303,7 @@ Status PageTree::FindInLeaves(FindMode mode, std::string_view key, const Record*
       if (index == leaf->count()) {
         VMR_TRY(Neighbour(path, true, leaf));
         if (!leaf) return Status::Ok();
+        RememberLeaf(key, path, leaf);
         index = 0;
       }
       found = &leaf->content.records[index];
@@ -295,6 +312,7 @@ Status PageTree::FindInLeaves(FindMode mode, std::string_view key, const Record*
       if (index == 0) {
         VMR_TRY(Neighbour(path, false, leaf));
         if (!leaf) return Status::Ok();
+        RememberLeaf(key, path, leaf);
         index = leaf->count();
       }
       found = &leaf->content.records[index - 1];
@@ -397,15 +415,21 @@ Status PageTree::SplitIfNeeded(Page* page, std::size_t run_end) {
   return SplitIfNeeded(upper);
 }
 
-Status PageTree::Replace(Record record) {
-  VMR_CHECK(record.bytes.size() <= kMaxRecordLength && record.key_length <= record.bytes.size());
+Status PageTree::Replace(std::string_view key, std::string_view data) {
+  VMR_CHECK(key.size() + data.size() <= kMaxRecordLength);
   Path path;
   Page* leaf;
-  VMR_TRY(Descend(record.key(), 0, false, path, leaf, nullptr));
+  VMR_TRY(Descend(key, 0, false, path, leaf, nullptr));
   if (!leaf) return Status::Error(kErrorRecordNotFound);
-  std::size_t index = LowerBound(*leaf, record.key());
-  if (!KeyAt(*leaf, index, record.key())) return Status::Error(kErrorRecordNotFound);
-  ReplaceRecord(*leaf, index, std::move(record));
+  std::size_t index = LowerBound(*leaf, key);
+  if (!KeyAt(*leaf, index, key)) return Status::Error(kErrorRecordNotFound);
+  // The data part is rewritten in the record's own bytes; the key part,
+  // and so the page's search heads, stay as they are.
+  Record& slot = leaf->content.records[index];
+  leaf->size -= RecordEstimate(slot, false);
+  slot.bytes.replace(slot.key_length, std::string::npos, data);
+  leaf->size += RecordEstimate(slot, false);
+  Changed(*leaf);
   return SplitIfNeeded(leaf);
 }
 

@@ -16,8 +16,8 @@
 //      dropped from the store, since it was taken. Every such change moves
 //      the epoch on (Changed, Split, RemoveFromParent, Forget).
 // Pages are reached through a PageStore, which loads, creates and releases
-// them. Beyond them the tree keeps only its leaf cursors: the paths of the
-// last few descents, so that a lookup whose key falls inside the key range
+// them. Beyond them the tree keeps only its leaf cursors: the paths of
+// recent descents, so that a lookup whose key falls inside the key range
 // of a remembered leaf (the bounds its parents' separators give it) starts
 // on that leaf instead of at the root. A scan stepping from record to
 // record, the status records of a table and appends at the end of a run of
@@ -120,7 +120,7 @@ class PageTree {
   // error.
   Status Insert(Record record);
   // Replaces the data of the record with the same key part; 35 when absent.
-  Status Replace(Record record);
+  Status Replace(std::string_view key, std::string_view data);
   Status Erase(std::string_view key, bool& found);
 
   // The inner page that points at `page` and the index of that pointer.
@@ -177,7 +177,15 @@ class PageTree {
     std::optional<std::string_view> low, high;
     std::uint64_t low_head = 0, high_head = ~std::uint64_t{0};
   };
-  static constexpr std::size_t kLeafCursors = 8;
+  // A key's cursor lies in one of two places picked from its first 5 bytes
+  // (a table number and a kind of record: the records of one run), so
+  // that a lookup checks two cursors, not all of them, and the runs one
+  // operation touches (a key, the rows, the memos, the status records)
+  // seldom take each other's place.
+  static constexpr std::size_t kLeafCursors = 16;
+  static constexpr std::size_t kRunBytes = 5;
+  static_assert((kLeafCursors & (kLeafCursors - 1)) == 0);
+  static std::array<std::size_t, 2> CursorPlaces(std::string_view key);
   // Descends from the root to the page of `level` that covers `key`;
   // `path` receives the inner pages above it with the child index taken.
   // With `lower`, separators above a key below them are lowered to it.
@@ -200,7 +208,7 @@ class PageTree {
   void Changed(Page& page);
   // A valid leaf cursor whose leaf covers `key`.
   bool FromCursor(std::string_view key, Path& path, Page*& leaf);
-  void RememberLeaf(const Path& path, Page* leaf);
+  void RememberLeaf(std::string_view key, const Path& path, Page* leaf);
   static bool Covers(const LeafCursor& cursor, std::string_view key, std::uint64_t head);
 
   PageStore& store_;

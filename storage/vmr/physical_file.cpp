@@ -421,7 +421,7 @@ Status PhysicalFile::Insert(std::string_view key, std::string_view data) {
 Status PhysicalFile::Replace(std::string_view key, std::string_view data) {
   assert(!read_phase_);
   VMR_CHECK(key.size() + data.size() < kRecordLimit);
-  return Guard(tree_.Replace(MakeRecord(key, data)));
+  return Guard(tree_.Replace(key, data));
 }
 
 Status PhysicalFile::Erase(std::string_view key, bool& found) {
