@@ -28,36 +28,27 @@ constexpr int kKilled = 4;
 
 // Real files; the process ends (without any clean-up) when it reaches the
 // chosen write or flush.
-class DyingFile final : public File {
+class DyingFile final : public testing_support::ForwardingFile {
  public:
   DyingFile(std::unique_ptr<File> file, long& calls, long kill_at)
-      : file_(std::move(file)), calls_(calls), kill_at_(kill_at) {}
-  int ReadAt(std::uint64_t offset, std::span<std::uint8_t> out, std::size_t& read) override {
-    return file_->ReadAt(offset, out, read);
-  }
+      : ForwardingFile(std::move(file)), calls_(calls), kill_at_(kill_at) {}
   int WriteAt(std::uint64_t offset, std::span<const std::uint8_t> data) override {
     Stop();
-    return file_->WriteAt(offset, data);
+    return ForwardingFile::WriteAt(offset, data);
   }
   int Sync() override {
     Stop();
-    return file_->Sync();
+    return ForwardingFile::Sync();
   }
   int Truncate(std::uint64_t size) override {
     Stop();
-    return file_->Truncate(size);
+    return ForwardingFile::Truncate(size);
   }
-  int Size(std::uint64_t& size) override { return file_->Size(size); }
-  bool CanWrite() const override { return file_->CanWrite(); }
-  int TryLock(std::uint64_t offset, std::uint64_t length) override { return file_->TryLock(offset, length); }
-  int Lock(std::uint64_t offset, std::uint64_t length) override { return file_->Lock(offset, length); }
-  int Unlock(std::uint64_t offset, std::uint64_t length) override { return file_->Unlock(offset, length); }
 
  private:
   void Stop() {
     if (++calls_ == kill_at_) _exit(kKilled);
   }
-  std::unique_ptr<File> file_;
   long& calls_;
   long kill_at_;
 };

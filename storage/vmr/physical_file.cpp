@@ -550,9 +550,13 @@ Status PhysicalFile::CommitPhaseTwo() {
   for (const Pending& p : pending_) {
     if (int rc = file_->WriteAt(p.target, p.bytes)) return Fail(Status::System(rc));
   }
+  // The pages must be in place before a header with equal lengths says so
+  // (a commit that only added pages beyond the committed data, as a load
+  // into a new file does, has none to copy and nothing to flush here).
+  if (!pending_.empty()) {
+    if (int rc = file_->Sync()) return Fail(Status::System(rc));
+  }
   pending_.clear();
-  // The pages must be in place before a header with equal lengths says so.
-  if (int rc = file_->Sync()) return Fail(Status::System(rc));
   header_.committed_length = header_.written_length = header_.UsedLength();
   Status status = WriteHeaderAt(0, header_);
   if (!status.ok()) return Fail(status);

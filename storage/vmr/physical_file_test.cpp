@@ -332,6 +332,55 @@ TEST_F(VmrFile, AHeldLockSparesTheHeaderReadButAFailedReadIsNotTrusted) {
   EXPECT_EQ(seen, model);
 }
 
+// Counts the flushes of the files it opens, over the in-memory files.
+class FlushCountingFileSystem final : public FileSystem {
+ public:
+  explicit FlushCountingFileSystem(FileSystem& inner) : inner_(inner) {}
+  int Open(const std::string& path, OpenMode mode, std::unique_ptr<File>& file) override {
+    std::unique_ptr<File> real;
+    if (int rc = inner_.Open(path, mode, real)) return rc;
+    file = std::make_unique<Counting>(std::move(real), flushes);
+    return 0;
+  }
+  int Remove(const std::string& path) override { return inner_.Remove(path); }
+  int flushes = 0;
+
+ private:
+  class Counting final : public testing_support::ForwardingFile {
+   public:
+    Counting(std::unique_ptr<File> file, int& flushes) : ForwardingFile(std::move(file)), flushes_(flushes) {}
+    int Sync() override {
+      ++flushes_;
+      return ForwardingFile::Sync();
+    }
+
+   private:
+    int& flushes_;
+  };
+  FileSystem& inner_;
+};
+
+TEST_F(VmrFile, ACommitFlushesBeforeAndAfterItsCommitPoint) {
+  FlushCountingFileSystem counting(fs_);
+  std::unique_ptr<PhysicalFile> file;
+  ASSERT_TRUE(PhysicalFile::Open(counting, kPath, kExclusive, file).ok());
+  // Only new pages beyond the committed data: pages and new header, the
+  // commit point, the header with equal lengths.
+  Model model;
+  ASSERT_TRUE(ApplyBatch(*file, {{Key(1, 0xF3, 1), "row"}}, model).ok());
+  EXPECT_EQ(counting.flushes, 3);
+  // A committed page changes: its pending copy is written into place and
+  // flushed before the header says the commit is complete.
+  counting.flushes = 0;
+  ASSERT_TRUE(ApplyBatch(*file, {{Key(1, 0xF3, 1), "row, changed"}}, model).ok());
+  EXPECT_EQ(counting.flushes, 4);
+  file.reset();
+  file = Open();
+  Model seen;
+  ASSERT_TRUE(Snapshot(*file, seen));
+  EXPECT_EQ(seen, model);
+}
+
 TEST_F(VmrFile, IdentifierLocksExcludeOtherStations) {
   auto a = Open(kShared);
   auto b = Open(kShared);

@@ -10,6 +10,29 @@
 
 namespace tavero::vmr::testing_support {
 
+// A file that hands every call to another; tests override the calls they
+// watch or break.
+class ForwardingFile : public File {
+ public:
+  explicit ForwardingFile(std::unique_ptr<File> file) : file_(std::move(file)) {}
+  int ReadAt(std::uint64_t offset, std::span<std::uint8_t> out, std::size_t& read) override {
+    return file_->ReadAt(offset, out, read);
+  }
+  int WriteAt(std::uint64_t offset, std::span<const std::uint8_t> data) override {
+    return file_->WriteAt(offset, data);
+  }
+  int Sync() override { return file_->Sync(); }
+  int Truncate(std::uint64_t size) override { return file_->Truncate(size); }
+  int Size(std::uint64_t& size) override { return file_->Size(size); }
+  bool CanWrite() const override { return file_->CanWrite(); }
+  int TryLock(std::uint64_t offset, std::uint64_t length) override { return file_->TryLock(offset, length); }
+  int Lock(std::uint64_t offset, std::uint64_t length) override { return file_->Lock(offset, length); }
+  int Unlock(std::uint64_t offset, std::uint64_t length) override { return file_->Unlock(offset, length); }
+
+ private:
+  std::unique_ptr<File> file_;
+};
+
 using Model = std::map<std::string, std::string>;
 
 inline std::string Describe(const Status& s) {
