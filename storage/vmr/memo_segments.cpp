@@ -1,5 +1,8 @@
 #include "storage/vmr/memo_segments.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "storage/vmr/record_kinds.h"
 
 namespace tavero::vmr {
@@ -17,9 +20,16 @@ std::vector<std::string> cut(std::string_view content) {
 }  // namespace
 
 std::vector<std::string> memo_segments(std::string_view memo) {
-  const std::size_t end = memo.find_last_not_of(' ');
-  if (end == std::string_view::npos) return {};
-  return cut(memo.substr(0, end + 1));
+  // The content ends at the last byte that is not a blank; most memos are
+  // blank or short, so the blanks are skipped eight at a time.
+  constexpr std::uint64_t kBlanks = 0x2020202020202020u;
+  std::size_t end = memo.size();
+  for (std::uint64_t word; end >= 8; end -= 8) {
+    std::memcpy(&word, memo.data() + end - 8, 8);
+    if (word != kBlanks) break;
+  }
+  while (end > 0 && memo[end - 1] == ' ') --end;
+  return cut(memo.substr(0, end));
 }
 
 std::vector<std::string> blob_segments(std::string_view content) {
