@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <random>
@@ -161,6 +162,46 @@ TEST_F(Ledger, OtherStationsWaitForATransactionAndSeeOnlyItsCommittedResult) {
   EXPECT_EQ(wait_for(writer, killed), 0);
   EXPECT_EQ(wait_for(reader, killed), 0) << "the reader saw B before the commit";
   EXPECT_EQ(amounts("A")[0], 0);
+}
+
+TEST_F(Ledger, ALogoutOverAFileAnotherStationHasInATransactionGives48AfterItsLimit) {
+  // Opened first: a read/write open starts in the write phase, and would
+  // wait for the other station's transaction.
+  VmrDriver driver(PosixFileSystem());
+  Account a(path("A"), driver);
+  Account b(path("B"), driver);
+  ASSERT_EQ(Open(a.file, kReadWrite), 0);
+  ASSERT_EQ(Open(b.file, kReadWrite), 0);
+  Signal logged_out, commit_now;
+  const pid_t other = fork();
+  ASSERT_GE(other, 0);
+  if (other == 0) {
+    VmrDriver own_driver(PosixFileSystem());
+    Account own(path("A"), own_driver);
+    if (Open(own.file, kReadWrite) != 0) _exit(10);
+    FileObject* files[] = {&own.file};
+    if (Logout(2, files) != 0 || own.put_amount(1, 1) != 0) _exit(11);
+    if (!logged_out.raise() || !commit_now.await()) _exit(12);
+    _exit(Commit() == 0 ? 0 : 13);
+  }
+  ASSERT_TRUE(logged_out.await());
+  FileObject* files[] = {&b.file, &a.file};
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Logout(1, files), 48);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
+  EXPECT_FALSE(TransactionActive());
+  EXPECT_FALSE(Has(FileStateOf(b.file), FileState::InTransaction));  // B left out again
+
+  ASSERT_TRUE(commit_now.raise());
+  bool killed = false;
+  EXPECT_EQ(wait_for(other, killed), 0);
+  ASSERT_EQ(Logout(1, files), 0) << ErrorText();
+  std::int32_t value = 0;
+  EXPECT_EQ(a.read(1, value), 0);
+  EXPECT_EQ(value, 1);  // the other station's committed change
+  ASSERT_EQ(Commit(), 0);
+  Close(a.file);
+  Close(b.file);
 }
 
 // ---- a writer killed around the commit point ----
