@@ -417,12 +417,35 @@ Status PageTree::SplitIfNeeded(Page* page, std::size_t run_end) {
 
 Status PageTree::Replace(std::string_view key, std::string_view data) {
   VMR_CHECK(key.size() + data.size() <= kMaxRecordLength);
-  Path path;
   Page* leaf;
-  VMR_TRY(Descend(key, 0, false, path, leaf, nullptr));
+  std::size_t index;
+  VMR_TRY(FindInLeaf(key, leaf, index));
   if (!leaf) return Status::Error(kErrorRecordNotFound);
-  std::size_t index = LowerBound(*leaf, key);
-  if (!KeyAt(*leaf, index, key)) return Status::Error(kErrorRecordNotFound);
+  return ReplaceData(leaf, index, data);
+}
+
+Status PageTree::Update(std::string_view key, const std::function<bool(std::string& data)>& change, bool& found) {
+  Page* leaf;
+  std::size_t index;
+  VMR_TRY(FindInLeaf(key, leaf, index));
+  found = leaf != nullptr;
+  if (!found) return Status::Ok();
+  std::string data(leaf->content.records[index].data());
+  if (!change(data)) return Status::Ok();
+  VMR_CHECK(key.size() + data.size() <= kMaxRecordLength);
+  return ReplaceData(leaf, index, data);
+}
+
+Status PageTree::FindInLeaf(std::string_view key, Page*& leaf, std::size_t& index) {
+  Path path;
+  VMR_TRY(Descend(key, 0, false, path, leaf, nullptr));
+  if (!leaf) return Status::Ok();
+  index = LowerBound(*leaf, key);
+  if (!KeyAt(*leaf, index, key)) leaf = nullptr;
+  return Status::Ok();
+}
+
+Status PageTree::ReplaceData(Page* leaf, std::size_t index, std::string_view data) {
   // The data part is rewritten in the record's own bytes; the key part,
   // and so the page's search heads, stay as they are.
   Record& slot = leaf->content.records[index];

@@ -27,7 +27,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -121,6 +123,10 @@ class PageTree {
   Status Insert(Record record);
   // Replaces the data of the record with the same key part; 35 when absent.
   Status Replace(std::string_view key, std::string_view data);
+  // Finds the record with key part `key` and, when `change` answers true,
+  // gives it the data `change` left in its argument; `found` is false when
+  // there is no such record.
+  Status Update(std::string_view key, const std::function<bool(std::string& data)>& change, bool& found);
   Status Erase(std::string_view key, bool& found);
 
   // The inner page that points at `page` and the index of that pointer.
@@ -192,6 +198,10 @@ class PageTree {
   Status Descend(std::string_view key, int level, bool lower, Path& path, Page*& page,
                  std::vector<Page*>* lowered);
   Status FindInLeaves(FindMode mode, std::string_view key, const Record*& found);
+  // The leaf and index of the record with key part `key`; `leaf` is null
+  // when there is none.
+  Status FindInLeaf(std::string_view key, Page*& leaf, std::size_t& index);
+  Status ReplaceData(Page* leaf, std::size_t index, std::string_view data);
   Status InsertAt(int level, Record record, std::uint32_t child);
   // Cut at `run_end` (the record just inserted in a run of records arriving
   // in order: the page keeps the run, the new record and those after it

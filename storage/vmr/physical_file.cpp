@@ -424,6 +424,12 @@ Status PhysicalFile::Replace(std::string_view key, std::string_view data) {
   return Guard(tree_.Replace(key, data));
 }
 
+Status PhysicalFile::Update(std::string_view key, const std::function<bool(std::string& data)>& change,
+                            bool& found) {
+  assert(!read_phase_);
+  return Guard(tree_.Update(key, change, found));
+}
+
 Status PhysicalFile::Erase(std::string_view key, bool& found) {
   assert(!read_phase_);
   return Guard(tree_.Erase(key, found));

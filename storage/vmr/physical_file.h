@@ -93,6 +93,8 @@ class PhysicalFile final : private PageStore, private PageMover {
   Status LastWithPrefix(std::string_view prefix, std::optional<Record>& found);
   Status Insert(std::string_view key, std::string_view data);
   Status Replace(std::string_view key, std::string_view data);
+  // Finds the record and rewrites its data as `change` says, in one descent.
+  Status Update(std::string_view key, const std::function<bool(std::string& data)>& change, bool& found);
   Status Erase(std::string_view key, bool& found);
 
   // The next table or record number (big-endian), from the header counter.

@@ -191,6 +191,32 @@ TEST_F(VmrFile, FindModes) {
   ASSERT_TRUE(file->EndOperation().ok());
 }
 
+TEST_F(VmrFile, UpdateRewritesTheDataItFindsAndOnlyWhenAsked) {
+  auto file = Open();
+  Model model;
+  ASSERT_TRUE(ApplyBatch(*file, {{"count", "1"}, {"other", std::string(3000, 'x')}}, model).ok());
+  ASSERT_TRUE(file->BeginWrite().ok());
+  ASSERT_TRUE(file->RefreshHeader().ok());
+  bool found = false;
+  const auto keep = [](std::string&) { return false; };
+  ASSERT_TRUE(file->Update("count", keep, found).ok());
+  EXPECT_TRUE(found);
+  EXPECT_FALSE(file->header_changed());  // nothing to commit
+  ASSERT_TRUE(file->Update("missing", keep, found).ok());
+  EXPECT_FALSE(found);
+  const auto grow = [](std::string& data) {
+    data += std::string(3500, '2');
+    return true;
+  };
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(file->Update("count", grow, found).ok());  // splits as it grows
+  ASSERT_TRUE(file->EndOperation().ok());
+  model["count"] = "1" + std::string(14000, '2');
+  Model seen;
+  ASSERT_TRUE(Snapshot(*file, seen));
+  EXPECT_EQ(seen, model);
+  ASSERT_TRUE(Valid(*file, 2));
+}
+
 TEST_F(VmrFile, IdentifiersComeFromTheBigEndianCounter) {
   auto file = Open();
   ASSERT_TRUE(file->BeginWrite().ok());

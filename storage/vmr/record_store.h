@@ -46,6 +46,19 @@ class RecordStore {
   virtual int begin_operation(bool write) = 0;
   virtual int end_operation() = 0;
 
+  // Rewrites the data part of the record with key part `key` in one step:
+  // `change` gets its present data and answers whether it put new data in
+  // its place. `found` is false (and nothing changes) when there is no such
+  // record.
+  virtual int update(std::string_view key, const std::function<bool(std::string& data)>& change, bool& found) {
+    std::optional<StoredRecord> record;
+    found = false;
+    if (int e = find(key, record)) return e;
+    if (!record) return 0;
+    found = true;
+    return change(record->data) ? replace(key, record->data) : 0;
+  }
+
   // The first record whose key part is above `key`.
   virtual int first_above(std::string_view key, std::optional<StoredRecord>& found) {
     std::string above(key);

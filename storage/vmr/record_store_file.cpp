@@ -42,6 +42,11 @@ int PhysicalFileStore::replace(std::string_view key, std::string_view data) {
   return ErrorCodeOf(file_->Replace(key, data));
 }
 
+int PhysicalFileStore::update(std::string_view key, const std::function<bool(std::string& data)>& change,
+                              bool& found) {
+  return ErrorCodeOf(file_->Update(key, change, found));
+}
+
 int PhysicalFileStore::erase(std::string_view key) {
   bool found = false;
   const int error = ErrorCodeOf(file_->Erase(key, found));

@@ -19,6 +19,7 @@ class PhysicalFileStore final : public RecordStore {
   int first_above(std::string_view key, std::optional<StoredRecord>& found) override;
   int insert(std::string_view key, std::string_view data) override;
   int replace(std::string_view key, std::string_view data) override;
+  int update(std::string_view key, const std::function<bool(std::string& data)>& change, bool& found) override;
   int erase(std::string_view key) override;
   int issue_identifier(std::uint32_t& identifier) override;
   int begin_operation(bool write) override;

@@ -74,21 +74,30 @@ int Table::read_status(RecordStore& store, std::uint8_t index_byte, StatusCounte
 
 int Table::change_status(RecordStore& store, std::uint8_t index_byte, std::int64_t count_delta,
                          std::optional<RecordNumber> lower_second) {
-  std::optional<StoredRecord> found;
+  const auto changed = [&](StatusCounters counters) {
+    const std::int64_t count = static_cast<std::int64_t>(counters.count) + count_delta;
+    counters.count = static_cast<std::uint32_t>(std::clamp<std::int64_t>(count, 0, UINT32_MAX));
+    if (lower_second && (counters.second == 0 || *lower_second < counters.second)) {
+      counters.second = *lower_second;
+    }
+    return counters;
+  };
   const std::string key = status_key(table_, index_byte);
-  if (int e = store.find(key, found)) return e;
-  StatusCounters counters;
-  if (found) {
-    if (const auto decoded = decode_status(found->data)) counters = *decoded;
-  }
-  const StatusCounters before = counters;
-  const std::int64_t count = static_cast<std::int64_t>(counters.count) + count_delta;
-  counters.count = static_cast<std::uint32_t>(std::clamp<std::int64_t>(count, 0, UINT32_MAX));
-  if (lower_second && (counters.second == 0 || *lower_second < counters.second)) {
-    counters.second = *lower_second;
-  }
-  if (found && counters == before) return 0;
-  return found ? store.replace(key, encode_status(counters)) : store.insert(key, encode_status(counters));
+  bool found = false;
+  // Found and read in the same step as it is written.
+  const int e = store.update(
+      key,
+      [&](std::string& data) {
+        StatusCounters before;
+        if (const auto decoded = decode_status(data)) before = *decoded;
+        const StatusCounters after = changed(before);
+        if (after == before) return false;
+        data = encode_status(after);
+        return true;
+      },
+      found);
+  if (e != 0 || found) return e;
+  return store.insert(key, encode_status(changed({})));
 }
 
 int Table::erase_prefix(RecordStore& store, std::string_view prefix) { return erase_with_prefix(store, prefix); }
