@@ -133,9 +133,10 @@ Status PhysicalFile::ReleaseStationLock() {
 Status PhysicalFile::RefreshHeader() {
   VMR_TRY(TakeStationLock());
   if (header_loaded_ && !shared_) return Status::Ok();
-  // The station lock, held since the header was last read (a transaction
-  // or stream mode keeps it between operations), has kept every other
-  // station from committing: the header in memory is still the one on disk.
+  // Invariant (6): the station lock, held since the header was last read
+  // (a transaction or stream mode keeps it between operations), has kept
+  // every other station from committing: the header in memory is still the
+  // one on disk.
   if (header_read_under_lock_ && header_loaded_ && overlay_.empty() && !phase_one_header_) return Status::Ok();
   FileHeader disk;
   bool empty;

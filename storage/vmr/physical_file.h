@@ -18,7 +18,11 @@
 //      (kFirstTemporaryId and up) until the commit gives them blocks;
 //  (4) disk_header_ is the header as it lies at offset 0 on disk;
 //  (5) the header lengths in memory equal those on disk except during a
-//      commit.
+//      commit;
+//  (6) header_read_under_lock_ implies that the station lock has been held
+//      without a break since the header was last read from disk, so no
+//      other station can have committed: only then may a refresh skip the
+//      read. Releasing the lock or a failed operation clears it.
 // Commit order on disk: pages beyond the committed data, pending copies of
 // the others and the new header are written after the committed length;
 // flush; the old header with committed length < written length marks the
@@ -176,7 +180,7 @@ class PhysicalFile final : private PageStore, private PageMover {
   bool others_may_read_ = false;
   bool read_phase_ = true;
   bool header_loaded_ = false;
-  // The header was read under the station lock held now.
+  // The header was read under the station lock held now; invariant (6).
   bool header_read_under_lock_ = false;
   bool header_changed_ = false;
   bool in_transaction_ = false;
