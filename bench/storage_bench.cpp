@@ -496,19 +496,17 @@ struct LoadedFiles {
   SqliteDb sqlite;
   int vmr_error = 0;
   bool sqlite_ok = false;
-  std::uint32_t mode = kReadWriteDenyNone;  // how the VMR file is open
   bool ok() const { return vmr_error == 0 && sqlite_ok; }
 };
 
-// Opens the loaded VMR file again in `mode` when it is open in another; the
-// benchmark's second argument gives the mode.
+// Closes the loaded VMR file and opens it again in the mode the benchmark's
+// second argument gives, so that every reading benchmark starts from a
+// fresh open (and not from the page cache and heap a load left behind).
 bool OpenedAs(LoadedFiles& files, benchmark::State& state) {
   const auto mode = static_cast<std::uint32_t>(state.range(1));
   state.SetLabel(mode == kReadWriteDenyAll ? "exclusive" : "shared");
   if (!files.ok()) return false;
-  if (files.mode == mode) return true;
   ops::Close(files.vmr.file());
-  files.mode = mode;
   return ops::Open(files.vmr.file(), mode) == 0;
 }
 
