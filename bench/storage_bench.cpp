@@ -54,6 +54,7 @@
 #include "storage/views/view.h"
 #include "storage/vmr/vmr.h"
 #include "tools/sample_collection.h"
+#include "tools/sample_files.h"
 
 namespace {
 
@@ -165,28 +166,6 @@ std::int64_t Cents(const std::string& text) {
   return std::stoll(text.substr(0, dot)) * 100 + std::stoll(text.substr(dot + 1));
 }
 
-// The record buffer and memo of SETINFORMATION holding `card`.
-void FillCard(DataFile& d, const SampleCard& card) {
-  d.clear();
-  d.set_number("SET:SET_NO", card.set);
-  d.set_number("SET:CARD_NO", card.card);
-  d.set_text("SET:FIRST_NAME", card.first_name);
-  d.set_text("SET:LAST_NAME", card.last_name);
-  d.set_number("SET:QTY", card.quantity);
-  const auto money = [&](std::string_view field, const std::string& value) {
-    tavero::decimal::WritePacked(tavero::decimal::PackedForm::kDecimal,
-                                 tavero::decimal::DecimalAccumulator::FromText(value), d.field(field), 2);
-  };
-  money("SET:LOW_VALUE", card.low_value);
-  money("SET:HIGH_VALUE", card.high_value);
-  money("SET:PRICE_PAID", card.price_paid);
-  money("SET:PRICE_CARD_SOLD", card.price_sold);
-  d.set_number("SET:DATE_BOUGHT", card.date_bought);
-  d.set_number("SET:DATE_SOLD", card.date_sold);
-  const std::span<std::uint8_t> memo = d.memo(0);
-  std::copy_n(card.notes.begin(), std::min(card.notes.size(), memo.size()), memo.begin());
-}
-
 // What a comparison of rows looks at: the record and the memo.
 std::string Image(DataFile& d) {
   std::string image(d.record().begin(), d.record().end());
@@ -214,7 +193,7 @@ const CardRows& CardRowsOf(long n) {
   rows->cards.resize(static_cast<std::size_t>(n));
   DataFile scratch(zephcol::kSetInformationDeclaration, tavero::vmr::Driver());
   for (const SampleCard& card : rows->cards) {
-    FillCard(scratch, card);
+    tavero::tool::FillCardRecord(scratch, card);
     std::array<std::uint8_t, 70> record;
     std::copy_n(scratch.record().begin(), record.size(), record.begin());
     rows->records.push_back(record);
@@ -470,7 +449,7 @@ std::string CardImageOf(sqlite3_stmt* s, DataFile& scratch) {
   c.date_bought = sqlite3_column_int(s, 9);
   c.date_sold = sqlite3_column_int(s, 10);
   c.notes = ColumnText(s, 11);
-  FillCard(scratch, c);
+  tavero::tool::FillCardRecord(scratch, c);
   return Image(scratch);
 }
 

@@ -1,6 +1,8 @@
 #include "tools/sample_files.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <span>
 
 #include "app/dictionary/dictionary.h"
 #include "decimal/decimal.h"
@@ -64,10 +66,6 @@ class SampleFile {
   }
 
   DataFile& data() { return data_; }
-  void SetMoney(std::string_view field, const std::string& value) {
-    decimal::WritePacked(decimal::PackedForm::kDecimal, decimal::DecimalAccumulator::FromText(value),
-                         data_.field(field), 2);
-  }
 
  private:
   int Step(int rc, const char* operation, std::string& failure) {
@@ -84,6 +82,27 @@ class SampleFile {
 };
 
 }  // namespace
+
+void FillCardRecord(DataFile& d, const SampleCard& card) {
+  const auto money = [&](std::string_view field, const std::string& value) {
+    decimal::WritePacked(decimal::PackedForm::kDecimal, decimal::DecimalAccumulator::FromText(value), d.field(field),
+                         2);
+  };
+  d.clear();
+  d.set_number("SET:SET_NO", card.set);
+  d.set_number("SET:CARD_NO", card.card);
+  d.set_text("SET:FIRST_NAME", card.first_name);
+  d.set_text("SET:LAST_NAME", card.last_name);
+  d.set_number("SET:QTY", card.quantity);
+  money("SET:LOW_VALUE", card.low_value);
+  money("SET:HIGH_VALUE", card.high_value);
+  money("SET:PRICE_PAID", card.price_paid);
+  money("SET:PRICE_CARD_SOLD", card.price_sold);
+  d.set_number("SET:DATE_BOUGHT", card.date_bought);
+  d.set_number("SET:DATE_SOLD", card.date_sold);
+  const std::span<std::uint8_t> memo = d.memo(0);
+  std::copy_n(card.notes.begin(), std::min(card.notes.size(), memo.size()), memo.begin());
+}
 
 int WriteSampleFiles(const std::string& directory, const SampleCollection& c, std::string& failure) {
   {
@@ -123,21 +142,7 @@ int WriteSampleFiles(const std::string& directory, const SampleCollection& c, st
   SampleFile file(zephcol::kSetInformationDeclaration, directory);
   if (int rc = file.Begin(failure)) return rc;
   for (const SampleCard& card : c.cards) {
-    DataFile& d = file.data();
-    d.clear();
-    d.set_number("SET:SET_NO", card.set);
-    d.set_number("SET:CARD_NO", card.card);
-    d.set_text("SET:FIRST_NAME", card.first_name);
-    d.set_text("SET:LAST_NAME", card.last_name);
-    d.set_number("SET:QTY", card.quantity);
-    file.SetMoney("SET:LOW_VALUE", card.low_value);
-    file.SetMoney("SET:HIGH_VALUE", card.high_value);
-    file.SetMoney("SET:PRICE_PAID", card.price_paid);
-    file.SetMoney("SET:PRICE_CARD_SOLD", card.price_sold);
-    d.set_number("SET:DATE_BOUGHT", card.date_bought);
-    d.set_number("SET:DATE_SOLD", card.date_sold);
-    const std::span<std::uint8_t> memo = d.memo(0);
-    std::copy_n(card.notes.begin(), std::min(card.notes.size(), memo.size()), memo.begin());
+    FillCardRecord(file.data(), card);
     if (int rc = file.Add(failure)) return rc;
   }
   return file.End(failure);

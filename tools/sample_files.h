@@ -6,7 +6,15 @@
 
 #include "tools/sample_collection.h"
 
+namespace zephcol {
+class DataFile;
+}
+
 namespace tavero::tool {
+
+// Clears SETINFORMATION's record buffer `record` and fills it, and its
+// memo, with `card`.
+void FillCardRecord(zephcol::DataFile& record, const SampleCard& card);
 
 // Creates CARDSET, MANUFACTURER, TYPES and SETINFORMATION (".VMR") in
 // `directory`, replacing files of those names, and fills them. Answers 0
