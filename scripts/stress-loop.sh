@@ -6,6 +6,7 @@
 #
 #   TAVERO_BUILD_DIR=build bash scripts/stress-loop.sh [runs]
 #   TAVERO_STRESS_TRANSACTIONS=2000 bash scripts/stress-loop.sh   # longer runs
+#   TAVERO_TEST_SCRATCH=/var/tmp bash scripts/stress-loop.sh       # files on disk, not /dev/shm
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TAVERO_BUILD_DIR:-$root/build}
