@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "storage/driver/record_layout.h"
+#include "storage/vmr/table_definition.h"
 #include "storage/vmr/vmr.h"
 
 namespace tavero::tool {
@@ -16,19 +17,7 @@ std::vector<vmr::FieldDefinition> Stored(const std::vector<std::uint8_t>& layout
   const driver::FlatLayout flat = driver::FlattenRecordLayout(layout, record_length);
   EXPECT_EQ(flat.error, 0);
   std::vector<vmr::FieldDefinition> fields;
-  for (const driver::FieldDescriptor& f : flat.fields) {
-    vmr::FieldDefinition& d = fields.emplace_back();
-    d.type = static_cast<std::uint8_t>(f.type);
-    d.offset = static_cast<std::uint16_t>(f.offset);
-    d.name = f.name;
-    d.element_count = static_cast<std::uint16_t>(f.element_count);
-    d.size = static_cast<std::uint16_t>(f.size);
-    d.overlaid = f.overlaid;
-    d.places = f.places;
-    d.byte_size = f.byte_size;
-    d.declared_length = static_cast<std::uint16_t>(f.declared_length);
-    d.picture = f.picture;
-  }
+  for (const driver::FieldDescriptor& f : flat.fields) fields.push_back(vmr::field_definition_of(f));
   return fields;
 }
 

@@ -61,20 +61,7 @@ int VmrDriver::FinishState(driver::FileObject& file, driver::DriverState& base) 
   VmrState& state = static_cast<VmrState&>(base);
   TableDefinition& d = state.definition;
   d.record_length = static_cast<std::uint16_t>(state.record.size());
-  for (const driver::FieldDescriptor& f : state.fields) {
-    FieldDefinition field;
-    field.type = static_cast<std::uint8_t>(f.type);
-    field.offset = static_cast<std::uint16_t>(f.offset);
-    field.name = f.name;
-    field.element_count = static_cast<std::uint16_t>(f.element_count);
-    field.size = static_cast<std::uint16_t>(f.size);
-    field.overlaid = f.overlaid;
-    field.places = f.places;
-    field.byte_size = f.byte_size;
-    field.declared_length = static_cast<std::uint16_t>(f.declared_length);
-    field.picture = f.picture;
-    d.fields.push_back(std::move(field));
-  }
+  for (const driver::FieldDescriptor& f : state.fields) d.fields.push_back(field_definition_of(f));
   for (const driver::BlobDescriptor& b : state.blobs) {
     std::optional<std::string> second_name;
     if (!b.blob->second_name.empty()) second_name.emplace(b.blob->second_name);

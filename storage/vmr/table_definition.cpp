@@ -2,7 +2,24 @@
 
 #include <algorithm>
 
+#include "storage/driver/record_layout.h"
+
 namespace tavero::vmr {
+
+FieldDefinition field_definition_of(const driver::FieldDescriptor& f) {
+  FieldDefinition field;
+  field.type = static_cast<std::uint8_t>(f.type);
+  field.offset = static_cast<std::uint16_t>(f.offset);
+  field.name = f.name;
+  field.element_count = static_cast<std::uint16_t>(f.element_count);
+  field.size = static_cast<std::uint16_t>(f.size);
+  field.overlaid = f.overlaid;
+  field.places = f.places;
+  field.byte_size = f.byte_size;
+  field.declared_length = static_cast<std::uint16_t>(f.declared_length);
+  field.picture = f.picture;
+  return field;
+}
 
 bool is_text_type(std::uint8_t type) {
   return type == field_type::fixstr || type == field_type::zstr || type == field_type::lenstr;

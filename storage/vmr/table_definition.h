@@ -26,6 +26,10 @@
 #include <string_view>
 #include <vector>
 
+namespace tavero::driver {
+struct FieldDescriptor;
+}
+
 namespace tavero::vmr {
 
 // Field type codes of the record model.
@@ -76,6 +80,10 @@ struct FieldDefinition {
 
   friend bool operator==(const FieldDefinition&, const FieldDefinition&) = default;
 };
+
+// The stored form of a field the runtime declared (a flattened layout's
+// descriptor).
+FieldDefinition field_definition_of(const driver::FieldDescriptor& field);
 
 struct BlobDefinition {
   std::string name;
