@@ -4,6 +4,7 @@
 
 #include "eval/eval.h"
 #include "eval/test_support.h"
+#include "runtime/error_codes.h"
 #include "runtime/error_state.h"
 #include "runtime/runtime_error.h"
 #include "storage/driver/driver.h"
@@ -53,7 +54,7 @@ TEST_F(BindGroupTest, ANonGroupIsRefusedAndBindsNothing) {
   EXPECT_FALSE(BindGroup(not_a_group, record));
   EXPECT_TRUE(RuntimeErrorShown());
   EXPECT_EQ(Evaluate("X"), std::nullopt);
-  EXPECT_EQ(ErrorCode(), kNoBind);
+  EXPECT_EQ(ErrorCode(), error_code::kNoBindOnVariable);
   // A truncated layout is refused the same way, never read past its end.
   const std::uint8_t truncated[] = {0x16, 0x18, 0, 0};
   EXPECT_FALSE(BindGroup(truncated, record));

@@ -31,9 +31,8 @@ enum class ValueClass : std::uint8_t {
   String = 4,
 };
 
-// Error codes of the evaluator.
-inline constexpr int kInvalidExpression = 800;  // "Invalid expression for EVALUATE"
-inline constexpr int kNoBind = 801;             // "No BIND on variable"
+// The evaluator posts error_code::kInvalidExpressionForEvaluate (800) and
+// error_code::kNoBindOnVariable (801), from runtime/error_codes.h.
 
 // A program variable as the record model describes it: where it lives, its
 // field type code, its total size in bytes, and for arrays their dimensions.

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/error_codes.h"
 #include "runtime/error_state.h"
 
 namespace tavero::eval {
@@ -64,10 +65,10 @@ TEST(EvaluateTest, SyntaxErrorsPost800AndLeaveNoTree) {
   for (const char* text : bad) {
     ClearError();
     EXPECT_FALSE(Evaluate(text)) << text;
-    EXPECT_EQ(ErrorCode(), kInvalidExpression) << text;
+    EXPECT_EQ(ErrorCode(), error_code::kInvalidExpressionForEvaluate) << text;
     CompileResult r = Compile(text);
     EXPECT_FALSE(r.expression) << text;
-    EXPECT_EQ(r.error, kInvalidExpression) << text;
+    EXPECT_EQ(r.error, error_code::kInvalidExpressionForEvaluate) << text;
   }
 }
 
@@ -127,16 +128,16 @@ TEST_F(BindTest, UnboundNamePosts801AndLeavesNoTree) {
   ClearError();
   CompileResult r = Compile("1 + NOSUCH:FIELD");
   EXPECT_FALSE(r.expression);
-  EXPECT_EQ(r.error, kNoBind);
-  EXPECT_EQ(ErrorCode(), kNoBind);
+  EXPECT_EQ(r.error, error_code::kNoBindOnVariable);
+  EXPECT_EQ(ErrorCode(), error_code::kNoBindOnVariable);
   // EVALUATE keeps 801 rather than covering it with 800.
   EXPECT_FALSE(Evaluate("NOSUCH = 1"));
-  EXPECT_EQ(ErrorCode(), kNoBind);
+  EXPECT_EQ(ErrorCode(), error_code::kNoBindOnVariable);
   // The first fault from the left decides.
   EXPECT_FALSE(Evaluate("1 1 NOSUCH"));
-  EXPECT_EQ(ErrorCode(), kInvalidExpression);
+  EXPECT_EQ(ErrorCode(), error_code::kInvalidExpressionForEvaluate);
   EXPECT_FALSE(Evaluate("NOSUCH 'unterminated"));
-  EXPECT_EQ(ErrorCode(), kNoBind);
+  EXPECT_EQ(ErrorCode(), error_code::kNoBindOnVariable);
 }
 
 TEST_F(BindTest, NamesMatchRegardlessOfCaseAndRebindReplaces) {

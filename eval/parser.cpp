@@ -29,6 +29,7 @@
 #include "eval/services.h"
 #include "eval/symbol_table.h"
 #include "eval/tokenizer.h"
+#include "runtime/error_codes.h"
 
 namespace tavero::eval {
 namespace {
@@ -73,7 +74,7 @@ class Parser {
   // The tree of the whole text, or the error.
   CompileResult Run() {
     Parsed p = ExpressionLevel();
-    if (p && Current().type != TokenType::End) Fail(kInvalidExpression);
+    if (p && Current().type != TokenType::End) Fail(error_code::kInvalidExpressionForEvaluate);
     if (error_ != 0) return CompileResult{std::nullopt, error_};
     return CompileResult{Expression(std::move(p.node)), 0};
   }
@@ -104,18 +105,18 @@ class Parser {
 
   Parsed Combine(int code, Parsed left, Parsed right) {
     const int height = std::max(left.height, right.height) + 1;
-    if (height > kMaxHeight) return Fail(kInvalidExpression);
+    if (height > kMaxHeight) return Fail(error_code::kInvalidExpressionForEvaluate);
     return {MakeBinaryNode(code, std::move(left.node), std::move(right.node)), height};
   }
   Parsed Wrap(NodePointer node, int height) {
-    if (height > kMaxHeight) return Fail(kInvalidExpression);
+    if (height > kMaxHeight) return Fail(error_code::kInvalidExpressionForEvaluate);
     return {std::move(node), height};
   }
 
   // ---- grammar -------------------------------------------------------------
 
   Parsed ExpressionLevel() {
-    if (++nesting_ > kMaxNesting) return Fail(kInvalidExpression);
+    if (++nesting_ > kMaxNesting) return Fail(error_code::kInvalidExpressionForEvaluate);
     Parsed p = Level(kOrLevel);
     --nesting_;
     return p;
@@ -223,20 +224,20 @@ class Parser {
         Advance();
         Parsed inner = ExpressionLevel();
         if (!inner) return {};
-        if (Current().type != TokenType::CloseParen) return Fail(kInvalidExpression);
+        if (Current().type != TokenType::CloseParen) return Fail(error_code::kInvalidExpressionForEvaluate);
         Advance();
         return inner;
       }
       case TokenType::Name: return Named();
-      default: return Fail(kInvalidExpression);
+      default: return Fail(error_code::kInvalidExpressionForEvaluate);
     }
   }
 
   Parsed Named() {
     const Symbol* s = LookUpSymbol(Current().text);
     if (s == nullptr) {
-      services::PostError(kNoBind);
-      return Fail(kNoBind);
+      services::PostError(error_code::kNoBindOnVariable);
+      return Fail(error_code::kNoBindOnVariable);
     }
     switch (s->kind) {
       case SymbolKind::Function: {
@@ -250,14 +251,14 @@ class Parser {
         if (s->procedure) return CallProcedure(*s);
         return VariableReference(s->variable);
       default:  // a keyword where an operand belongs
-        return Fail(kInvalidExpression);
+        return Fail(error_code::kInvalidExpressionForEvaluate);
     }
   }
 
   // '(' [ expression { ',' expression } ] ')' with at most `most` arguments.
   bool Arguments(int most, std::vector<NodePointer>& arguments, int& height) {
     if (Current().type != TokenType::OpenParen) {
-      Fail(kInvalidExpression);
+      Fail(error_code::kInvalidExpressionForEvaluate);
       return false;
     }
     Advance();
@@ -267,7 +268,7 @@ class Parser {
     }
     for (;;) {
       if (static_cast<int>(arguments.size()) == most) {
-      Fail(kInvalidExpression);
+      Fail(error_code::kInvalidExpressionForEvaluate);
       return false;
     }
       Parsed a = ExpressionLevel();
@@ -279,7 +280,7 @@ class Parser {
         continue;
       }
       if (Current().type != TokenType::CloseParen) {
-      Fail(kInvalidExpression);
+      Fail(error_code::kInvalidExpressionForEvaluate);
       return false;
     }
       Advance();
@@ -291,7 +292,7 @@ class Parser {
     std::vector<NodePointer> arguments;
     int height = 0;
     if (!Arguments(f.arity, arguments, height)) return {};
-    if (static_cast<int>(arguments.size()) < f.required) return Fail(kInvalidExpression);
+    if (static_cast<int>(arguments.size()) < f.required) return Fail(error_code::kInvalidExpressionForEvaluate);
     while (static_cast<int>(arguments.size()) < f.arity) {
       arguments.push_back(DefaultArgument(f.code, static_cast<int>(arguments.size())));
       assert(arguments.back() != nullptr);
@@ -312,7 +313,7 @@ class Parser {
       return {MakeVariableNode(variable, {}, nullptr, nullptr), 1};
     }
     Advance();
-    if (++nesting_ > kMaxNesting) return Fail(kInvalidExpression);
+    if (++nesting_ > kMaxNesting) return Fail(error_code::kInvalidExpressionForEvaluate);
     std::vector<NodePointer> subscripts;
     NodePointer from, to;
     int height = 0;
@@ -327,7 +328,7 @@ class Parser {
         height = std::max(height, b.height);
         from = std::move(a.node);
         to = std::move(b.node);
-        if (Current().type != TokenType::CloseBracket) return Fail(kInvalidExpression);
+        if (Current().type != TokenType::CloseBracket) return Fail(error_code::kInvalidExpressionForEvaluate);
         break;
       }
       subscripts.push_back(std::move(a.node));
@@ -335,7 +336,7 @@ class Parser {
         Advance();
         continue;
       }
-      if (Current().type != TokenType::CloseBracket) return Fail(kInvalidExpression);
+      if (Current().type != TokenType::CloseBracket) return Fail(error_code::kInvalidExpressionForEvaluate);
       break;
     }
     Advance();
@@ -345,7 +346,7 @@ class Parser {
     const std::size_t dims = variable.dimensions.size();
     const std::size_t n = subscripts.size();
     const bool valid = (n == 0 && from) || n == dims || (n == dims + 1 && !from);
-    if (!valid) return Fail(kInvalidExpression);
+    if (!valid) return Fail(error_code::kInvalidExpressionForEvaluate);
     return Wrap(MakeVariableNode(variable, std::move(subscripts), std::move(from), std::move(to)),
                 height + 1);
   }
@@ -368,7 +369,7 @@ CompileResult Compile(std::string_view text) {
 std::optional<Value> Evaluate(std::string_view text) {
   CompileResult compiled = Compile(text);
   if (!compiled.expression) {
-    if (compiled.error == kInvalidExpression) services::PostError(kInvalidExpression);
+    if (compiled.error == error_code::kInvalidExpressionForEvaluate) services::PostError(error_code::kInvalidExpressionForEvaluate);
     return std::nullopt;
   }
   return compiled.expression->Evaluate();

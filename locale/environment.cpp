@@ -22,11 +22,11 @@
 
 #include "locale/locale.h"
 #include "locale/locale_internal.h"
+#include "runtime/error_codes.h"
 
 namespace tavero {
 namespace {
 
-constexpr int kFileNotFound = 2;
 constexpr std::size_t kMaxNameLength = 31;
 constexpr std::size_t kMaxValueLength = 255;
 constexpr std::size_t kBlockSize = 2048;
@@ -138,19 +138,19 @@ int LoadEnvironmentFile(std::string_view file_name) {
     for (const char* name : {"TAVCOLSEQ", "TAVCASE", "TAVAMPM"}) ApplySetting(name, "WINDOWS");
     return 0;
   }
-  if (file_name.find('\0') != std::string_view::npos) return kFileNotFound;
+  if (file_name.find('\0') != std::string_view::npos) return error_code::kFileNotFound;
   // Opened without blocking so that a FIFO or a device named like the file
   // neither hangs the start nor feeds it without end: only a regular file is
   // read, and at most kMaxEnvironmentBytes of it.
   const int fd = ::open(std::string(file_name).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return kFileNotFound;
+  if (fd < 0) return error_code::kFileNotFound;
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(::fdopen(fd, "rb"), &std::fclose);
   if (!file) {
     ::close(fd);
-    return kFileNotFound;
+    return error_code::kFileNotFound;
   }
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return kFileNotFound;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return error_code::kFileNotFound;
   char buffer[kBlockSize];
   std::size_t total = 0;
   ReadEnvironment([&](std::string_view& block) {
@@ -177,7 +177,7 @@ int LoadLocale(const IntlSettings& intl, std::string_view program_path) {
   LocaleTables& tables = MutableLocale();
   ApplyIntl(tables, intl);
   tables.collation_oem = tables.collation_ansi;
-  if (program_path.empty()) return kFileNotFound;
+  if (program_path.empty()) return error_code::kFileNotFound;
   const std::string path = EnvironmentFilePath(program_path);
   int result = LoadEnvironmentFile(path);
   if (result != 0) {

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <string>
+#include <string_view>
+
 #include "locale/locale.h"
+#include "runtime/error_codes.h"
 
 namespace tavero {
 namespace {
@@ -57,3 +62,30 @@ TEST(MessageTable, EnvironmentOverridesReplaceTheText) {
 
 }  // namespace
 }  // namespace tavero
+
+// Each name in error_codes.h is its code's text with the blanks taken out
+// ("Unable To ROLLBACK Transaction" is UnableToRollbackTransaction), so a
+// name that drifts from the table, or a code the table lacks, fails here.
+TEST(MessageTable, EveryNamedErrorCodeMatchesItsText) {
+  struct Named {
+    std::string_view name;
+    int code;
+  };
+#define TAVERO_NAMED(name, code) Named{#name, code},
+  const Named named[] = {TAVERO_ERROR_CODES(TAVERO_NAMED)};
+#undef TAVERO_NAMED
+  const auto squeezed = [](std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+      if (std::isalnum(static_cast<unsigned char>(c)) != 0) {
+        out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      }
+    }
+    return out;
+  };
+  for (const Named& n : named) {
+    const auto text = tavero::MessageTableText(n.code);
+    ASSERT_TRUE(text.has_value()) << n.name << " = " << n.code;
+    EXPECT_EQ(squeezed(*text), squeezed(n.name)) << n.code;
+  }
+}

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "runtime/error_codes.h"
 #include "runtime/error_state.h"
 #include "storage/driver/record_layout.h"
 
@@ -12,7 +13,6 @@ namespace {
 using driver::FieldType;
 using driver::RecordLayoutWriter;
 
-constexpr int kInvalidDeclaration = 47;
 
 // Writes fields[i] (and, for a group, its members) relative to `base`;
 // advances `i` past them. False when the list cannot be a layout.
@@ -69,7 +69,7 @@ DeclaredTable::DeclaredTable(driver::DriverEntry& entry, const std::string& os_f
   file_.name = os_file + "\\!" + stored.name;
   file_.record = record_;
   if (!LayoutOfFields(d.fields, layout_)) {
-    declaration_error_ = kInvalidDeclaration;
+    declaration_error_ = error_code::kInvalidRecordDeclaration;
     return;
   }
   // The layout must flatten back to the stored fields.
@@ -82,7 +82,7 @@ DeclaredTable::DeclaredTable(driver::DriverEntry& entry, const std::string& os_f
            a.size == b.size && a.overlaid == b.overlaid;
   }
   if (!same) {
-    declaration_error_ = kInvalidDeclaration;
+    declaration_error_ = error_code::kInvalidRecordDeclaration;
     return;
   }
   file_.record_layout = layout_;

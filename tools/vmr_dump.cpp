@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <map>
 
+#include "runtime/error_codes.h"
 #include "storage/vmr/memo_segments.h"
-#include "storage/vmr/table_errors.h"
 #include "tools/vmr_field_text.h"
 
 namespace tavero::tool {

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <optional>
 
+#include "runtime/error_codes.h"
 #include "runtime/error_state.h"
 #include "storage/driver/transaction.h"
-#include "storage/vmr/table_errors.h"
 #include "tools/vmr_declared_table.h"
 #include "tools/vmr_field_text.h"
 
@@ -23,7 +23,7 @@ std::string Upper(std::string_view text) {
 constexpr int kRowRefused = -1;
 
 // Errors of a single row: the row is refused and the load goes on.
-bool RowError(int code) { return code == vmr::error::duplicate_key || code == kRowRefused; }
+bool RowError(int code) { return code == error_code::kCreatesDuplicateKey || code == kRowRefused; }
 
 // The code of the last error and its posted text.
 std::string PostedError(int code) {

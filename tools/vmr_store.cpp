@@ -1,12 +1,12 @@
 #include "tools/vmr_store.h"
 
+#include "runtime/error_codes.h"
 #include "storage/vmr/file_io.h"
-#include "storage/vmr/table_errors.h"
 
 namespace tavero::tool {
 
 int ToolErrorCode(const vmr::Status& status) {
-  if (status.is_internal()) return vmr::error::invalid_data_file;
+  if (status.is_internal()) return error_code::kInvalidDataFile;
   return vmr::ErrorCodeOf(status);
 }
 

@@ -1,9 +1,9 @@
+#include "runtime/error_codes.h"
 #include "tools/vmr_stored_table.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "storage/vmr/table_errors.h"
 
 namespace tavero::tool {
 namespace {
@@ -67,8 +67,8 @@ int ListTableNames(vmr::RecordStore& store, std::vector<std::string>& names) {
 int ReadStoredTable(vmr::RecordStore& store, std::string_view name, StoredTable& table) {
   std::optional<vmr::StoredRecord> found;
   if (int rc = store.find(vmr::table_name_key(name), found)) return rc;
-  if (!found) return vmr::error::file_not_found;
-  if (found->data.size() != 4) return vmr::error::invalid_data_file;
+  if (!found) return error_code::kFileNotFound;
+  if (found->data.size() != 4) return error_code::kInvalidDataFile;
   table.name.assign(name);
   table.number = vmr::read_u32_big_endian(found->data);
   std::string stream;
@@ -85,7 +85,7 @@ int ReadStoredTable(vmr::RecordStore& store, std::string_view name, StoredTable&
   }
   std::optional<vmr::TableDefinition> definition;
   if (in_order) definition = vmr::decode_table_definition(stream);
-  if (!definition) return vmr::error::invalid_data_file;
+  if (!definition) return error_code::kInvalidDataFile;
   table.definition = std::move(*definition);
   return 0;
 }

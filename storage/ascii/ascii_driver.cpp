@@ -10,6 +10,7 @@
 #include <cstring>
 #include <thread>
 
+#include "runtime/error_codes.h"
 #include "runtime/system_error.h"
 #include "storage/ascii/ascii.h"
 #include "storage/ascii/ascii_state.h"
@@ -20,14 +21,6 @@ namespace {
 using driver::OperationCode;
 using Code = OperationCode;
 
-constexpr int kFileNotFound = 2;
-constexpr int kAccessDenied = 5;
-constexpr int kFileIsAlreadyLocked = 32;
-constexpr int kRecordNotAvailable = 33;
-constexpr int kInvalidFilename = 45;
-constexpr int kInvalidRecordDeclaration = 47;
-constexpr int kNoCreateAttribute = 54;
-constexpr int kUnsupported = 80;
 
 constexpr std::uint32_t kDenyAll = driver::access_mode::kDenyAll;
 constexpr std::uint32_t kDenyWrite = driver::access_mode::kDenyWrite;
@@ -107,7 +100,7 @@ class Driver final : public driver::FileDriver {
   }
   std::unique_ptr<driver::DriverState> NewState() const override { return std::make_unique<AsciiState>(); }
   int FinishState(driver::FileObject& file, driver::DriverState&) override {
-    return file.keys.empty() && file.blobs.empty() ? 0 : kInvalidRecordDeclaration;
+    return file.keys.empty() && file.blobs.empty() ? 0 : error_code::kInvalidRecordDeclaration;
   }
 
   int Handle(Code code, driver::FileObject& file, driver::DriverState& base, const driver::OperationArgs& args,
@@ -123,7 +116,7 @@ class Driver final : public driver::FileDriver {
       case Code::SetRecordOrderFromPointer: return SetAt(s, args.pointer == 0 ? 0 : args.pointer - 1);
       case Code::Reset: {
         std::uint32_t pointer = 0;
-        if (!PointerOfText(args.text, pointer)) return kRecordNotAvailable;
+        if (!PointerOfText(args.text, pointer)) return error_code::kRecordNotAvailable;
         return SetAt(s, pointer == 0 ? 0 : pointer - 1);
       }
       case Code::Next: return ReadLine(s, s.next_position, record_length);
@@ -137,7 +130,7 @@ class Driver final : public driver::FileDriver {
       case Code::GetByPointerWithLength: return GetAt(s, args.pointer, Length(args.number, record_length));
       case Code::Reget: {
         std::uint32_t pointer = 0;
-        if (!PointerOfText(args.text, pointer)) return kRecordNotAvailable;
+        if (!PointerOfText(args.text, pointer)) return error_code::kRecordNotAvailable;
         return GetAt(s, pointer, record_length);
       }
       case Code::Add:
@@ -145,11 +138,11 @@ class Driver final : public driver::FileDriver {
       case Code::AddWithLength:
       case Code::AppendWithLength: return AppendLine(s, Length(args.number, record_length));
       case Code::Put:
-        if (!s.has_line) return kRecordNotAvailable;
+        if (!s.has_line) return error_code::kRecordNotAvailable;
         return ReplaceLine(s, s.line_start, record_length);
       case Code::PutAtPointer:
       case Code::PutAtPointerWithLength: {
-        if (args.pointer == 0) return kRecordNotAvailable;
+        if (args.pointer == 0) return error_code::kRecordNotAvailable;
         const std::size_t n =
             code == Code::PutAtPointer ? record_length : Length(args.number, record_length);
         return ReplaceLine(s, args.pointer - 1, n);
@@ -172,14 +165,14 @@ class Driver final : public driver::FileDriver {
         s.DropBuffer();
         return 0;
       case Code::Remove:
-        if (s.name.empty()) return kInvalidFilename;
-        if (unlink(s.name.c_str()) != 0) return errno == ENOENT ? FileFailure(errno) : kAccessDenied;
+        if (s.name.empty()) return error_code::kInvalidFilename;
+        if (unlink(s.name.c_str()) != 0) return errno == ENOENT ? FileFailure(errno) : error_code::kAccessDenied;
         return 0;
       case Code::Copy:
-        if (s.name.empty() || args.text.empty()) return kInvalidFilename;
+        if (s.name.empty() || args.text.empty()) return error_code::kInvalidFilename;
         return CopyFile(s.name, std::string(args.text));
       case Code::Rename:
-        if (s.name.empty() || args.text.empty()) return kInvalidFilename;
+        if (s.name.empty() || args.text.empty()) return error_code::kInvalidFilename;
         if (rename(s.name.c_str(), std::string(args.text).c_str()) != 0) {
           // Across file systems a rename is a copy and a removal.
           if (errno != EXDEV) return FileFailure(errno);
@@ -199,7 +192,7 @@ class Driver final : public driver::FileDriver {
         return 0;
       case Code::Name: result.text = file.name; return 0;
       case Code::Send: result.text = ApplyOption(s, args.text); return 0;
-      default: return kUnsupported;
+      default: return error_code::kUnsupportedFileDriverFunction;
     }
   }
 
@@ -210,14 +203,14 @@ class Driver final : public driver::FileDriver {
   }
 
   static int Open(AsciiState& s, std::uint32_t mode) {
-    if (s.name.empty()) return kInvalidFilename;
+    if (s.name.empty()) return error_code::kInvalidFilename;
     const std::uint32_t access = mode & driver::access_mode::kAccessMask;
     const int flags = access == 0 ? O_RDONLY : access == 1 ? O_WRONLY : O_RDWR;
     const int fd = open(s.name.c_str(), flags | O_CLOEXEC);
     if (fd < 0) return FileFailure(errno);
     struct stat info {};
     if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-      const int error = S_ISDIR(info.st_mode) ? kAccessDenied : FileFailure(errno);
+      const int error = S_ISDIR(info.st_mode) ? error_code::kAccessDenied : FileFailure(errno);
       close(fd);
       return error;
     }
@@ -240,8 +233,8 @@ class Driver final : public driver::FileDriver {
   }
 
   static int Create(AsciiState& s) {
-    if (!(s.attributes & driver::file_attribute::kCreate)) return kNoCreateAttribute;
-    if (s.name.empty()) return kInvalidFilename;
+    if (!(s.attributes & driver::file_attribute::kCreate)) return error_code::kNoCreateAttribute;
+    if (s.name.empty()) return error_code::kInvalidFilename;
     const int fd = open(s.name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return FileFailure(errno);
     close(fd);
@@ -261,7 +254,7 @@ class Driver final : public driver::FileDriver {
   }
 
   static int GetAt(AsciiState& s, std::uint32_t pointer, std::size_t length) {
-    if (pointer == 0) return kRecordNotAvailable;
+    if (pointer == 0) return error_code::kRecordNotAvailable;
     const int error = ReadLine(s, pointer - 1, length);
     if (error != 0) s.has_line = false;
     return error;
@@ -271,7 +264,7 @@ class Driver final : public driver::FileDriver {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(std::max<std::int64_t>(seconds, 0));
     while (!LockFirstByte(s.fd, F_WRLCK)) {
       if (errno != EAGAIN && errno != EACCES) return ErrorFromErrno(errno);
-      if (std::chrono::steady_clock::now() >= deadline) return kFileIsAlreadyLocked;
+      if (std::chrono::steady_clock::now() >= deadline) return error_code::kFileIsAlreadyLocked;
       driver::PauseBetweenLockAttempts(std::chrono::milliseconds(50));
     }
     s.explicitly_locked = true;

@@ -21,14 +21,13 @@
 #include <cstring>
 
 #include "locale/locale.h"
+#include "runtime/error_codes.h"
 #include "runtime/system_error.h"
 #include "storage/ascii/ascii_state.h"
 
 namespace tavero::ascii {
 namespace {
 
-constexpr int kAccessDenied = 5;
-constexpr int kRecordNotAvailable = 33;
 constexpr char kEndOfFileMark = 26;
 constexpr char kTab = 9;
 // Bytes moved at a time when a rewritten line shifts the rest of the file.
@@ -170,7 +169,7 @@ int ReadLine(AsciiState& s, std::uint64_t position, std::size_t length) {
   std::memset(record, ' ', L);
   const std::string_view head = Window(s, position, L + eor.size());
   if (s.read_error) return s.read_error;
-  if (head.empty() || head[0] == kEndOfFileMark) return kRecordNotAvailable;
+  if (head.empty() || head[0] == kEndOfFileMark) return error_code::kRecordNotAvailable;
 
   // Fast path.
   const std::size_t stop = std::min(L, head.size());
@@ -226,8 +225,8 @@ int ReadLine(AsciiState& s, std::uint64_t position, std::size_t length) {
 }
 
 int AppendLine(AsciiState& s, std::size_t length) {
-  if (s.read_only) return kAccessDenied;
-  if (!LockForWrite(s)) return kAccessDenied;
+  if (s.read_only) return error_code::kAccessDenied;
+  if (!LockForWrite(s)) return error_code::kAccessDenied;
   const std::string line = LineImage(s, length);
   const std::uint64_t end = FileSize(s.fd);
   const bool written = WriteAll(s.fd, line, end);
@@ -237,18 +236,18 @@ int AppendLine(AsciiState& s, std::size_t length) {
     MakeCurrent(s, end, line.size());
   }
   UnlockAfterWrite(s);
-  return written ? 0 : kAccessDenied;
+  return written ? 0 : error_code::kAccessDenied;
 }
 
 int ReplaceLine(AsciiState& s, std::uint64_t position, std::size_t length) {
-  if (s.read_only) return kAccessDenied;
-  if (!LockForWrite(s)) return kAccessDenied;
+  if (s.read_only) return error_code::kAccessDenied;
+  if (!LockForWrite(s)) return error_code::kAccessDenied;
   s.DropBuffer();
   s.read_error = 0;
   const std::uint64_t end = FileSize(s.fd);
   if (position >= end) {
     UnlockAfterWrite(s);
-    return kRecordNotAvailable;
+    return error_code::kRecordNotAvailable;
   }
   // The old line's extent: through its terminator, or up to a 26 or the end.
   std::uint64_t old_end = position;
@@ -276,7 +275,7 @@ int ReplaceLine(AsciiState& s, std::uint64_t position, std::size_t length) {
     MakeCurrent(s, position, line.size());
   }
   UnlockAfterWrite(s);
-  return written ? 0 : kAccessDenied;
+  return written ? 0 : error_code::kAccessDenied;
 }
 
 }  // namespace tavero::ascii

@@ -3,6 +3,7 @@
 #include <cassert>
 #include <new>
 
+#include "runtime/error_codes.h"
 #include "runtime/error_state.h"
 #include "storage/driver/transaction.h"
 
@@ -20,16 +21,6 @@ namespace tavero::driver {
 namespace {
 
 constexpr int kOk = 0;
-constexpr int kAccessDenied = 5;
-constexpr int kInsufficientMemory = 8;
-constexpr int kRecordNotAvailable = 33;
-constexpr int kFileNotOpen = 37;
-constexpr int kInvalidRecordDeclaration = 47;
-constexpr int kFileAlreadyOpen = 52;
-constexpr int kLogoutAlreadyActive = 56;
-constexpr int kExclusiveAccessRequired = 63;
-constexpr int kInvalidFieldTypeDescriptor = 75;
-constexpr int kUnsupportedDataType = 79;
 
 // A refusal that posts nothing and changes nothing.
 constexpr int kQuietRefusal = -1;
@@ -37,17 +28,17 @@ constexpr int kQuietRefusal = -1;
 // Step 4: what OperationRules say of running `rule` on a file in `state`.
 int CheckRules(const OperationRule& rule, FileState state) {
   const FileState missing = rule.required & ~state;
-  if (Has(missing, FileState::Open)) return kFileNotOpen;
+  if (Has(missing, FileState::Open)) return error_code::kFileNotOpen;
   if (Has(state, FileState::Open) && missing != FileState::None) {
-    if (Has(missing, FileState::HasRecord)) return kRecordNotAvailable;
-    if (Has(missing, FileState::SequenceReady)) return kRecordNotAvailable;
-    if (Has(missing, FileState::Exclusive)) return kExclusiveAccessRequired;
-    if (Has(missing, FileState::Writable)) return kAccessDenied;
+    if (Has(missing, FileState::HasRecord)) return error_code::kRecordNotAvailable;
+    if (Has(missing, FileState::SequenceReady)) return error_code::kRecordNotAvailable;
+    if (Has(missing, FileState::Exclusive)) return error_code::kExclusiveAccessRequired;
+    if (Has(missing, FileState::Writable)) return error_code::kAccessDenied;
     return kQuietRefusal;
   }
   const FileState present = rule.forbidden & state;
-  if (Has(present, FileState::Open)) return kFileAlreadyOpen;
-  if (Has(present, FileState::InTransaction)) return kLogoutAlreadyActive;
+  if (Has(present, FileState::Open)) return error_code::kFileAlreadyOpen;
+  if (Has(present, FileState::InTransaction)) return error_code::kLogoutAlreadyActive;
   if (present != FileState::None) return kQuietRefusal;
   return kOk;
 }
@@ -78,7 +69,7 @@ void ReleaseDriverState(FileObject& file) {
 
 int FileDriver::BuildState(FileObject& file) {
   if (file.record.size() > kMaxRecordLength || file.keys.size() > kMaxKeys || file.blobs.size() > kMaxBlobs) {
-    return kInvalidRecordDeclaration;
+    return error_code::kInvalidRecordDeclaration;
   }
   file.driver_state = NewState();
   DriverState& state = *file.driver_state;
@@ -94,7 +85,7 @@ int FileDriver::BuildState(FileObject& file) {
   for (const FieldDescriptor& field : flat.fields) {
     const StoredAs stored = Stores(field.type);
     if (stored == StoredAs::No || (stored == StoredAs::OverlaidOnly && !field.overlaid)) {
-      return kUnsupportedDataType;
+      return error_code::kUnsupportedDataTypeInFile;
     }
   }
   state.fields = std::move(flat.fields);
@@ -103,7 +94,7 @@ int FileDriver::BuildState(FileObject& file) {
   state.keys.reserve(file.keys.size());  // KeyObjects point into it: no reallocation after
   for (KeyObject* key : file.keys) {
     assert(key != nullptr);
-    if (key->components.size() > kMaxKeyComponents) return kInvalidRecordDeclaration;
+    if (key->components.size() > kMaxKeyComponents) return error_code::kInvalidRecordDeclaration;
     KeyDescriptor& descriptor = state.keys.emplace_back();
     descriptor.number = static_cast<int>(state.keys.size() - 1);
     descriptor.key = key;
@@ -112,10 +103,10 @@ int FileDriver::BuildState(FileObject& file) {
     for (std::int32_t component : key->components) {
       const std::int64_t number = component < 0 ? -std::int64_t{component} : component;
       if (number < 1 || number > static_cast<std::int64_t>(state.fields.size())) {
-        return kInvalidFieldTypeDescriptor;
+        return error_code::kInvalidFieldTypeDescriptor;
       }
       const auto index = static_cast<std::size_t>(number - 1);
-      if (state.fields[index].element_count > 1) return kInvalidFieldTypeDescriptor;
+      if (state.fields[index].element_count > 1) return error_code::kInvalidFieldTypeDescriptor;
       descriptor.components.push_back({index, component < 0});
     }
   }
@@ -123,7 +114,7 @@ int FileDriver::BuildState(FileObject& file) {
 
   for (BlobObject* blob : file.blobs) {
     assert(blob != nullptr);
-    if (blob->size > kMaxBlobSize) return kInvalidRecordDeclaration;
+    if (blob->size > kMaxBlobSize) return error_code::kInvalidRecordDeclaration;
     BlobDescriptor& descriptor = state.blobs.emplace_back();
     descriptor.number = static_cast<int>(state.blobs.size() - 1);
     descriptor.blob = blob;
@@ -147,7 +138,7 @@ OperationResult FileDriver::Enter(FileLike& object, OperationCode code, const Op
     try {
       error = BuildState(file);
     } catch (const std::bad_alloc&) {
-      error = kInsufficientMemory;
+      error = error_code::kInsufficientMemory;
     }
     if (error != kOk) {
       ReleaseDriverState(file);
@@ -182,7 +173,7 @@ OperationResult FileDriver::Enter(FileLike& object, OperationCode code, const Op
       try {
         error = Handle(code, file, state, args, result);
       } catch (const std::bad_alloc&) {
-        error = kInsufficientMemory;
+        error = error_code::kInsufficientMemory;
       }
       assert(error >= 0 && file.driver_state.get() == &state);
     }
@@ -199,7 +190,7 @@ OperationResult FileDriver::Enter(FileLike& object, OperationCode code, const Op
       if (rule.kind & operation_kind::kClearsErrorOnSuccess) ClearError();
       if (rule.kind & operation_kind::kSequential) state.last_sequential = code;
       if (rule.kind & operation_kind::kReleasesState) release = true;
-    } else if (!((rule.kind & operation_kind::kReleasesState) && error == kFileAlreadyOpen)) {
+    } else if (!((rule.kind & operation_kind::kReleasesState) && error == error_code::kFileAlreadyOpen)) {
       state.file_state &= ~rule.clear_on_fail;
       if (rule.kind & operation_kind::kReleasesState) release = true;
     }

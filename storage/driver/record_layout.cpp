@@ -4,12 +4,10 @@
 #include <cassert>
 #include <optional>
 
+#include "runtime/error_codes.h"
+
 namespace tavero::driver {
 namespace {
-
-constexpr int kInvalidDescriptor = 75;    // "Invalid Field Type Descriptor"
-constexpr int kInvalidDeclaration = 47;   // "Invalid Record Declaration"
-constexpr int kUnsupportedType = 79;      // "Unsupported Data Type In File"
 
 // Bounds-checked reading of the stream: every read either succeeds inside
 // the stream or reports that the stream ended.
@@ -66,7 +64,7 @@ FlatLayout FlattenRecordLayout(std::span<const std::uint8_t> layout, std::uint32
   };
 
   Reader in(layout);
-  if (in.Byte() != kGroupMarker) return fail(kInvalidDescriptor);
+  if (in.Byte() != kGroupMarker) return fail(error_code::kInvalidFieldTypeDescriptor);
 
   std::vector<OpenGroup> groups{OpenGroup{}};
   std::uint64_t covered_end = 0;  // end of the storage that non-overlaid fields cover
@@ -76,7 +74,7 @@ FlatLayout FlattenRecordLayout(std::span<const std::uint8_t> layout, std::uint32
   auto place = [&](FieldDescriptor& field, std::uint64_t element_size) -> int {
     const std::uint64_t size = element_size * field.element_count;
     if (element_size > kMaxRecordLength || size > record_length || field.offset + size > record_length) {
-      return kInvalidDeclaration;
+      return error_code::kInvalidRecordDeclaration;
     }
     field.element_size = static_cast<std::uint32_t>(element_size);
     field.size = static_cast<std::uint32_t>(size);
@@ -89,7 +87,7 @@ FlatLayout FlattenRecordLayout(std::span<const std::uint8_t> layout, std::uint32
 
   for (;;) {
     const std::optional<std::uint8_t> marker = in.Byte();
-    if (!marker) return fail(kInvalidDescriptor);
+    if (!marker) return fail(error_code::kInvalidFieldTypeDescriptor);
 
     if (*marker == kEndOfGroup) {
       const OpenGroup group = groups.back();
@@ -103,58 +101,58 @@ FlatLayout FlattenRecordLayout(std::span<const std::uint8_t> layout, std::uint32
       if (int error = place(field, group.member_size)) return fail(error);
       continue;
     }
-    if (*marker != kFieldMarker) return fail(kInvalidDescriptor);
+    if (*marker != kFieldMarker) return fail(error_code::kInvalidFieldTypeDescriptor);
 
     FieldDescriptor field;
     const std::optional<std::uint32_t> offset = in.U32();
-    if (!offset) return fail(kInvalidDescriptor);
+    if (!offset) return fail(error_code::kInvalidFieldTypeDescriptor);
     std::optional<std::string> name = in.Text();
-    if (!name) return fail(kInvalidDescriptor);
+    if (!name) return fail(error_code::kInvalidFieldTypeDescriptor);
     field.name = std::move(*name);
 
     std::uint64_t element_count = 1;
     while (in.Peek() == kDimensionMarker) {
       in.Byte();
       const std::optional<std::uint32_t> count = in.U32();
-      if (!count) return fail(kInvalidDescriptor);
-      if (*count == 0) return fail(kInvalidDeclaration);
+      if (!count) return fail(error_code::kInvalidFieldTypeDescriptor);
+      if (*count == 0) return fail(error_code::kInvalidRecordDeclaration);
       element_count *= *count;
-      if (element_count > kMaxRecordLength) return fail(kInvalidDeclaration);
+      if (element_count > kMaxRecordLength) return fail(error_code::kInvalidRecordDeclaration);
       field.dimensions.push_back(*count);
     }
     field.element_count = static_cast<std::uint32_t>(element_count);
 
     const std::optional<std::uint8_t> type_byte = in.Byte();
-    if (!type_byte) return fail(kInvalidDescriptor);
+    if (!type_byte) return fail(error_code::kInvalidFieldTypeDescriptor);
     const std::optional<FieldTypeInfo> info = FieldTypeInfoFor(*type_byte);
-    if (!info) return fail(kUnsupportedType);
+    if (!info) return fail(error_code::kUnsupportedDataTypeInFile);
     field.type = info->type;
 
     const OpenGroup& parent = groups.back();
     const std::uint64_t absolute = parent.base + *offset;
-    if (absolute > record_length) return fail(kInvalidDeclaration);
+    if (absolute > record_length) return fail(error_code::kInvalidRecordDeclaration);
     field.offset = static_cast<std::uint32_t>(absolute);
     field.overlaid = parent.overlaid || absolute < covered_end;
     field.depth = static_cast<std::uint16_t>(std::min<std::size_t>(groups.size() - 1, UINT16_MAX));
     if (field.dimensions.size() > kMaxDimensions && !field.overlaid) {
-      return fail(kInvalidDeclaration);
+      return fail(error_code::kInvalidRecordDeclaration);
     }
 
     std::uint64_t element_size = info->element_size;
     if (IsPackedType(field.type)) {
       const std::optional<std::uint8_t> byte_size = in.Byte();
       const std::optional<std::uint8_t> places = in.Byte();
-      if (!byte_size || !places) return fail(kInvalidDescriptor);
-      if (*byte_size == 0) return fail(kInvalidDeclaration);
+      if (!byte_size || !places) return fail(error_code::kInvalidFieldTypeDescriptor);
+      if (*byte_size == 0) return fail(error_code::kInvalidRecordDeclaration);
       field.byte_size = *byte_size;
       field.places = *places;
       element_size = *byte_size;
     } else if (IsStringType(field.type)) {
       const std::optional<std::uint32_t> length = in.U32();
-      if (!length) return fail(kInvalidDescriptor);
+      if (!length) return fail(error_code::kInvalidFieldTypeDescriptor);
       std::optional<std::string> picture = in.Text();
-      if (!picture) return fail(kInvalidDescriptor);
-      if (*length == 0 || *length > kMaxStringLength) return fail(kInvalidDeclaration);
+      if (!picture) return fail(error_code::kInvalidFieldTypeDescriptor);
+      if (*length == 0 || *length > kMaxStringLength) return fail(error_code::kInvalidRecordDeclaration);
       field.declared_length = *length;
       field.picture = std::move(*picture);
       element_size = *length;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "runtime/error_codes.h"
 #include "runtime/error_state.h"
 #include "storage/driver/driver_registration.h"
 #include "storage/driver/file_operations.h"
@@ -9,9 +10,6 @@
 namespace tavero::driver {
 namespace {
 
-constexpr int kUnsupported = 80;
-constexpr int kUnableToLogTransaction = 48;
-constexpr int kLogoutAlreadyActive = 56;
 
 // The process-wide transaction state.
 struct TransactionState {
@@ -117,8 +115,8 @@ bool TransactionActive() { return State().active; }
 int Logout(std::int64_t seconds, std::span<FileObject* const> files) {
   TransactionState& state = State();
   if (state.active) {
-    PostError(kLogoutAlreadyActive);
-    return kLogoutAlreadyActive;
+    PostError(error_code::kLogoutAlreadyActive);
+    return error_code::kLogoutAlreadyActive;
   }
   // Active from the start: while LOGOUT waits for a file's lock other
   // threads run (the lock-wait pause), and a LOGOUT of theirs gets 56
@@ -134,7 +132,7 @@ int Logout(std::int64_t seconds, std::span<FileObject* const> files) {
     }
     if (Supports(*entry, TransactionSupport::LockWithLimit)) {
       const int error = Lock(*file, seconds);
-      if (error != 0 && error != kUnsupported) {
+      if (error != 0 && error != error_code::kUnsupportedFileDriverFunction) {
         failed = true;
         break;
       }
@@ -148,8 +146,8 @@ int Logout(std::int64_t seconds, std::span<FileObject* const> files) {
   }
   if (failed) {
     EndTransaction(false);
-    PostError(kUnableToLogTransaction);
-    return kUnableToLogTransaction;
+    PostError(error_code::kUnableToLogTransaction);
+    return error_code::kUnableToLogTransaction;
   }
   ClearError();
   return 0;

@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "locale/locale.h"
+#include "runtime/error_codes.h"
 #include "runtime/error_state.h"
 #include "runtime/runtime_error.h"
 #include "storage/queues/field_order.h"
@@ -28,9 +29,6 @@ constexpr std::size_t kCapacities[] = {8,    16,    32,    64,    128,    256,  
                                        8192, 16000, 32000, 65000, 130000, 250000, 500000, 1000000};
 static_assert(kCapacities[std::size(kCapacities) - 1] == kMaxEntries);
 
-constexpr int kEntryNotFound = 30;
-constexpr int kInsufficientMemory = 8;
-constexpr int kInvalidFieldDescriptor = 75;
 
 }  // namespace
 
@@ -63,13 +61,13 @@ bool Queue::SortOrder(KeyFields fields, std::vector<SortField>& order) const {
     if (number == 0 || order.size() == kMaxSortFields) break;
     const std::int64_t index = number < 0 ? -static_cast<std::int64_t>(number) : number;
     if (layout_.error != 0 || index > static_cast<std::int64_t>(layout_.fields.size())) {
-      PostError(kInvalidFieldDescriptor);
+      PostError(error_code::kInvalidFieldTypeDescriptor);
       return false;
     }
     order.push_back({static_cast<std::size_t>(index - 1), number < 0});
   }
   if (order.empty()) {
-    PostError(kInvalidFieldDescriptor);
+    PostError(error_code::kInvalidFieldTypeDescriptor);
     return false;
   }
   return true;
@@ -88,7 +86,7 @@ void Queue::Insert(std::size_t index) {
   State& s = EnsureState();
   assert(index <= s.entries.size());
   if (s.entries.size() == kMaxEntries) {
-    PostError(kInsufficientMemory);
+    PostError(error_code::kInsufficientMemory);
     return;
   }
   if (s.entries.size() == s.entries.capacity()) {
@@ -103,7 +101,7 @@ void Queue::Insert(std::size_t index) {
   }
   std::unique_ptr<std::uint8_t[]> copy(new (std::nothrow) std::uint8_t[std::max<std::size_t>(s.record_size, 1)]);
   if (!copy) {
-    PostError(kInsufficientMemory);
+    PostError(error_code::kInsufficientMemory);
     return;
   }
   std::memcpy(copy.get(), record_.data(), s.record_size);
@@ -157,7 +155,7 @@ void Queue::Get(std::int32_t position) {
   ClearError();
   State& s = EnsureState();
   if (position < 1 || static_cast<std::size_t>(position) > s.entries.size()) {
-    PostError(kEntryNotFound);
+    PostError(error_code::kEntryNotFound);
     return;
   }
   const std::size_t index = static_cast<std::size_t>(position - 1);
@@ -175,7 +173,7 @@ void Queue::GetByKey(KeyFields fields) {
   const auto equal = Search(order, insertion);
   if (!equal) {
     s.current_index = insertion;
-    PostError(kEntryNotFound);
+    PostError(error_code::kEntryNotFound);
     return;
   }
   // Back to the first equal entry.
@@ -189,7 +187,7 @@ void Queue::GetByKey(KeyFields fields) {
 bool Queue::CurrentIndex(std::size_t& index) {
   State& s = EnsureState();
   if (s.pointer < 1 || static_cast<std::size_t>(s.pointer) > s.entries.size()) {
-    PostError(kEntryNotFound);
+    PostError(error_code::kEntryNotFound);
     return false;
   }
   index = static_cast<std::size_t>(s.pointer - 1);

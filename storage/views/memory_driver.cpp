@@ -5,6 +5,7 @@
 
 #include "decimal/decimal.h"
 #include "locale/locale.h"
+#include "runtime/error_codes.h"
 
 namespace tavero::views::testing {
 namespace {
@@ -12,9 +13,6 @@ namespace {
 using Code = driver::OperationCode;
 using driver::FieldType;
 
-constexpr int kRecordNotAvailable = 33;
-constexpr int kRecordNotFound = 35;
-constexpr int kUnsupported = 80;
 
 template <typename T>
 int Order(const std::uint8_t* a, const std::uint8_t* b) {
@@ -121,7 +119,7 @@ struct MemoryState : driver::DriverState {
   }
 
   int Load(std::uint32_t number) {
-    if (number == 0 || number > table->records.size() || !table->live[number - 1]) return kRecordNotFound;
+    if (number == 0 || number > table->records.size() || !table->live[number - 1]) return error_code::kRecordNotFound;
     std::memcpy(record.data(), table->records[number - 1].data(), record.size());
     current_record = number;
     EnsureOrder();
@@ -151,7 +149,7 @@ struct MemoryState : driver::DriverState {
     start = Start::None;
     if (i < 0 || i >= n) {
       current = forward ? n : -1;
-      return kRecordNotAvailable;
+      return error_code::kRecordNotAvailable;
     }
     current = i;
     current_record = order[static_cast<std::size_t>(i)] + 1;
@@ -241,7 +239,7 @@ int MemoryDriver::Handle(Code code, driver::FileObject& file, driver::DriverStat
     case Code::Reset:
     case Code::ResetByKey:
       if (!TextNumber(args.text, number) || number == 0 || number > t.records.size() || !t.live[number - 1]) {
-        return kRecordNotFound;
+        return error_code::kRecordNotFound;
       }
       s.sequence_key = code == Code::ResetByKey && args.key ? args.key->descriptor : nullptr;
       s.EnsureOrder();
@@ -250,9 +248,9 @@ int MemoryDriver::Handle(Code code, driver::FileObject& file, driver::DriverStat
       return 0;
     case Code::Reget:
     case Code::RegetByKey:
-      if (!TextNumber(args.text, number)) return kRecordNotFound;
+      if (!TextNumber(args.text, number)) return error_code::kRecordNotFound;
       return s.Load(number);
-    default: return kUnsupported;
+    default: return error_code::kUnsupportedFileDriverFunction;
   }
 }
 

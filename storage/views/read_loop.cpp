@@ -20,6 +20,7 @@
 #include <optional>
 
 #include "locale/locale.h"
+#include "runtime/error_codes.h"
 #include "runtime/error_state.h"
 #include "storage/views/view_fields.h"
 #include "storage/views/view_state.h"
@@ -29,8 +30,6 @@ namespace {
 
 using Code = driver::OperationCode;
 
-constexpr int kRecordNotAvailable = 33;
-constexpr int kFileNotOpen = 37;
 
 // The range the filter allows one order component.
 struct Interval {
@@ -149,7 +148,7 @@ class RowReader {
       const bool past_end = value_forward ? place > 0 : place < 0;
       if (past_end) {
         s_.read_state = 0;
-        return kRecordNotAvailable;
+        return error_code::kRecordNotAvailable;
       }
       if (jumped) return -1;  // a bound the field cannot hold exactly: read on
       if (const int jump_error = JumpTo(k, value_forward)) return jump_error;
@@ -194,7 +193,7 @@ class RowReader {
     ComponentState& p = s_.components[0];
     ResetComponents();
     s_.just_jumped = false;
-    if (!p.file->driver_state) return kFileNotOpen;
+    if (!p.file->driver_state) return error_code::kFileNotOpen;
     if (p_key() == nullptr) {
       driver::Perform(*p.file, Code::SetRecordOrder);
       return ErrorCode();
@@ -241,7 +240,7 @@ class RowReader {
 
   int Position(ComponentState& j) {
     driver::FileObject& f = *j.file;
-    if (!f.driver_state || j.key == nullptr || j.key->descriptor == nullptr) return kFileNotOpen;
+    if (!f.driver_state || j.key == nullptr || j.key->descriptor == nullptr) return error_code::kFileNotOpen;
     const auto& fields = f.driver_state->fields;
     const auto& components = j.key->descriptor->components;
     j.link_values.resize(j.links.size());

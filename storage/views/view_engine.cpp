@@ -10,6 +10,7 @@
 //             key for the primary) or POSITION of the file without one
 #include <cassert>
 
+#include "runtime/error_codes.h"
 #include "runtime/error_state.h"
 #include "storage/views/view_fields.h"
 #include "storage/views/view_state.h"
@@ -19,9 +20,6 @@ namespace {
 
 using Code = driver::OperationCode;
 
-constexpr int kRecordNotAvailable = 33;
-constexpr int kFileNotOpen = 37;
-constexpr int kUnsupported = 80;
 
 void PutNumber(std::string& text, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) text += static_cast<char>(value >> (8 * i));
@@ -84,12 +82,12 @@ int Reposition(View& view, std::string_view text, bool reget) {
   driver::FileObject& primary = *s.components[0].file;
   std::size_t at = 0;
   std::uint32_t key_number = 0;
-  if (!TakeNumber(text, at, key_number)) return kRecordNotAvailable;
+  if (!TakeNumber(text, at, key_number)) return error_code::kRecordNotAvailable;
   if (key_number > primary.keys.size()) return 0;
   for (std::size_t c = 0; c < s.components.size(); ++c) {
     ComponentState& cs = s.components[c];
     std::uint32_t length = 0;
-    if (!TakeNumber(text, at, length) || length > text.size() - at) return kRecordNotAvailable;
+    if (!TakeNumber(text, at, length) || length > text.size() - at) return error_code::kRecordNotAvailable;
     const std::string_view part = text.substr(at, length);
     at += length;
     driver::KeyObject* key = c == 0 ? (key_number ? primary.keys[key_number - 1] : nullptr) : cs.key;
@@ -116,7 +114,7 @@ int Skip(View& view, std::int64_t count) {
   const bool forward = count >= 0;
   for (std::int64_t i = 0; i < (forward ? count : -count); ++i) {
     const int error = ReadRow(view, forward);
-    if (error == kRecordNotAvailable) return 0;  // running off the end counts as success
+    if (error == error_code::kRecordNotAvailable) return 0;  // running off the end counts as success
     if (error != 0) return error;
   }
   return 0;
@@ -150,7 +148,7 @@ class Engine final : public driver::DriverEntry {
     if (error != 0) {
       // An underlying file's error is already posted with its file; the
       // view's own end of data names the view.
-      if (error == kRecordNotAvailable || ErrorCode() != error) {
+      if (error == error_code::kRecordNotAvailable || ErrorCode() != error) {
         PostError(error);
         SetErrorFile(&view);
       }
@@ -175,7 +173,7 @@ class Engine final : public driver::DriverEntry {
       case Code::Reset: return Reposition(view, args.text, false);
       case Code::Reget: return Reposition(view, args.text, true);
       case Code::ViewFilter: return SetFilter(view, args.filter);
-      default: return kUnsupported;
+      default: return error_code::kUnsupportedFileDriverFunction;
     }
   }
 };
@@ -195,7 +193,7 @@ int BuildViewState(View& view) {
   AddComponents(*state, view.declaration, -1);
   for (ComponentState& c : state->components) {
     if (c.file == nullptr || !driver::Has(driver::FileStateOf(*c.file), driver::FileState::Open)) {
-      return kFileNotOpen;
+      return error_code::kFileNotOpen;
     }
     for (const std::string& link : c.declaration->links) {
       eval::CompileResult compiled = eval::Compile(link);

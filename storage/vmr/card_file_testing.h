@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "runtime/error_codes.h"
 #include "storage/vmr/file_io.h"
 #include "storage/vmr/physical_file.h"
 #include "storage/vmr/record_store_file.h"
 #include "storage/vmr/table.h"
-#include "storage/vmr/table_errors.h"
 
 namespace tavero::vmr::testing_support {
 

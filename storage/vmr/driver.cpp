@@ -2,10 +2,10 @@
 // file's declaration.
 #include <cassert>
 
+#include "runtime/error_codes.h"
 #include "storage/vmr/driver_state.h"
 #include "storage/vmr/file_io.h"
 #include "storage/vmr/page_tree.h"
-#include "storage/vmr/table_errors.h"
 #include "storage/vmr/vmr.h"
 
 namespace tavero::vmr {

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "runtime/error_codes.h"
 #include "storage/vmr/driver_files.h"
 
 namespace tavero::vmr {
@@ -15,8 +16,6 @@ namespace {
 
 using driver::OperationCode;
 
-constexpr int kInvalidNumberOfParameters = 78;
-constexpr int kUnsupported = 80;
 // Segment numbers are 16-bit: the largest blob the segments can carry.
 constexpr std::size_t kMaxBlobLength = 65535u * 256u;
 
@@ -35,9 +34,9 @@ std::string upper_trimmed(std::string_view text) {
 
 int run_blob_operation(OperationCode code, VmrState& state, const driver::OperationArgs& args,
                        driver::OperationResult& result) {
-  if (code < OperationCode::BlobGetBytes || code > OperationCode::BlobGetProperty) return kUnsupported;
+  if (code < OperationCode::BlobGetBytes || code > OperationCode::BlobGetProperty) return error_code::kUnsupportedFileDriverFunction;
   if (args.number < 1 || static_cast<std::size_t>(args.number) > state.blobs.size()) {
-    return kInvalidNumberOfParameters;
+    return error_code::kInvalidNumberOfParameters;
   }
   const std::size_t index = static_cast<std::size_t>(args.number - 1);
   const bool is_blob = state.blobs[index].IsBlob();
@@ -63,10 +62,10 @@ int run_blob_operation(OperationCode code, VmrState& state, const driver::Operat
       return 0;
     }
     case OperationCode::BlobPutBytes: {
-      if (args.start < 0 || args.end < args.start) return kInvalidNumberOfParameters;
+      if (args.start < 0 || args.end < args.start) return error_code::kInvalidNumberOfParameters;
       const auto start = static_cast<std::size_t>(args.start);
       const std::size_t count = static_cast<std::size_t>(args.end - args.start) + 1;
-      if (start + count > kMaxBlobLength) return kInvalidNumberOfParameters;
+      if (start + count > kMaxBlobLength) return error_code::kInvalidNumberOfParameters;
       std::string bytes(args.text.substr(0, std::min(args.text.size(), count)));
       bytes.resize(count, is_blob ? '\0' : ' ');
       if (is_blob) {
@@ -88,24 +87,24 @@ int run_blob_operation(OperationCode code, VmrState& state, const driver::Operat
       result.value = static_cast<std::int64_t>(length);
       return 0;
     case OperationCode::BlobGetProperty:
-      if (upper_trimmed(args.text) != "SIZE") return kUnsupported;
+      if (upper_trimmed(args.text) != "SIZE") return error_code::kUnsupportedFileDriverFunction;
       result.text = std::to_string(length);
       return 0;
     case OperationCode::BlobSetProperty: {
       const std::string text = upper_trimmed(args.text);
       const std::size_t equals = text.find('=');
-      if (equals == std::string::npos || upper_trimmed(text.substr(0, equals)) != "SIZE") return kUnsupported;
+      if (equals == std::string::npos || upper_trimmed(text.substr(0, equals)) != "SIZE") return error_code::kUnsupportedFileDriverFunction;
       const std::string number = upper_trimmed(text.substr(equals + 1));
       std::size_t size = 0;
       const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), size);
       if (error != std::errc() || end != number.data() + number.size() || size > kMaxBlobLength) {
-        return kInvalidNumberOfParameters;
+        return error_code::kInvalidNumberOfParameters;
       }
       if (is_blob) blob.resize(size, '\0');
       return 0;
     }
     default:
-      return kUnsupported;
+      return error_code::kUnsupportedFileDriverFunction;
   }
 }
 

@@ -3,11 +3,11 @@
 #include <cassert>
 #include <cerrno>
 
+#include "runtime/error_codes.h"
 #include "storage/vmr/driver_files.h"
 #include "storage/vmr/driver_holds.h"
 #include "storage/vmr/driver_state.h"
 #include "storage/vmr/driver_transactions.h"
-#include "storage/vmr/table_errors.h"
 #include "storage/vmr/vmr.h"
 
 namespace tavero::vmr {
@@ -16,7 +16,6 @@ namespace {
 
 using driver::OperationCode;
 
-constexpr int kUnsupported = 80;
 
 std::size_t key_number(const driver::OperationArgs& args) {
   assert(args.key != nullptr && args.key->descriptor != nullptr);
@@ -106,7 +105,7 @@ int run_on_table(OperationCode code, VmrState& state, const driver::OperationArg
     case OperationCode::Bof: {
       int error = 0;
       result.value = table.at_end(code == OperationCode::Eof, error) ? 1 : 0;
-      return error == error::record_not_available ? 0 : error;
+      return error == error_code::kRecordNotAvailable ? 0 : error;
     }
     case OperationCode::Reget: return table.reget(args.text);
     case OperationCode::RegetByKey: return table.reget_key(key_number(args), args.text);
@@ -141,7 +140,7 @@ int run_on_table(OperationCode code, VmrState& state, const driver::OperationArg
     case OperationCode::BuildFilteredIndex: {
       const std::size_t key = key_number(args);
       std::vector<KeyComponent> components;
-      if (!table.definition().keys[key].is_dynamic()) return error::invalid_index_string;
+      if (!table.definition().keys[key].is_dynamic()) return error_code::kInvalidIndexString;
       if (int e = table.parse_components(args.text, components)) return e;
       std::shared_ptr<PhysicalFileStore> index;
       if (int e = fresh_index_store(driver, state, key, index)) return e;
@@ -157,7 +156,7 @@ int run_on_table(OperationCode code, VmrState& state, const driver::OperationArg
       return e != 0 ? e : end;
     }
     default:
-      return kUnsupported;
+      return error_code::kUnsupportedFileDriverFunction;
   }
 }
 
@@ -269,13 +268,13 @@ int VmrDriver::Handle(OperationCode code, driver::FileObject& file, driver::Driv
     case OperationCode::Unlock:
     case OperationCode::Stream:
     case OperationCode::Flush:
-      return open ? run_lock_operation(code, state, args) : error::record_not_available;
+      return open ? run_lock_operation(code, state, args) : error_code::kRecordNotAvailable;
     default:
       break;
   }
   if (!open) {
     // BUILD works on a closed file: open it for the build and close again.
-    if (code != OperationCode::BuildAll && code != OperationCode::BuildKey) return error::record_not_available;
+    if (code != OperationCode::BuildAll && code != OperationCode::BuildKey) return error_code::kRecordNotAvailable;
     if (int e = open_table(*this, state, 0x22)) return e;
     int e = state.store->begin_operation(true);
     if (e == 0) e = run_on_table(code, state, args, result, filter_factory_, *this);

@@ -5,9 +5,9 @@
 #include <cassert>
 #include <cerrno>
 
+#include "runtime/error_codes.h"
 #include "storage/vmr/driver_holds.h"
 #include "storage/vmr/file_io.h"
-#include "storage/vmr/table_errors.h"
 #include "storage/vmr/vmr.h"
 
 namespace tavero::vmr {
@@ -50,7 +50,7 @@ int VmrDriver::open_store(const std::string& path, int access_mode, bool create,
   }
   std::unique_ptr<PhysicalFile> file;
   const Status status = PhysicalFile::Open(file_system_, path, access_mode | (create ? kCreateFlag : 0), file);
-  if (status.kind() == Status::Kind::kSystem && status.value() == ENOENT) return error::file_not_found;
+  if (status.kind() == Status::Kind::kSystem && status.value() == ENOENT) return error_code::kFileNotFound;
   if (int e = ErrorCodeOf(status)) return e;
   store = std::make_shared<PhysicalFileStore>(std::move(file));
   open_files_[path] = store;
@@ -59,8 +59,8 @@ int VmrDriver::open_store(const std::string& path, int access_mode, bool create,
 
 int open_table(VmrDriver& driver, VmrState& state, int access_mode) {
   const FileName name = SplitFileName(state.name);
-  if (state.name.empty() || name.os_file.empty() || name.table.empty()) return error::invalid_filename;
-  if (!table_fits_pages(state.definition)) return error::invalid_record_declaration;
+  if (state.name.empty() || name.os_file.empty() || name.table.empty()) return error_code::kInvalidFilename;
+  if (!table_fits_pages(state.definition)) return error_code::kInvalidRecordDeclaration;
   std::shared_ptr<PhysicalFileStore> store;
   if (int e = driver.open_store(name.os_file, access_mode, false, store)) return e;
   if (int e = in_operation(*store, false, [&] { return state.table->open(*store, name.table); })) return e;
@@ -81,8 +81,8 @@ void close_table(VmrState& state) {
 int create_table(VmrDriver& driver, driver::FileObject& file, VmrState& state) {
   if ((file.attributes & driver::file_attribute::kCreate) == 0) return 54;  // No Create Attribute
   const FileName name = SplitFileName(state.name);
-  if (state.name.empty() || name.os_file.empty() || name.table.empty()) return error::invalid_filename;
-  if (!table_fits_pages(state.definition)) return error::invalid_record_declaration;
+  if (state.name.empty() || name.os_file.empty() || name.table.empty()) return error_code::kInvalidFilename;
+  if (!table_fits_pages(state.definition)) return error_code::kInvalidRecordDeclaration;
   std::shared_ptr<PhysicalFileStore> store;
   if (int e = driver.open_store(name.os_file, kReadWriteShared, true, store)) return e;
   const int e = in_operation(*store, true, [&] { return state.table->create(*store, name.table); });
@@ -117,7 +117,7 @@ int fresh_index_store(VmrDriver& driver, VmrState& state, std::size_t key, std::
 // REMOVE: the table's records go; a file left without tables goes too.
 int remove_table(VmrDriver& driver, VmrState& state) {
   const FileName name = SplitFileName(state.name);
-  if (state.name.empty() || name.os_file.empty() || name.table.empty()) return error::invalid_filename;
+  if (state.name.empty() || name.os_file.empty() || name.table.empty()) return error_code::kInvalidFilename;
   std::shared_ptr<PhysicalFileStore> store;
   if (int e = driver.open_store(name.os_file, kReadWriteShared, false, store)) return e;
   bool file_empty = false;
@@ -135,12 +135,12 @@ int remove_table(VmrDriver& driver, VmrState& state) {
         }
       }
     } else if (found) {
-      return error::invalid_data_file;
+      return error_code::kInvalidDataFile;
     }
     int error = 0;
     file_empty = !any_table_names(*store, error);
     if (error) return error;
-    if (!found && !file_empty) answer = error::file_not_found;
+    if (!found && !file_empty) answer = error_code::kFileNotFound;
     return answer;
   });
   store.reset();
@@ -205,7 +205,7 @@ int copy_table(VmrDriver& driver, driver::FileObject&, VmrState& state, std::str
   const FileName from = SplitFileName(state.name);
   const FileName to = SplitFileName(new_name);
   if (state.name.empty() || new_name.empty() || to.os_file.empty() || to.table.empty()) {
-    return error::invalid_filename;
+    return error_code::kInvalidFilename;
   }
   std::shared_ptr<PhysicalFileStore> source;
   if (int e = driver.open_store(from.os_file, kReadWriteShared, false, source)) return e;
@@ -220,7 +220,7 @@ int copy_table(VmrDriver& driver, driver::FileObject&, VmrState& state, std::str
     state.table->close();
     std::optional<StoredRecord> existing;
     if (int e = destination->find(table_name_key(to.table), existing)) return e;
-    if (existing && move) return error::access_denied;
+    if (existing && move) return error_code::kAccessDenied;
     if (same_file && move) {
       // Only the name changes.
       if (int e = source->erase(table_name_key(from.table))) return e;

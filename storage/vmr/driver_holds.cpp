@@ -5,6 +5,7 @@
 #include <chrono>
 #include <optional>
 
+#include "runtime/error_codes.h"
 #include "storage/driver/lock_wait.h"
 #include "storage/vmr/driver_state.h"
 #include "storage/vmr/physical_file.h"
@@ -17,10 +18,6 @@ namespace {
 using driver::OperationCode;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kAccessDenied = 5;
-constexpr int kFileAlreadyLocked = 32;
-constexpr int kRecordNotAvailable = 33;
-constexpr int kRecordAlreadyHeld = 43;
 // Pause between two attempts at a lock another station holds.
 constexpr auto kRetryPause = std::chrono::milliseconds(10);
 
@@ -100,13 +97,13 @@ int held_read(VmrState& state, const Bracketed& bracketed, const std::function<i
       if (!acquired) {
         found_held = table.pointer();
         table.abandon_read();
-        return kRecordAlreadyHeld;
+        return error_code::kRecordIsAlreadyHeld;
       }
       state.held_record = identifier_of(table.pointer());
       table.read_flags().held = true;
       return 0;
     });
-    if (e != kRecordAlreadyHeld || limit_passed(start, limit)) return e;
+    if (e != error_code::kRecordIsAlreadyHeld || limit_passed(start, limit)) return e;
     pause_between_attempts();
     // The armed flags were spent by the failed attempt.
     Table::ReadFlags& flags = table.read_flags();
@@ -125,7 +122,7 @@ int guarded_write(OperationCode code, VmrState& state, const driver::OperationAr
   bool temporary = false;
   if (target != 0 && !ours) {
     if (int e = try_lock(state, target, temporary)) return e;
-    if (!temporary) return code == OperationCode::Delete ? kRecordNotAvailable : kAccessDenied;
+    if (!temporary) return code == OperationCode::Delete ? error_code::kRecordNotAvailable : error_code::kAccessDenied;
   }
   const int e = write();
   if (temporary) unlock(state, identifier_of(target));
@@ -149,7 +146,7 @@ int run_lock_operation(OperationCode code, VmrState& state, const driver::Operat
           state.table_locked = true;
           return 0;
         }
-        if (limit_passed(start, limit)) return kFileAlreadyLocked;
+        if (limit_passed(start, limit)) return error_code::kFileIsAlreadyLocked;
         pause_between_attempts();
       }
     }

@@ -1,3 +1,4 @@
+#include "runtime/error_codes.h"
 #include "storage/vmr/format.h"
 
 #include <algorithm>
@@ -45,7 +46,7 @@ FileHeader FileHeader::ReadFields(std::span<const std::uint8_t, kHeaderSize> in)
 
 Status FileHeader::Decode(std::span<const std::uint8_t, kHeaderSize> in, FileHeader& header) {
   const std::uint8_t* p = in.data();
-  const Status invalid = Status::Error(kErrorInvalidDataFile);
+  const Status invalid = Status::Error(error_code::kInvalidDataFile);
   if (std::memcmp(p + 14, kMagic.data(), 4) != 0) return invalid;
   if (Load32(p) != 0 || Load16(p + 4) != kHeaderSize) return invalid;
   FileHeader h = ReadFields(in);

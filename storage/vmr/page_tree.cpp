@@ -1,3 +1,4 @@
+#include "runtime/error_codes.h"
 #include "storage/vmr/page_tree.h"
 
 #include <algorithm>
@@ -420,7 +421,7 @@ Status PageTree::Replace(std::string_view key, std::string_view data) {
   Page* leaf;
   std::size_t index;
   VMR_TRY(FindInLeaf(key, leaf, index));
-  if (!leaf) return Status::Error(kErrorRecordNotFound);
+  if (!leaf) return Status::Error(error_code::kRecordNotFound);
   return ReplaceData(leaf, index, data);
 }
 

@@ -1,5 +1,6 @@
 #include "storage/vmr/physical_file.h"
 
+#include "runtime/error_codes.h"
 #include "storage/vmr/transaction_commit.h"
 
 #include <algorithm>
@@ -82,14 +83,14 @@ Status PhysicalFile::ReadHeader(FileHeader& header, bool& empty) {
     header = FileHeader{};
     return Status::Ok();
   }
-  if (read != kHeaderSize) return Status::Error(kErrorInvalidDataFile);
+  if (read != kHeaderSize) return Status::Error(error_code::kInvalidDataFile);
   return FileHeader::Decode(bytes, header);
 }
 
 Status PhysicalFile::CheckFileLength(const FileHeader& header) {
   std::uint64_t size;
   if (int rc = file_->Size(size)) return Status::System(rc);
-  if (size < header.written_length) return Status::Error(kErrorInvalidDataFile);
+  if (size < header.written_length) return Status::Error(error_code::kInvalidDataFile);
   return Status::Ok();
 }
 

@@ -54,9 +54,4 @@ int ErrorCodeOf(const Status& status);
     if (!(cond)) return ::tavero::vmr::Status::Internal(__LINE__);  \
   } while (0)
 
-// Runtime error numbers this layer produces.
-inline constexpr int kErrorInvalidDataFile = 36;
-inline constexpr int kErrorRecordNotFound = 35;
-inline constexpr int kErrorInvalidRecordDeclaration = 47;
-
 }  // namespace tavero::vmr

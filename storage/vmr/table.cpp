@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "locale/locale.h"
+#include "runtime/error_codes.h"
 #include "storage/vmr/memo_segments.h"
-#include "storage/vmr/table_errors.h"
 
 namespace tavero::vmr {
 
@@ -66,7 +66,7 @@ int Table::read_status(RecordStore& store, std::uint8_t index_byte, StatusCounte
   counters = {};
   if (found) {
     const auto decoded = decode_status(found->data);
-    if (!decoded) return error::invalid_data_file;
+    if (!decoded) return error_code::kInvalidDataFile;
     counters = *decoded;
   }
   return 0;
@@ -126,7 +126,7 @@ int Table::write_definition_and_status() {
 }
 
 int Table::create(RecordStore& store, std::string_view name) {
-  if (name.empty()) return error::invalid_filename;
+  if (name.empty()) return error_code::kInvalidFilename;
   close();
   std::optional<StoredRecord> found;
   const std::string name_key = table_name_key(name);
@@ -170,19 +170,19 @@ int Table::read_definition(std::optional<TableDefinition>& stored) {
 }
 
 int Table::open(RecordStore& store, std::string_view name) {
-  if (name.empty()) return error::invalid_filename;
+  if (name.empty()) return error_code::kInvalidFilename;
   close();
   std::optional<StoredRecord> found;
   if (int e = store.find(table_name_key(name), found)) return e;
-  if (!found) return error::file_not_found;
-  if (found->data.size() != 4) return error::invalid_data_file;
+  if (!found) return error_code::kFileNotFound;
+  if (found->data.size() != 4) return error_code::kInvalidDataFile;
   store_ = &store;
   table_ = read_u32_big_endian(found->data);
   keys_ = definition_.keys;
   std::optional<TableDefinition> stored;
   int e = read_definition(stored);
-  if (e == 0 && !stored) e = error::invalid_data_file;
-  if (e == 0 && !same_structure(*stored, definition_)) e = error::invalid_record_declaration;
+  if (e == 0 && !stored) e = error_code::kInvalidDataFile;
+  if (e == 0 && !same_structure(*stored, definition_)) e = error_code::kInvalidRecordDeclaration;
   if (e != 0) {
     close();
     return e;
@@ -247,7 +247,7 @@ void Table::drop_current() {
 }
 
 int Table::load(const StoredRecord& data) {
-  if (data.data.size() != record_.size() || data.key.size() != 9) return error::invalid_data_file;
+  if (data.data.size() != record_.size() || data.key.size() != 9) return error_code::kInvalidDataFile;
   as_read_.assign(data.data);
   if (options_.oem) convert_text_fields(as_read_, false);
   std::memcpy(record_.data(), as_read_.data(), record_.size());
@@ -274,7 +274,7 @@ int Table::get_by_pointer(RecordNumber record) {
   drop_current();
   std::optional<StoredRecord> found;
   int e = read_data(record, found);
-  if (e == 0) e = found ? load(*found) : error::record_not_found;
+  if (e == 0) e = found ? load(*found) : error_code::kRecordNotFound;
   return finish_read(e);
 }
 
@@ -297,10 +297,10 @@ int Table::get_by_key(std::size_t key) {
   } else {
     e = key_store(key).find(prefix + value, entry);
   }
-  if (e == 0 && !entry) e = error::record_not_found;
+  if (e == 0 && !entry) e = error_code::kRecordNotFound;
   std::optional<StoredRecord> data;
   if (e == 0) e = read_data(entry_record_number(*entry), data);
-  if (e == 0) e = data ? load(*data) : error::record_not_found;
+  if (e == 0) e = data ? load(*data) : error_code::kRecordNotFound;
   return finish_read(e);
 }
 
@@ -382,7 +382,7 @@ int Table::load_memos(RecordNumber record) {
         })) {
       return e;
     }
-    if (!join_blob_segments(segments, blob_contents_[blob])) return error::invalid_data_file;
+    if (!join_blob_segments(segments, blob_contents_[blob])) return error_code::kInvalidDataFile;
   }
   return 0;
 }

@@ -13,12 +13,12 @@
 #include <set>
 #include <variant>
 
+#include "runtime/error_codes.h"
 #include "storage/vmr/check_testing.h"
 #include "storage/vmr/fault_file_system.h"
 #include "storage/vmr/record_store_file.h"
 #include "storage/vmr/record_store_memory.h"
 #include "storage/vmr/table.h"
-#include "storage/vmr/table_errors.h"
 #include "storage/vmr/table_test_support.h"
 
 namespace tavero::vmr {
@@ -175,7 +175,7 @@ class Differential {
       EXPECT_EQ(0, std::memcmp(buffer.data(), bytes.data(), bytes.size()));
       EXPECT_EQ(std::string(memo.begin(), memo.end()), model_.memos.at(record));
     }
-    EXPECT_EQ(reader.next(), error::record_not_available);
+    EXPECT_EQ(reader.next(), error_code::kRecordNotAvailable);
     ASSERT_EQ(store.end_operation(), 0);
   }
 
@@ -345,7 +345,7 @@ class Differential {
   void do_add() {
     write_buffer(random_image());
     write_memo(random_memo());
-    const int expected = model_.unique_taken(buffer_image_, std::nullopt) ? error::duplicate_key : 0;
+    const int expected = model_.unique_taken(buffer_image_, std::nullopt) ? error_code::kCreatesDuplicateKey : 0;
     if (expected == 0) {
       const RecordNumber record = ++model_.last_identifier;
       model_.records[record] = buffer_image_;
@@ -358,7 +358,7 @@ class Differential {
 
   void do_put() {
     if (!current_) {
-      expect_state("PUT without a record", error::record_not_available, table_.put());
+      expect_state("PUT without a record", error_code::kRecordNotAvailable, table_.put());
       return;
     }
     Image image = buffer_image_;
@@ -375,7 +375,7 @@ class Differential {
     const bool unchanged = image == before && memo_text_ == model_.memos.at(*current_);
     int expected = 0;
     if (model_.unique_taken(image, current_)) {
-      expected = error::duplicate_key;
+      expected = error_code::kCreatesDuplicateKey;
     } else {
       model_.records[*current_] = image;
       model_.memos[*current_] = memo_text_;
@@ -390,7 +390,7 @@ class Differential {
 
   void do_delete() {
     if (!current_) {
-      expect_state("DELETE without a record", error::record_not_available, table_.erase());
+      expect_state("DELETE without a record", error_code::kRecordNotAvailable, table_.erase());
       return;
     }
     model_.records.erase(*current_);
@@ -423,7 +423,7 @@ class Differential {
       current_.reset();
     }
     end_read();
-    expect_state("GET by key", found ? 0 : error::record_not_found, actual);
+    expect_state("GET by key", found ? 0 : error_code::kRecordNotFound, actual);
   }
 
   void do_get_by_pointer() {
@@ -437,7 +437,7 @@ class Differential {
       current_.reset();
     }
     end_read();
-    expect_state("GET by pointer", exists ? 0 : error::record_not_found, actual);
+    expect_state("GET by pointer", exists ? 0 : error_code::kRecordNotFound, actual);
   }
 
   void do_set() {
@@ -464,7 +464,7 @@ class Differential {
       // EOF and BOF look without moving anything.
       int error = 0;
       EXPECT_EQ(table_.at_end(forward, error), !found) << "EOF/BOF at step " << step_;
-      expect_state("EOF/BOF", found ? 0 : error::record_not_available, error);
+      expect_state("EOF/BOF", found ? 0 : error_code::kRecordNotAvailable, error);
       return;
     }
     const int actual = forward ? table_.next() : table_.previous();
@@ -475,7 +475,7 @@ class Differential {
       current_.reset();
     }
     end_read();
-    expect_state(forward ? "NEXT" : "PREVIOUS", found ? 0 : error::record_not_available, actual);
+    expect_state(forward ? "NEXT" : "PREVIOUS", found ? 0 : error_code::kRecordNotAvailable, actual);
   }
 
   void do_position_and_reset() {
@@ -514,7 +514,7 @@ class Differential {
     const int actual = saved.key ? table_.reget_key(*saved.key, saved.text) : table_.reget(saved.text);
     if (found) model_read(*found);  // a failed REGET keeps the current record
     end_read();
-    expect_state("REGET", found ? 0 : error::record_not_found, actual);
+    expect_state("REGET", found ? 0 : error_code::kRecordNotFound, actual);
   }
 
   void do_duplicate() {

@@ -4,8 +4,8 @@
 #include <cassert>
 #include <cstring>
 
+#include "runtime/error_codes.h"
 #include "storage/vmr/table.h"
-#include "storage/vmr/table_errors.h"
 
 namespace tavero::vmr {
 
@@ -69,7 +69,7 @@ int Table::maintain_key(std::size_t key, std::span<const std::uint8_t> old_image
     if (!k.allows_duplicates()) {
       std::optional<StoredRecord> existing;
       if (int e = store.find(*new_entry, existing)) return e;
-      if (existing) return error::duplicate_key;
+      if (existing) return error_code::kCreatesDuplicateKey;
       append_u32_big_endian(data, record);
     }
     if (int e = store.insert(*new_entry, data)) return e;
@@ -113,7 +113,7 @@ int Table::insert_new(bool deferred) {
       if (!entry) continue;
       std::optional<StoredRecord> existing;
       if (int e = key_store(key).find(*entry, existing)) return e;
-      if (existing) return error::duplicate_key;
+      if (existing) return error_code::kCreatesDuplicateKey;
     }
   }
   RecordNumber record = 0;
@@ -135,10 +135,10 @@ int Table::append() { return insert_new(true); }
 // there is none.
 int Table::read_current(std::string& data_key_part, std::string& old_image) {
   assert(store_ != nullptr);  // [1]
-  if (!has_current_) return error::record_not_available;
+  if (!has_current_) return error_code::kRecordNotAvailable;
   std::optional<StoredRecord> stored;
   if (int e = read_data(current_, stored)) return e;
-  if (!stored || stored->data.size() != record_.size()) return error::record_not_available;
+  if (!stored || stored->data.size() != record_.size()) return error_code::kRecordNotAvailable;
   data_key_part = std::move(stored->key);
   old_image = program_form(stored->data);
   return 0;
@@ -165,7 +165,7 @@ int Table::put_at(RecordNumber record) {
   std::optional<StoredRecord> stored;
   int e = read_data(record, stored);
   drop_current();
-  if (e != 0 || !stored) return e != 0 ? e : error::record_not_available;
+  if (e != 0 || !stored) return e != 0 ? e : error_code::kRecordNotAvailable;
   has_current_ = true;
   current_ = record;
   as_read_ = program_form(stored->data);
@@ -326,7 +326,7 @@ int Table::parse_components(std::string_view text, std::vector<KeyComponent>& co
     const auto field = std::find_if(definition_.fields.begin(), definition_.fields.end(),
                                     [&](const FieldDefinition& f) { return upper_ascii(f.name) == wanted; });
     if (item.empty() || field == definition_.fields.end() || field->element_count != 1) {
-      return error::invalid_index_string;
+      return error_code::kInvalidIndexString;
     }
     component.field = static_cast<std::uint16_t>(field - definition_.fields.begin());
     components.push_back(component);
@@ -336,7 +336,7 @@ int Table::parse_components(std::string_view text, std::vector<KeyComponent>& co
 
 int Table::build_dynamic(std::size_t key, std::string_view text, RecordFilter* filter) {
   assert(store_ != nullptr);  // [1]
-  if (!is_dynamic(key)) return error::invalid_index_string;
+  if (!is_dynamic(key)) return error_code::kInvalidIndexString;
   std::vector<KeyComponent> components;
   if (int e = parse_components(text, components)) return e;
   // A dynamic index starts afresh: its old entries and status go, and it is

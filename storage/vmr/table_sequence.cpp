@@ -17,8 +17,8 @@
 #include <cassert>
 #include <cstring>
 
+#include "runtime/error_codes.h"
 #include "storage/vmr/table.h"
-#include "storage/vmr/table_errors.h"
 
 namespace tavero::vmr {
 
@@ -181,10 +181,10 @@ int Table::next_step(bool forward, StepResult& result) {
 
 int Table::step(bool forward, bool look_only) {
   assert(store_ != nullptr);  // [1]
-  if (sequence_.order == Order::none) return look_only ? error::record_not_available : finish_read(error::record_not_available);
+  if (sequence_.order == Order::none) return look_only ? error_code::kRecordNotAvailable : finish_read(error_code::kRecordNotAvailable);
   StepResult result;
   int e = sequence_.order == Order::pending ? first_step(forward, result) : next_step(forward, result);
-  if (e == 0 && !result.found) e = error::record_not_available;
+  if (e == 0 && !result.found) e = error_code::kRecordNotAvailable;
   if (look_only) return e;
   if (e == 0) {
     e = load(*result.found);
@@ -205,12 +205,12 @@ bool Table::at_end(bool forward, int& error) {
 
 int Table::skip(std::int32_t count) {
   assert(store_ != nullptr);  // [1]
-  if (sequence_.order == Order::none) return error::record_not_available;
+  if (sequence_.order == Order::none) return error_code::kRecordNotAvailable;
   const bool forward = count >= 0;
   for (std::int64_t n = count >= 0 ? count : -static_cast<std::int64_t>(count); n > 0; --n) {
     StepResult result;
     int e = sequence_.order == Order::pending ? first_step(forward, result) : next_step(forward, result);
-    if (e == 0 && !result.found) e = error::record_not_available;
+    if (e == 0 && !result.found) e = error_code::kRecordNotAvailable;
     if (e != 0) return e;
     sequence_.order = result.order;
     sequence_.cursor = result.order == Order::record ? result.found->key : result.cursor;
@@ -249,10 +249,10 @@ int Table::reset_key(std::size_t key, std::string_view text) {
 // A REGET that fails keeps the current record.
 int Table::reget(std::string_view text) {
   assert(store_ != nullptr);  // [1]
-  if (text.size() < 4) return finish_read(error::record_not_found, true);
+  if (text.size() < 4) return finish_read(error_code::kRecordNotFound, true);
   std::optional<StoredRecord> found;
   int e = read_data(read_u32_big_endian(text), found);
-  if (e == 0) e = found ? load(*found) : error::record_not_found;
+  if (e == 0) e = found ? load(*found) : error_code::kRecordNotFound;
   return finish_read(e, true);
 }
 
@@ -265,10 +265,10 @@ int Table::reget_key(std::size_t key, std::string_view text) {
                     keys_[key].allows_duplicates() ? std::optional<RecordNumber>(record) : std::nullopt);
   std::optional<StoredRecord> entry;
   int e = key_store(key).find(entry_key, entry);
-  if (e == 0 && !entry) e = error::record_not_found;
+  if (e == 0 && !entry) e = error_code::kRecordNotFound;
   std::optional<StoredRecord> data;
   if (e == 0) e = read_data(entry_record_number(*entry), data);
-  if (e == 0) e = data ? load(*data) : error::record_not_found;
+  if (e == 0) e = data ? load(*data) : error_code::kRecordNotFound;
   return finish_read(e, true);
 }
 

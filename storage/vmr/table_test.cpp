@@ -5,8 +5,8 @@
 #include <cstring>
 #include <random>
 
+#include "runtime/error_codes.h"
 #include "storage/vmr/record_store_memory.h"
-#include "storage/vmr/table_errors.h"
 #include "storage/vmr/table_test_support.h"
 
 namespace tavero::vmr {
@@ -64,10 +64,10 @@ TEST_F(TableTest, DuplicateOnALaterKeyUndoesTheEarlierKeys) {
   fill(1, 1, 1);
   ASSERT_EQ(table_.add(), 0);
   fill(2, 2, 1);
-  ASSERT_EQ(table_.add(), error::duplicate_key);  // the third key repeats
+  ASSERT_EQ(table_.add(), error_code::kCreatesDuplicateKey);  // the third key repeats
   fill(2, 1, 2);
   const auto before = store_.records();
-  ASSERT_EQ(table_.add(), error::duplicate_key);  // the second key repeats
+  ASSERT_EQ(table_.add(), error_code::kCreatesDuplicateKey);  // the second key repeats
   EXPECT_EQ(store_.records(), before);
   EXPECT_EQ(key_records(0), 1u);
 
@@ -76,7 +76,7 @@ TEST_F(TableTest, DuplicateOnALaterKeyUndoesTheEarlierKeys) {
   ASSERT_EQ(table_.add(), 0);
   fill(6, 1, 6);
   const auto before_put = store_.records();
-  EXPECT_EQ(table_.put(), error::duplicate_key);
+  EXPECT_EQ(table_.put(), error_code::kCreatesDuplicateKey);
   EXPECT_EQ(store_.records(), before_put);
   fill(6, 6, 6);
   EXPECT_EQ(table_.put(), 0);
@@ -84,17 +84,17 @@ TEST_F(TableTest, DuplicateOnALaterKeyUndoesTheEarlierKeys) {
   EXPECT_EQ(table_.get_by_key(0), 0);
   EXPECT_EQ(a(), 6);
   fill(5, 0, 0);
-  EXPECT_EQ(table_.get_by_key(0), error::record_not_found);
+  EXPECT_EQ(table_.get_by_key(0), error_code::kRecordNotFound);
 }
 
 TEST_F(TableTest, ReadsWithNothingThere) {
-  EXPECT_EQ(table_.get_by_pointer(0), error::record_not_found);
+  EXPECT_EQ(table_.get_by_pointer(0), error_code::kRecordNotFound);
   EXPECT_FALSE(table_.has_current());
-  EXPECT_EQ(table_.next(), error::record_not_available);  // no SET yet
+  EXPECT_EQ(table_.next(), error_code::kRecordNotAvailable);  // no SET yet
   int error = 0;
   EXPECT_TRUE(table_.at_end(true, error));
-  EXPECT_EQ(table_.put(), error::record_not_available);
-  EXPECT_EQ(table_.erase(), error::record_not_available);
+  EXPECT_EQ(table_.put(), error_code::kRecordNotAvailable);
+  EXPECT_EQ(table_.erase(), error_code::kRecordNotAvailable);
 }
 
 TEST_F(TableTest, SetFromAPointerBeyondTheEndReadsTheLastRecord) {
@@ -105,7 +105,7 @@ TEST_F(TableTest, SetFromAPointerBeyondTheEndReadsTheLastRecord) {
   ASSERT_EQ(table_.set(SequenceStart::record_order_from_pointer, std::nullopt, 1000), 0);
   ASSERT_EQ(table_.next(), 0);
   EXPECT_EQ(a(), 3);
-  EXPECT_EQ(table_.next(), error::record_not_available);
+  EXPECT_EQ(table_.next(), error_code::kRecordNotAvailable);
   // The buffer keeps the last record read after a failed read.
   EXPECT_EQ(a(), 3);
   EXPECT_FALSE(table_.has_current());
@@ -205,9 +205,9 @@ TEST_F(TableTest, DynamicIndexFromAComponentText) {
   ASSERT_EQ(table_.add(), 0);
   fill(3, 7, 3, "cat");
   ASSERT_EQ(table_.add(), 0);
-  EXPECT_EQ(table_.build_dynamic(4, "+T:B,-T:NOPE"), error::invalid_index_string);
-  EXPECT_EQ(table_.build_dynamic(4, ""), error::invalid_index_string);
-  EXPECT_EQ(table_.build_dynamic(4, "T:B,"), error::invalid_index_string);
+  EXPECT_EQ(table_.build_dynamic(4, "+T:B,-T:NOPE"), error_code::kInvalidIndexString);
+  EXPECT_EQ(table_.build_dynamic(4, ""), error_code::kInvalidIndexString);
+  EXPECT_EQ(table_.build_dynamic(4, "T:B,"), error_code::kInvalidIndexString);
   ASSERT_EQ(table_.build_dynamic(4, " +t:b , -T:NAME"), 0);
   EXPECT_EQ(key_records(4), 3u);
   EXPECT_FALSE(index_file.records().empty());
@@ -222,8 +222,8 @@ TEST(TableOpen, StructureAndNames) {
   std::array<std::uint8_t, 16> buffer{};
   {
     Table table(three_unique_keys(), buffer);
-    EXPECT_EQ(table.open(store, "T"), error::file_not_found);
-    EXPECT_EQ(table.create(store, ""), error::invalid_filename);
+    EXPECT_EQ(table.open(store, "T"), error_code::kFileNotFound);
+    EXPECT_EQ(table.create(store, ""), error_code::kInvalidFilename);
     ASSERT_EQ(table.create(store, "T"), 0);
     std::memset(buffer.data(), 1, buffer.size());
     ASSERT_EQ(table.add(), 0);
@@ -240,7 +240,7 @@ TEST(TableOpen, StructureAndNames) {
   TableDefinition moved = three_unique_keys();
   moved.keys[1].attributes |= key_attribute::duplicates;
   Table other(moved, buffer);
-  EXPECT_EQ(other.open(store, "T"), error::invalid_record_declaration);
+  EXPECT_EQ(other.open(store, "T"), error_code::kInvalidRecordDeclaration);
 
   // Creating again replaces the earlier table of that name.
   Table again(three_unique_keys(), buffer);
@@ -263,7 +263,7 @@ TEST(TableOpen, DamagedDefinitionIsAnInvalidFile) {
   damaged.resize(damaged.size() / 2);
   store.replace(chunk, damaged);
   Table reader(three_unique_keys(), buffer);
-  EXPECT_EQ(reader.open(store, "T"), error::invalid_data_file);
+  EXPECT_EQ(reader.open(store, "T"), error_code::kInvalidDataFile);
 }
 
 TEST(TableOem, TextIsStoredInTheOemSetAndReadBackAsAnsi) {
@@ -293,7 +293,7 @@ TEST_F(TableTest, EmptyKeepsTheTable) {
   EXPECT_EQ(count, 0u);
   EXPECT_EQ(key_records(0), 0u);
   ASSERT_EQ(table_.set(SequenceStart::record_order_from_start), 0);
-  EXPECT_EQ(table_.next(), error::record_not_available);
+  EXPECT_EQ(table_.next(), error_code::kRecordNotAvailable);
   fill(1, 1, 1);
   EXPECT_EQ(table_.add(), 0);
 }
