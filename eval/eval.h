@@ -6,8 +6,9 @@
 //
 // Expressions are text typed by users or read from definitions: any text is
 // accepted and either compiles or fails with an error code, never a crash.
-// Compilation shares the process-wide symbol table and runs on one thread at a
-// time.
+// Each thread has its own symbol table: BIND makes a name known to the
+// calling thread only, and Compile looks names up in the calling thread's
+// table (each engine thread binds its own instances of the data files).
 #pragma once
 
 #include <cstddef>
@@ -85,7 +86,7 @@ bool BindGroup(std::span<const std::uint8_t> layout, std::span<const std::uint8_
 void BindProcedure(std::string_view name, ValueClass result_class, int arity,
                    BoundProcedure procedure);
 
-// Frees the whole symbol table; it is rebuilt with the built-in names on next
+// Frees the calling thread's whole symbol table; it is rebuilt with the built-in names on next
 // use. Trees compiled earlier stay valid (they hold copies of what they use).
 void ReleaseBindings();
 

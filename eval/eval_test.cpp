@@ -5,7 +5,9 @@
 
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/error_codes.h"
@@ -234,6 +236,34 @@ TEST_F(BindTest, ProceduresGetTheirArgumentsEvaluatedLastFirst) {
   EXPECT_EQ(order, (std::vector<std::string>{"c", "a"}));
   EXPECT_EQ(Show("JOIN('x')"), "'x'");
   EXPECT_EQ(Show("JOIN('x','y','z','w')"), "error 800");
+}
+
+}  // namespace
+}  // namespace tavero::eval
+
+namespace tavero::eval {
+namespace {
+
+TEST(BindPerThread, ANameBoundOnOneThreadIsTheThreadsOwn) {
+  std::int32_t mine = 1;
+  Bind("REC:NUMBER", Variable{reinterpret_cast<const std::uint8_t*>(&mine), 6, 4, 0, {}});
+  std::int32_t theirs = 2;
+  int unbound_elsewhere = 0;
+  std::optional<Value> theirs_seen;
+  std::thread other([&] {
+    unbound_elsewhere = Compile("REC:NUMBER").error;
+    Bind("REC:NUMBER", Variable{reinterpret_cast<const std::uint8_t*>(&theirs), 6, 4, 0, {}});
+    theirs_seen = Evaluate("REC:NUMBER");
+    ReleaseBindings();
+  });
+  other.join();
+  EXPECT_EQ(unbound_elsewhere, kNoBind);
+  ASSERT_TRUE(theirs_seen);
+  EXPECT_EQ(theirs_seen->long_value, 2);
+  const std::optional<Value> mine_seen = Evaluate("REC:NUMBER");
+  ASSERT_TRUE(mine_seen);
+  EXPECT_EQ(mine_seen->long_value, 1);
+  ReleaseBindings();
 }
 
 }  // namespace

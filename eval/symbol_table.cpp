@@ -1,4 +1,4 @@
-// The process-wide symbol table (invariants in symbol_table.h) and BIND.
+// The symbol table of each thread (invariants in symbol_table.h) and BIND.
 #include "eval/symbol_table.h"
 
 #include <cassert>
@@ -10,11 +10,30 @@
 namespace tavero::eval {
 namespace {
 
-// Process-wide, as the evaluator's one table of names; used from one thread
-// at a time.
+// Releases a subtree without deep recursion: a long chain of names bound in
+// sorted order would otherwise overflow the stack on destruction.
+void ReleaseTree(std::unique_ptr<Symbol> root) {
+  std::vector<std::unique_ptr<Symbol>> pending;
+  if (root) pending.push_back(std::move(root));
+  while (!pending.empty()) {
+    std::unique_ptr<Symbol> s = std::move(pending.back());
+    pending.pop_back();
+    if (s->left) pending.push_back(std::move(s->left));
+    if (s->right) pending.push_back(std::move(s->right));
+  }
+}
+
+// One table of names per thread: each engine thread binds its own
+// instances of the data files' records, so a filter compiled on one thread
+// reads that thread's records and never another's.
+struct ThreadTable {
+  ~ThreadTable() { ReleaseTree(std::move(root)); }
+  std::unique_ptr<Symbol> root;
+};
+
 std::unique_ptr<Symbol>& Root() {
-  static std::unique_ptr<Symbol> root;
-  return root;
+  thread_local ThreadTable table;
+  return table.root;
 }
 
 // Inserts below `root` without creating the table (used while filling it).
@@ -61,19 +80,6 @@ std::unique_ptr<Symbol>& Table() {
     InsertInto(root, std::move(s));
   }
   return root;
-}
-
-// Releases a subtree without deep recursion: a long chain of names bound in
-// sorted order would otherwise overflow the stack on destruction.
-void ReleaseTree(std::unique_ptr<Symbol> root) {
-  std::vector<std::unique_ptr<Symbol>> pending;
-  if (root) pending.push_back(std::move(root));
-  while (!pending.empty()) {
-    std::unique_ptr<Symbol> s = std::move(pending.back());
-    pending.pop_back();
-    if (s->left) pending.push_back(std::move(s->left));
-    if (s->right) pending.push_back(std::move(s->right));
-  }
 }
 
 }  // namespace

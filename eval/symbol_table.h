@@ -1,6 +1,7 @@
-// The process-wide symbol table: one binary search tree of names ordered by
-// the case-insensitive collating comparison, so names in an expression match
-// bound and built-in names regardless of case.
+// The symbol table, one per thread: one binary search tree of names ordered
+// by the case-insensitive collating comparison, so names in an expression
+// match bound and built-in names regardless of case. A name bound on one
+// thread is unknown to the others.
 //
 // Invariants:
 //  (1) The tree exists from its first use until ReleaseBindings; it always has
