@@ -144,24 +144,29 @@ void DataFile::clear() {
   for (auto& memo : memos_) std::fill(memo.begin(), memo.end(), ' ');
 }
 
-DataFile& Cardset() {
-  static DataFile file(kCardsetDeclaration, tavero::vmr::Driver());
-  return file;
+DataFile::~DataFile() {
+  if (!file_.driver_state) return;
+  using tavero::driver::FileState;
+  const FileState state = tavero::driver::FileStateOf(file_);
+  if (tavero::driver::Has(state, FileState::InTransaction)) tavero::driver::Rollback(file_);
+  if (tavero::driver::Has(state, FileState::Open)) tavero::driver::Close(file_);
+  if (file_.driver_state) tavero::driver::ReleaseDriverState(file_);
 }
 
-DataFile& Manufacturer() {
-  static DataFile file(kManufacturerDeclaration, tavero::vmr::Driver());
-  return file;
+DataFiles::DataFiles(tavero::driver::DriverEntry& driver)
+    : cardset_(kCardsetDeclaration, driver),
+      manufacturer_(kManufacturerDeclaration, driver),
+      types_(kTypesDeclaration, driver),
+      set_information_(kSetInformationDeclaration, driver) {}
+
+DataFiles& ThreadDataFiles() {
+  thread_local DataFiles files(tavero::vmr::Driver());
+  return files;
 }
 
-DataFile& Types() {
-  static DataFile file(kTypesDeclaration, tavero::vmr::Driver());
-  return file;
-}
-
-DataFile& SetInformation() {
-  static DataFile file(kSetInformationDeclaration, tavero::vmr::Driver());
-  return file;
-}
+DataFile& Cardset() { return ThreadDataFiles().cardset(); }
+DataFile& Manufacturer() { return ThreadDataFiles().manufacturer(); }
+DataFile& Types() { return ThreadDataFiles().types(); }
+DataFile& SetInformation() { return ThreadDataFiles().set_information(); }
 
 }  // namespace zephcol

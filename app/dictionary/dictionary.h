@@ -2,7 +2,14 @@
 // MANUFACTURER, TYPES and SETINFORMATION, declared as data (fields with
 // their offsets, sizes and pictures, keys with their attributes and
 // components, the memo of SETINFORMATION), and built into the runtime's
-// FileObjects, each with its one global record buffer.
+// FileObjects.
+//
+// The files carry the attribute "one open instance per thread": each engine
+// thread has its own instance of each file (FileObject, record buffer, memo,
+// driver state and position) and its own open counts, so a procedure's
+// current record never moves under it while another window handles its
+// events. Procedures hand records to each other only on one thread (browse
+// to form to select).
 #pragma once
 
 #include <array>
@@ -59,6 +66,9 @@ extern const FileDeclaration kSetInformationDeclaration;
 class DataFile {
  public:
   DataFile(const FileDeclaration& declaration, tavero::driver::DriverEntry& driver);
+  // Closes the file when it is still open (procedures close their files
+  // through the open counts; this only tidies up after a test).
+  ~DataFile();
   DataFile(const DataFile&) = delete;
   DataFile& operator=(const DataFile&) = delete;
 
@@ -67,6 +77,11 @@ class DataFile {
   tavero::driver::KeyObject& key(std::string_view name);
   std::span<std::uint8_t> record() { return record_; }
   std::span<std::uint8_t> memo(std::size_t index) { return memos_[index]; }
+  std::size_t memo_count() const { return memos_.size(); }
+
+  // The open count of this instance: how many active procedures of the
+  // owning thread counted the file (app/open_files.h keeps it).
+  int& open_count() { return open_count_; }
 
   // The bytes of a field in the record buffer (name as declared, any case).
   std::span<std::uint8_t> field(std::string_view name);
@@ -91,9 +106,31 @@ class DataFile {
   std::vector<tavero::driver::KeyObject> keys_;
   std::vector<tavero::driver::BlobObject> blobs_;
   tavero::driver::FileObject file_;
+  int open_count_ = 0;
 };
 
-// The program's four data files, on the VMR driver.
+// One thread's instances of the four data files.
+class DataFiles {
+ public:
+  explicit DataFiles(tavero::driver::DriverEntry& driver);
+  DataFiles(const DataFiles&) = delete;
+  DataFiles& operator=(const DataFiles&) = delete;
+
+  DataFile& cardset() { return cardset_; }
+  DataFile& manufacturer() { return manufacturer_; }
+  DataFile& types() { return types_; }
+  DataFile& set_information() { return set_information_; }
+
+ private:
+  DataFile cardset_;
+  DataFile manufacturer_;
+  DataFile types_;
+  DataFile set_information_;
+};
+
+// The calling thread's instances of the four data files, on the VMR
+// driver; made on the thread's first use and gone with the thread.
+DataFiles& ThreadDataFiles();
 DataFile& Cardset();
 DataFile& Manufacturer();
 DataFile& Types();

@@ -4,10 +4,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <set>
+#include <thread>
 
 #include "runtime/error_state.h"
 #include "storage/vmr/check_testing.h"
@@ -237,6 +239,27 @@ TEST_F(CollectionFiles, ChangedDeclarationIsRefused) {
   DataFile renamed(other, *Types().file().entry);
   EXPECT_EQ(driver::Open(renamed.file(), 0x42), 0);
   driver::Close(renamed.file());
+}
+
+}  // namespace
+}  // namespace zephcol
+
+namespace zephcol {
+namespace {
+
+TEST(DataFilesPerThread, EachThreadHasItsOwnInstanceOfEachFile) {
+  const auto buffers = [] {
+    return std::array<const std::uint8_t*, 5>{Cardset().record().data(), Manufacturer().record().data(),
+                                              Types().record().data(), SetInformation().record().data(),
+                                              SetInformation().memo(0).data()};
+  };
+  EXPECT_EQ(&Cardset(), &ThreadDataFiles().cardset());
+  EXPECT_EQ(buffers(), buffers());
+  std::array<const std::uint8_t*, 5> there{};
+  std::thread other([&] { there = buffers(); });  // gone with the thread afterwards: compared only
+  other.join();
+  const std::array<const std::uint8_t*, 5> mine = buffers();
+  for (std::size_t i = 0; i < mine.size(); ++i) EXPECT_NE(mine[i], there[i]) << i;
 }
 
 }  // namespace
