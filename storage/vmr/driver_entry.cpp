@@ -243,7 +243,7 @@ int VmrDriver::Handle(OperationCode code, driver::FileObject& file, driver::Driv
   switch (code) {
     case OperationCode::Open:
     case OperationCode::Share:
-      return open_table(*this, state, static_cast<int>(args.number));
+      return open_table(*this, state, static_cast<int>(args.number), true);
     case OperationCode::Close:
       close_table(state);
       return 0;
@@ -275,7 +275,7 @@ int VmrDriver::Handle(OperationCode code, driver::FileObject& file, driver::Driv
   if (!open) {
     // BUILD works on a closed file: open it for the build and close again.
     if (code != OperationCode::BuildAll && code != OperationCode::BuildKey) return error_code::kRecordNotAvailable;
-    if (int e = open_table(*this, state, 0x22)) return e;
+    if (int e = open_table(*this, state, 0x22, false)) return e;
     int e = state.store->begin_operation(true);
     if (e == 0) e = run_on_table(code, state, args, result, filter_factory_, *this);
     const int end = state.store->end_operation();

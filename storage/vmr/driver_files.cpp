@@ -57,13 +57,21 @@ int VmrDriver::open_store(const std::string& path, int access_mode, bool create,
   return 0;
 }
 
-int open_table(VmrDriver& driver, VmrState& state, int access_mode) {
+int open_table(VmrDriver& driver, VmrState& state, int access_mode, bool keys_must_be_built) {
   const FileName name = SplitFileName(state.name);
   if (state.name.empty() || name.os_file.empty() || name.table.empty()) return error_code::kInvalidFilename;
   if (!table_fits_pages(state.definition)) return error_code::kInvalidRecordDeclaration;
   std::shared_ptr<PhysicalFileStore> store;
   if (int e = driver.open_store(name.os_file, access_mode, false, store)) return e;
-  if (int e = in_operation(*store, false, [&] { return state.table->open(*store, name.table); })) return e;
+  if (int e = in_operation(*store, false, [&] {
+        int opened = state.table->open(*store, name.table);
+        if (opened == 0 && keys_must_be_built && (opened = state.table->check_keys_built()) != 0) {
+          state.table->close();
+        }
+        return opened;
+      })) {
+    return e;
+  }
   state.store = std::move(store);
   state.os_file = name.os_file;
   state.table_name = name.table;

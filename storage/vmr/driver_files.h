@@ -13,7 +13,9 @@ namespace tavero::vmr {
 
 class VmrDriver;
 
-int open_table(VmrDriver& driver, VmrState& state, int access_mode);
+// Opens the table for OPEN and SHARE (46 when a declared key lags behind
+// its records and `keys_must_be_built`) and for the BUILD of a closed table.
+int open_table(VmrDriver& driver, VmrState& state, int access_mode, bool keys_must_be_built);
 void close_table(VmrState& state);
 int create_table(VmrDriver& driver, driver::FileObject& file, VmrState& state);
 int remove_table(VmrDriver& driver, VmrState& state);

@@ -261,6 +261,9 @@ TEST_F(VmrDriverTest, BuildOfAClosedFileBringsAppendedKeysUpToDate) {
   EXPECT_EQ(Build(t.file), 63);  // open with deny none
   EXPECT_EQ(Pack(t.file), 63);
   ASSERT_EQ(Close(t.file), 0);
+  // Keys left behind: the file cannot be opened until they are rebuilt.
+  EXPECT_EQ(Open(t.file, 0x42), 46);
+  EXPECT_FALSE(Has(FileStateOf(t.file), FileState::Open));
   ASSERT_EQ(Build(t.file), 0) << ErrorText();
   ASSERT_EQ(Open(t.file, 0x12), 0);  // read/write, deny all
   EXPECT_EQ(t.ids_in(&t.by_id), (std::vector<std::int32_t>{1, 2}));
