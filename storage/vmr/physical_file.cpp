@@ -549,7 +549,13 @@ Status PhysicalFile::CommitPhaseOne() {
   marked.committed_length = used;
   marked.written_length = static_cast<std::uint32_t>(written);
   if (!(status = WriteHeaderAt(0, marked)).ok()) return Fail(status);
-  if (int rc = file_->Sync()) return Fail(Status::System(rc));
+  if (int rc = file_->Sync()) {
+    // Whether the mark stands is not known: put the old header back, so
+    // that the failure reported is a commit that did not happen (should
+    // that fail as well, the file follows whatever the disk holds).
+    if (WriteHeaderAt(0, disk_header_).ok()) (void)file_->Sync();
+    return Fail(Status::System(rc));
+  }
   disk_header_ = marked;
   phase_one_header_ = header_;
   return Status::Ok();
@@ -585,7 +591,11 @@ Status PhysicalFile::CommitPhaseTwo() {
 
 Status PhysicalFile::Commit() {
   VMR_TRY(CommitPhaseOne());
-  return CommitPhaseTwo();
+  // Past the commit point the change stands: a failure of phase two leaves
+  // the file following the disk, and its next refresh finishes the commit.
+  // Reporting it would tell the caller that nothing was written.
+  (void)CommitPhaseTwo();
+  return Status::Ok();
 }
 
 Status PhysicalFile::SetBack() {

@@ -104,6 +104,9 @@ class PhysicalFile final : private PageStore, private PageMover {
   // The next table or record number (big-endian), from the header counter.
   Status IssueIdentifier(std::array<std::uint8_t, 4>& identifier);
 
+  // Both phases. Fails only before the commit point: once phase one is
+  // done the change stands, and a failed phase two is finished by the next
+  // refresh.
   Status Commit();
   Status CommitPhaseOne();
   Status CommitPhaseTwo();
