@@ -4,6 +4,7 @@
 #include <span>
 
 #include "app/warnings.h"
+#include "runtime/error_codes.h"
 #include "runtime/error_state.h"
 #include "storage/driver/transaction.h"
 
@@ -12,7 +13,7 @@ namespace {
 
 namespace driver = tavero::driver;
 
-constexpr int kRecordChangedByAnotherStation = 89;
+using tavero::error_code::kRecordChangedByAnotherStation;
 constexpr std::string_view kRecordChangedCause = "Record Changed by Another Station";
 
 // A copy of a file's record buffer and memo buffers.

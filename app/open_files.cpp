@@ -4,7 +4,7 @@
 
 #include "app/warnings.h"
 #include "eval/eval.h"
-#include "runtime/error_state.h"
+#include "runtime/error_codes.h"
 
 namespace zephcol {
 namespace {
@@ -14,11 +14,10 @@ namespace driver = tavero::driver;
 // Open with read/write access, deny none.
 constexpr std::uint32_t kSharedAccess = driver::access_mode::kReadWrite | driver::access_mode::kDenyNone;
 
-// The errors the opening steps tell apart.
-constexpr int kFileNotFound = 2;
-constexpr int kKeyFileMustBeRebuilt = 46;
-constexpr int kInvalidRecordDeclaration = 47;
-constexpr int kFileAlreadyOpen = 52;
+using tavero::error_code::kFileAlreadyOpen;
+using tavero::error_code::kFileNotFound;
+using tavero::error_code::kInvalidRecordDeclaration;
+using tavero::error_code::kKeyFileMustBeRebuilt;
 
 bool Opened(int error) { return error == 0 || error == kFileAlreadyOpen; }
 
