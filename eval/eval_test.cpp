@@ -257,7 +257,7 @@ TEST(BindPerThread, ANameBoundOnOneThreadIsTheThreadsOwn) {
     ReleaseBindings();
   });
   other.join();
-  EXPECT_EQ(unbound_elsewhere, kNoBind);
+  EXPECT_EQ(unbound_elsewhere, error_code::kNoBindOnVariable);
   ASSERT_TRUE(theirs_seen);
   EXPECT_EQ(theirs_seen->long_value, 2);
   const std::optional<Value> mine_seen = Evaluate("REC:NUMBER");
