@@ -56,6 +56,35 @@ int RereadUnchanged(DataFile& file, const LoadedRecord& loaded) {
   return kRecordChangedByAnotherStation;
 }
 
+enum class Change { Update, Delete };
+
+// The one protocol of both routines: frame the transaction on the file
+// alone, read the record again at the loaded position and check it is the
+// one the form loaded, rewrite or delete it, commit; on any failure end the
+// transaction first, then warn. The buffers keep the form's copy.
+int WriteInTransaction(DataFile& file, const LoadedRecord& loaded, Change change) {
+  const std::string_view name = file.declaration().label;
+  const bool update = change == Change::Update;
+  if (FrameTransaction(file) != 0) {
+    ShowWarning(34, update ? "Update" : "Delete", name);
+    return 1;
+  }
+  const Buffers form(file);
+  int error = RereadUnchanged(file, loaded);
+  form.Restore(file);
+  if (error == 0) error = update ? driver::Put(file.file()) : driver::Delete(file.file());
+  if (error != 0) RollBackKeepingError();
+  // A failed COMMIT has already dropped the changes.
+  if (error == 0) error = driver::Commit();
+  if (error == 0) return 0;
+  if (update) {
+    ShowWarning(15, error == kRecordChangedByAnotherStation ? kRecordChangedCause : name);
+  } else {
+    ShowWarning(17, name);
+  }
+  return 1;
+}
+
 }  // namespace
 
 LoadedRecord LoadedRecord::Take(DataFile& file) {
@@ -77,50 +106,11 @@ bool LoadedRecord::Matches(DataFile& file) const {
 }
 
 int RIUpdate(DataFile& file, LoadedRecord& loaded) {
-  const std::string_view name = file.declaration().label;
-  if (FrameTransaction(file) != 0) {
-    ShowWarning(34, "Update", name);
-    return 1;
-  }
-  const Buffers edited(file);
-  int error = RereadUnchanged(file, loaded);
-  edited.Restore(file);
-  if (error == 0) error = driver::Put(file.file());
-  if (error != 0) {
-    RollBackKeepingError();
-    ShowWarning(15, error == kRecordChangedByAnotherStation ? kRecordChangedCause : name);
-    return 1;
-  }
-  // A failed COMMIT has already dropped the changes.
-  if (driver::Commit() != 0) {
-    ShowWarning(15, name);
-    return 1;
-  }
+  if (WriteInTransaction(file, loaded, Change::Update) != 0) return 1;
   loaded = LoadedRecord::Take(file);
   return 0;
 }
 
-int RIDelete(DataFile& file, const LoadedRecord& loaded) {
-  const std::string_view name = file.declaration().label;
-  if (FrameTransaction(file) != 0) {
-    ShowWarning(34, "Delete", name);
-    return 1;
-  }
-  const Buffers shown(file);
-  int error = RereadUnchanged(file, loaded);
-  if (error == 0) error = driver::Delete(file.file());
-  if (error != 0) {
-    RollBackKeepingError();
-    shown.Restore(file);
-    ShowWarning(17, name);
-    return 1;
-  }
-  if (driver::Commit() != 0) {
-    shown.Restore(file);
-    ShowWarning(17, name);
-    return 1;
-  }
-  return 0;
-}
+int RIDelete(DataFile& file, const LoadedRecord& loaded) { return WriteInTransaction(file, loaded, Change::Delete); }
 
 }  // namespace zephcol

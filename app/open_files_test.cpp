@@ -41,10 +41,8 @@ void BecomeUnprivileged() {
   }
 }
 
-class OpenDataFileTest : public ::testing::Test {
- protected:
-  // CARDSET with three sets, added under APPEND: the keys lag behind.
-  void MakeCardsetWithKeysToRebuild() {
+// CARDSET with three sets, added under APPEND: the keys lag behind.
+void MakeCardsetWithKeysToRebuild() {
     DataFiles files(tavero::vmr::Driver());
     DataFile& cardset = files.cardset();
     ASSERT_EQ(driver::Create(cardset.file()), 0);
@@ -56,8 +54,30 @@ class OpenDataFileTest : public ::testing::Test {
       ASSERT_EQ(driver::Append(cardset.file()), 0);
     }
     ASSERT_EQ(driver::Close(cardset.file()), 0);
-  }
+}
 
+// A CARDSET file that holds a table of another structure.
+void MakeCardsetOfAnotherStructure() {
+  FileDeclaration other = kTypesDeclaration;
+  other.label = "CARDSET";
+  DataFile wrong(other, tavero::vmr::Driver());
+  ASSERT_EQ(driver::Create(wrong.file()), 0);
+}
+
+// CARDSET read only, in a read-only directory.
+void MakeReadOnlyCardset() {
+  {
+    DataFiles files(tavero::vmr::Driver());
+    ASSERT_EQ(driver::Create(files.cardset().file()), 0);
+  }
+  ASSERT_EQ(chmod("CARDSET.VMR", 0444), 0);
+  ASSERT_EQ(chmod(".", 0555), 0);
+}
+
+void MakeReadOnlyDirectory() { ASSERT_EQ(chmod(".", 0555), 0); }
+
+class OpenDataFileTest : public ::testing::Test {
+ protected:
   ScratchDirectory directory_;
 };
 
@@ -101,24 +121,6 @@ TEST_F(OpenDataFileTest, AnOpenedFileIsBoundForFiltersRecordAndMemo) {
   tavero::eval::ReleaseBindings();
 }
 
-TEST_F(OpenDataFileTest, AFileOfAnotherStructureEndsTheProgramWithInvalidFile) {
-  FileDeclaration other = kTypesDeclaration;
-  other.label = "CARDSET";
-  {
-    DataFile wrong(other, tavero::vmr::Driver());
-    ASSERT_EQ(driver::Create(wrong.file()), 0);
-  }
-  const StationEnd station = RunStation({}, [] {
-    OpenDataFile(Cardset());
-    return 0;
-  });
-  EXPECT_EQ(station.exit_status, 1);
-  EXPECT_EQ(station.boxes,
-            "Invalid File|Error: (Invalid Record Declaration (47)) accessing CARDSET.  Press OK to end this "
-            "application.\n"
-            "ZEPHYRA|Invalid File!\n");
-}
-
 TEST_F(OpenDataFileTest, DamagedKeysAreRebuiltWhenThePersonAgrees) {
   MakeCardsetWithKeysToRebuild();
   const StationEnd station = RunStation({button::kYes}, [] {
@@ -136,69 +138,47 @@ TEST_F(OpenDataFileTest, DamagedKeysAreRebuiltWhenThePersonAgrees) {
   EXPECT_EQ(station.boxes, "Invalid Key|CARDSET key file is invalid.  Do you want to rebuild the key?\n");
 }
 
-TEST_F(OpenDataFileTest, RefusingTheKeyRebuildEndsTheProgram) {
-  MakeCardsetWithKeysToRebuild();
-  for (const int answer : {button::kNo, button::kCancel}) {
-    const StationEnd station = RunStation({answer}, [] {
-      OpenDataFile(Cardset());
+// Each way the opening routine ends the program: its warning, then the halt
+// box, and exit status 1.
+TEST(OpenDataFileHalts, EachUnusableFileEndsTheProgramWithItsWarning) {
+  struct Case {
+    std::string_view what;
+    void (*prepare)();
+    bool create_allowed;
+    bool unprivileged;  // file permissions apply
+    std::deque<int> answers;
+    std::string_view boxes;
+  };
+  const Case kCases[] = {
+      {"a file of another structure", MakeCardsetOfAnotherStructure, true, false, {},
+       "Invalid File|Error: (Invalid Record Declaration (47)) accessing CARDSET.  Press OK to end this "
+       "application.\nZEPHYRA|Invalid File!\n"},
+      {"the key rebuild refused", MakeCardsetWithKeysToRebuild, true, false, {button::kNo},
+       "Invalid Key|CARDSET key file is invalid.  Do you want to rebuild the key?\nZEPHYRA|Invalid Key!\n"},
+      {"the key question closed with Escape", MakeCardsetWithKeysToRebuild, true, false, {button::kCancel},
+       "Invalid Key|CARDSET key file is invalid.  Do you want to rebuild the key?\nZEPHYRA|Invalid Key!\n"},
+      {"a missing file in a read-only directory", MakeReadOnlyDirectory, true, true, {},
+       "File Creation Error|Error: (Access Denied (305)) creating CARDSET.  Press OK to end this application.\n"
+       "ZEPHYRA|File Creation Error!\n"},
+      {"a missing file whose creation is not allowed", [] {}, false, false, {},
+       "File Creation Not Allowed|The File CARDSETwas not found, and creation of the file is not allowed.  "
+       "Press OK to end this application.\nZEPHYRA|File Creation Error!\n"},
+      {"a file that cannot be opened for writing", MakeReadOnlyCardset, true, true, {},
+       "File Access Error|File (CARDSET) could not be opened.  Error: Access Denied (305).\nZEPHYRA|Disk Error\n"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.what);
+    ScratchDirectory directory;
+    c.prepare();
+    const StationEnd station = RunStation(c.answers, [&] {
+      if (c.unprivileged) BecomeUnprivileged();
+      OpenDataFile(Cardset(), c.create_allowed);
       return 0;
     });
     EXPECT_EQ(station.exit_status, 1);
-    EXPECT_EQ(station.boxes,
-              "Invalid Key|CARDSET key file is invalid.  Do you want to rebuild the key?\n"
-              "ZEPHYRA|Invalid Key!\n");
+    EXPECT_EQ(station.boxes, c.boxes);
   }
 }
-
-TEST_F(OpenDataFileTest, AFileThatCannotBeCreatedEndsTheProgram) {
-  ASSERT_EQ(chmod(directory_.path().c_str(), 0555), 0);  // a read-only directory
-  const StationEnd station = RunStation({}, [] {
-    BecomeUnprivileged();
-    OpenDataFile(Cardset());
-    return 0;
-  });
-  EXPECT_EQ(station.exit_status, 1);
-  EXPECT_EQ(station.boxes,
-            "File Creation Error|Error: (Access Denied (305)) creating CARDSET.  Press OK to end this application.\n"
-            "ZEPHYRA|File Creation Error!\n");
-  EXPECT_FALSE(fs::exists("CARDSET.VMR"));
-}
-
-TEST_F(OpenDataFileTest, AMissingFileWhoseCreationIsNotAllowedEndsTheProgram) {
-  const StationEnd station = RunStation({}, [] {
-    OpenDataFile(Cardset(), /*create_allowed=*/false);
-    return 0;
-  });
-  EXPECT_EQ(station.exit_status, 1);
-  EXPECT_EQ(station.boxes,
-            "File Creation Not Allowed|The File CARDSETwas not found, and creation of the file is not allowed.  "
-            "Press OK to end this application.\n"
-            "ZEPHYRA|File Creation Error!\n");
-}
-
-TEST_F(OpenDataFileTest, AFileThatCannotBeOpenedEndsTheProgramWithDiskError) {
-  {
-    DataFiles files(tavero::vmr::Driver());
-    ASSERT_EQ(driver::Create(files.cardset().file()), 0);
-  }
-  ASSERT_EQ(chmod("CARDSET.VMR", 0444), 0);  // read only, in a read-only directory
-  ASSERT_EQ(chmod(directory_.path().c_str(), 0555), 0);
-  const StationEnd station = RunStation({}, [] {
-    BecomeUnprivileged();
-    OpenDataFile(Cardset());
-    return 0;
-  });
-  EXPECT_EQ(station.exit_status, 1);
-  EXPECT_EQ(station.boxes,
-            "File Access Error|File (CARDSET) could not be opened.  Error: Access Denied (305).\n"
-            "ZEPHYRA|Disk Error\n");
-}
-
-}  // namespace
-}  // namespace zephcol
-
-namespace zephcol {
-namespace {
 
 // Two threads that take turns, as engine threads do under the engine lock.
 class Turns {
