@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins
   nlohmann-json3-dev
   libsqlite3-dev libboost-dev
+  clang libclang-rt-dev
 )
 
 missing=()
