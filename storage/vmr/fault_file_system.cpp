@@ -115,6 +115,12 @@ int FaultFileSystem::Open(const std::string& path, OpenMode mode, std::unique_pt
   if (it == files_.end()) {
     if (!mode.create) return ENOENT;
     it = files_.emplace(path, std::make_shared<Data>()).first;
+    it->second->entry_durable = false;
+  }
+  if (!it->second->entry_durable && mode.create) {
+    // The directory flush that makes the new entry durable.
+    if (CountCall()) return EIO;
+    it->second->entry_durable = true;
   }
   file = std::make_unique<FaultFile>(*this, it->second, mode.write);
   return 0;
@@ -124,6 +130,7 @@ int FaultFileSystem::Remove(const std::string& path) { return files_.erase(path)
 
 void FaultFileSystem::Crash(CrashMode mode, std::uint32_t seed) {
   std::mt19937 random(seed);
+  std::erase_if(files_, [](const auto& file) { return !file.second->entry_durable; });
   for (auto& [path, data] : files_) {
     std::vector<std::uint8_t> bytes = data->durable;
     for (Write& write : data->unsynced) {

@@ -5,8 +5,11 @@
 // the present away and rebuilds each file from its durable bytes plus some
 // of the unflushed writes: none, all, or a random choice in which each write
 // is kept, lost or torn (only a prefix of its 512-byte sectors survives).
-// Independently, any one call (read, write, flush, truncate, size) can be
-// made to fail with an I/O error, once or from then on.
+// Directory entries are modelled too: a file created by Open() is durable
+// only once its directory has been flushed (Open does so, as one call that
+// can fail); a crash before that loses the file. Independently, any one call
+// (read, write, flush, truncate, size, directory flush) can be made to fail
+// with an I/O error, once or from then on.
 #pragma once
 
 #include <cstdint>
@@ -58,6 +61,8 @@ class FaultFileSystem final : public FileSystem {
       const void* owner;
     };
     std::vector<Range> locks;
+    // The directory entry survives a crash.
+    bool entry_durable = true;
   };
 
   // Counts a call; true when it must fail.

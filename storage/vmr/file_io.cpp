@@ -87,13 +87,39 @@ class PosixFile final : public File {
   short lock_type_;
 };
 
-int OpenWith(const std::string& path, int access, bool create) {
-  int flags = access | O_CLOEXEC | (create ? O_CREAT : 0);
+int OpenWith(const std::string& path, int flags) {
   int fd;
   do {
-    fd = open(path.c_str(), flags, 0666);
+    fd = open(path.c_str(), flags | O_CLOEXEC, 0666);
   } while (fd < 0 && errno == EINTR);
   return fd;
+}
+
+// Flushes the directory that holds `path`, so that a new entry in it is
+// durable. File systems that cannot flush a directory say EINVAL.
+int SyncDirectoryOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const int fd = OpenWith(directory, O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return errno;
+  const int rc = fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
+  close(fd);
+  return rc;
+}
+
+// Opens `path` read/write, creating it when asked; `created` tells whether
+// this call made it.
+int OpenReadWrite(const std::string& path, bool create, bool& created) {
+  created = false;
+  int fd = OpenWith(path, O_RDWR);
+  if (fd >= 0 || errno != ENOENT || !create) return fd;
+  fd = OpenWith(path, O_RDWR | O_CREAT | O_EXCL);
+  if (fd >= 0) {
+    created = true;
+    return fd;
+  }
+  // Another process created it in between.
+  return errno == EEXIST ? OpenWith(path, O_RDWR) : fd;
 }
 
 class Posix final : public FileSystem {
@@ -101,12 +127,19 @@ class Posix final : public FileSystem {
   // Reading stations open the file read/write when they may, so that their
   // locks exclude other stations; the engine never writes through them.
   int Open(const std::string& path, OpenMode mode, std::unique_ptr<File>& file) override {
-    int fd = OpenWith(path, O_RDWR, mode.create);
+    bool created;
+    int fd = OpenReadWrite(path, mode.create, created);
     bool read_write = fd >= 0;
     if (fd < 0 && !mode.write && (errno == EACCES || errno == EROFS || errno == EPERM)) {
-      fd = OpenWith(path, O_RDONLY, mode.create);
+      fd = OpenWith(path, O_RDONLY);
     }
     if (fd < 0) return errno;
+    if (created) {
+      if (int rc = SyncDirectoryOf(path)) {
+        close(fd);
+        return rc;
+      }
+    }
     file = std::make_unique<PosixFile>(fd, read_write);
     return 0;
   }

@@ -46,6 +46,9 @@ struct OpenMode {
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
+  // A file that `mode.create` brings into being has its directory entry
+  // made durable (its directory flushed) before Open succeeds, so that data
+  // flushed into it later survives a power loss.
   virtual int Open(const std::string& path, OpenMode mode, std::unique_ptr<File>& file) = 0;
   virtual int Remove(const std::string& path) = 0;
 };
