@@ -96,12 +96,19 @@ bool CheckHeader(std::span<const std::uint8_t> image, const FileHeader& h, bool 
 }
 
 // Applies the pending copies of an interrupted commit to `image`, as a
-// reader that may not finish the commit does. False when they are damaged.
+// reader that may not finish the commit does. False when they are damaged:
+// each copy must start a page of its own size class in the new header's
+// zones, within its used length and within the image, as recovery demands.
 bool ApplyPending(std::vector<std::uint8_t>& image, const FileHeader& old_header, ProblemList& problems) {
   std::uint64_t offset = old_header.committed_length;
   const std::uint64_t end = std::min<std::uint64_t>(old_header.written_length, image.size());
   std::optional<std::vector<std::uint8_t>> new_header;
   std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> pages;
+  const auto damaged = [&](std::uint64_t at) {
+    problems.Add(Format("interrupted commit: the pending copy at byte %llu is damaged",
+                        static_cast<unsigned long long>(at)));
+    return false;
+  };
   while (offset + kPageHeaderSize <= end) {
     const std::uint8_t* p = image.data() + offset;
     const std::uint32_t target = Load32(p);
@@ -109,9 +116,7 @@ bool ApplyPending(std::vector<std::uint8_t>& image, const FileHeader& old_header
     const std::uint64_t length = target == 0 ? kHeaderSize : std::uint64_t{BlocksFor(stored)} * kBlockSize;
     if (stored == 0 || length > kMaxPageBytes || offset + length > end ||
         (target != 0 && !OnBlockBoundary(target))) {
-      problems.Add(Format("interrupted commit: the pending copy at byte %llu is damaged",
-                          static_cast<unsigned long long>(offset)));
-      return false;
+      return damaged(offset);
     }
     std::vector<std::uint8_t> bytes(p, p + length);
     if (target == 0) {
@@ -125,10 +130,22 @@ bool ApplyPending(std::vector<std::uint8_t>& image, const FileHeader& old_header
     problems.Add("interrupted commit: no pending copy of the new header");
     return false;
   }
-  for (auto& [target, bytes] : pages) {
-    if (target + bytes.size() > image.size()) image.resize(target + bytes.size(), 0);
-    std::copy(bytes.begin(), bytes.end(), image.begin() + target);
+  FileHeader fresh;
+  if (!FileHeader::Decode(std::span<const std::uint8_t, kHeaderSize>(new_header->data(), kHeaderSize), fresh).ok()) {
+    problems.Add("interrupted commit: the pending copy of the new header is damaged");
+    return false;
   }
+  const std::uint64_t used = std::min<std::uint64_t>(fresh.UsedLength(), old_header.committed_length);
+  for (const auto& [target, bytes] : pages) {
+    const std::uint32_t block = (target - kHeaderSize) / kBlockSize;
+    if (target + bytes.size() > used || target + bytes.size() > image.size() ||
+        static_cast<std::size_t>(fresh.ClassOfBlock(block)) * kBlockSize != bytes.size()) {
+      problems.Add(Format("interrupted commit: a pending copy targets byte %u, not a page of its size in the new tree",
+                          target));
+      return false;
+    }
+  }
+  for (const auto& [target, bytes] : pages) std::copy(bytes.begin(), bytes.end(), image.begin() + target);
   std::copy(new_header->begin(), new_header->end(), image.begin());
   return true;
 }
@@ -285,9 +302,7 @@ void Check(std::span<const std::uint8_t> bytes, CheckResult& result, ProblemList
   if (header.committed_length != header.written_length &&
       std::memcmp(image.data() + 14, kMagic.data(), 4) == 0 && OnBlockBoundary(header.committed_length) &&
       header.written_length > header.committed_length) {
-    problems.Add(Format("commit interrupted between its phases (committed length %u, written length %u); "
-                        "opening the file for writing finishes it",
-                        header.committed_length, header.written_length));
+    result.interrupted_commit = true;
     if (header.written_length > image.size()) {
       problems.Add(Format("file is truncated: %u bytes are written, the file has %zu", header.written_length,
                           image.size()));

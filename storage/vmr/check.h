@@ -6,8 +6,10 @@
 //   1. the header: own offset, header size, magic, lengths against the file
 //      size, the identifier counter and the zone table;
 //   2. an interrupted commit (committed and written lengths differ): it is
-//      reported, and the pending copies are applied in memory as a reader
-//      would, so that the rest of the check sees the file as it will be;
+//      noted (not a problem: the next open finishes it), its pending copies
+//      are checked to lie on pages of the new tree, and they are applied in
+//      memory as a reader would, so that the rest of the check sees the file
+//      as it will be;
 //   3. every page reachable from the root: its place in a zone, its header,
 //      its padding, its body, its level, the order of its records, its
 //      separators against its children, the split limits; then that every
@@ -35,6 +37,9 @@ struct CheckResult {
   std::size_t tables = 0;
   std::size_t pages = 0;
   std::size_t records = 0;
+  // Committed and written lengths differ: the next open finishes the commit
+  // (or rolls it back when its transaction never reached its commit point).
+  bool interrupted_commit = false;
 
   bool sound() const { return problems.empty(); }
 };

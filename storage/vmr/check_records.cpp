@@ -334,8 +334,13 @@ std::size_t CheckTableRecords(std::span<const Record> records, ProblemList& prob
     at->second.number = number;
     at->second.name = Printable(name);
   }
+  // Without tables the file may be a transaction control file.
+  const auto control_record = [names](std::string_view key) {
+    return names == 0 && (key.size() == 4 || key == std::string_view("\xFF" "LAST", 5));
+  };
   for (const Record& r : records) {
     const std::string_view key = r.key();
+    if (control_record(key)) continue;
     if (!key.empty() && static_cast<unsigned char>(key[0]) >= kind::table_name) {
       if (static_cast<unsigned char>(key[0]) == kind::marker && key.size() != 1) {
         problems.Add("record " + Printable(key) + " is of no known kind");

@@ -131,6 +131,48 @@ TEST_F(VmrCheck, FindsDamageInTheFileStructure) {
   }
 }
 
+// Leaves the file between the phases of a commit that rewrites its first
+// page as it is.
+void Interrupt(FaultFileSystem& fs, const std::string& name) {
+  std::unique_ptr<PhysicalFile> file;
+  ASSERT_TRUE(PhysicalFile::Open(fs, name, 0x12, file).ok());
+  ASSERT_TRUE(file->BeginWrite().ok());
+  ASSERT_TRUE(file->RefreshHeader().ok());
+  std::optional<Record> first;
+  ASSERT_TRUE(file->Find(FindMode::kFirstNotBelow, {}, first).ok());
+  ASSERT_TRUE(first);
+  ASSERT_TRUE(file->Replace(first->key(), first->data()).ok());
+  ASSERT_TRUE(file->CommitPhaseOne().ok());
+}
+
+TEST_F(VmrCheck, AnInterruptedCommitIsNotedNotDamage) {
+  Write(100);
+  Interrupt(fs_, kName);
+  const CheckResult result = Check();
+  EXPECT_TRUE(result.sound()) << Lines(result);
+  EXPECT_TRUE(result.interrupted_commit);
+}
+
+// A pending copy aimed past the new tree is damage, and the check neither
+// follows it nor grows its image to reach it.
+TEST_F(VmrCheck, APendingCopyAimedOutsideTheNewTreeIsDamage) {
+  Write(100);
+  Interrupt(fs_, kName);
+  const std::vector<std::uint8_t> interrupted = Bytes();
+  std::size_t copy = 0;
+  for (std::size_t at = Load32(&interrupted[6]); at < Load32(&interrupted[10]);
+       at += BlocksFor(Load16(&interrupted[at + 4])) * kBlockSize) {
+    if (Load32(&interrupted[at]) != 0) copy = at;
+  }
+  ASSERT_NE(copy, 0u);
+  for (const std::uint32_t target : {0x10000200u, 0xFFFFFF00u}) {
+    std::vector<std::uint8_t> bytes = interrupted;
+    Store32(&bytes[copy], target);
+    const CheckResult result = CheckImage(bytes);
+    EXPECT_TRUE(Mentions(result, "not a page of its size in the new tree")) << Lines(result);
+  }
+}
+
 TEST_F(VmrCheck, FindsADamagedHeaderOrBodyInEveryPage) {
   Write(200);
   const std::vector<std::uint8_t> sound = Bytes();

@@ -49,7 +49,9 @@ Status PhysicalFile::Open(FileSystem& fs, const std::string& path, int access_mo
   std::unique_ptr<PhysicalFile> file(new PhysicalFile(std::move(handle), path));
   // By default an interrupted commit asks the transaction control file its
   // marker names.
-  if (!lookup) lookup = [&fs](std::string_view marker) { return TransactionStillListed(fs, marker); };
+  if (!lookup) {
+    lookup = [&fs](std::string_view marker, bool& listed) { return TransactionListed(fs, marker, listed); };
+  }
   file->transaction_lookup_ = std::move(lookup);
   file->writable_ = writable;
   file->shared_ = (access_mode & kDenyMask) == 0;
@@ -155,6 +157,7 @@ Status PhysicalFile::RefreshHeader() {
   if (changed) {
     DropCache();
     overlay_.clear();
+    marked_header_written_ = false;
     header_ = disk;
     disk_header_ = disk;
     has_root_ = !header_.TreeEmpty();
@@ -168,34 +171,70 @@ Status PhysicalFile::RefreshHeader() {
 
 // ---- recovery ----
 
-Status PhysicalFile::Recover(const FileHeader& disk) {
-  std::map<std::uint64_t, std::vector<std::uint8_t>> pending;
+Status PhysicalFile::ReadPendingCopies(const FileHeader& disk, FileHeader& fresh,
+                                       std::map<std::uint64_t, std::vector<std::uint8_t>>& copies) {
+  const Status damaged = Status::Error(error_code::kInvalidDataFile);
   std::uint64_t pos = disk.committed_length;
   while (pos < disk.written_length) {
     std::vector<std::uint8_t> bytes(kBlockSize);
     std::size_t read;
     if (int rc = file_->ReadAt(pos, bytes, read)) return Status::System(rc);
-    VMR_CHECK(read == kBlockSize);
+    if (read != kBlockSize) return damaged;
     const std::uint32_t target = Load32(bytes.data());
     const std::uint32_t stored = Load16(bytes.data() + 4);
-    VMR_CHECK(stored >= kPageHeaderSize && stored <= kMaxPageBytes);
-    VMR_CHECK(target == 0 ? stored == kHeaderSize : target >= kHeaderSize && (target - kHeaderSize) % kBlockSize == 0);
+    if (stored < kPageHeaderSize || stored > kMaxPageBytes || (target == 0 && stored != kHeaderSize)) return damaged;
     const std::uint32_t length = BlocksFor(stored) * kBlockSize;
-    VMR_CHECK(pos + length <= disk.written_length);
+    if (pos + length > disk.written_length) return damaged;
     bytes.resize(length);
     if (length > kBlockSize) {
       if (int rc = file_->ReadAt(pos + kBlockSize, std::span(bytes).subspan(kBlockSize), read)) return Status::System(rc);
-      VMR_CHECK(read == length - kBlockSize);
+      if (read != length - kBlockSize) return damaged;
     }
-    pending[target] = std::move(bytes);
+    if (!copies.emplace(target, std::move(bytes)).second) return damaged;  // two copies of one page
     pos += length;
   }
-  auto new_header_bytes = pending.find(0);
-  VMR_CHECK(new_header_bytes != pending.end());
+  auto header_copy = copies.find(0);
+  if (header_copy == copies.end()) return damaged;
+  if (!FileHeader::Decode(std::span<const std::uint8_t, kHeaderSize>(header_copy->second.data(), kHeaderSize), fresh)
+           .ok()) {
+    return damaged;
+  }
+  copies.erase(header_copy);
+  // Each copy goes over a page of its own size class inside the new tree,
+  // which lies within the committed data: a damaged file must not make
+  // recovery write over another page, into the lock region or past the end.
+  const std::uint64_t used = fresh.UsedLength();
+  if (used > disk.committed_length) return damaged;
+  for (const auto& [target, bytes] : copies) {
+    if (target < kHeaderSize || (target - kHeaderSize) % kBlockSize != 0 || target + bytes.size() > used) {
+      return damaged;
+    }
+    const auto block = static_cast<std::uint32_t>((target - kHeaderSize) / kBlockSize);
+    if (static_cast<std::size_t>(fresh.ClassOfBlock(block)) * kBlockSize != bytes.size()) return damaged;
+  }
+  return Status::Ok();
+}
+
+Status PhysicalFile::MustRollBack(const FileHeader& fresh, bool& roll_back) {
+  roll_back = false;
+  std::optional<Record> marker;
+  VMR_TRY(tree_.Find(FindMode::kExact, std::string_view("\xFF", 1), marker));
+  if (!marker || !transaction_lookup_) return Status::Ok();
+  ParsedMarker parsed;
+  if (!ParseTransactionMarker(marker->data(), parsed)) return Status::Error(error_code::kInvalidDataFile);
+  // A marker left by an earlier transaction does not speak for this commit
+  // (markers written before they carried the counter still do).
+  if (parsed.change_counter && *parsed.change_counter != fresh.change_counter) return Status::Ok();
+  return transaction_lookup_(marker->data(), roll_back);
+}
+
+Status PhysicalFile::Recover(const FileHeader& disk) {
+  // Nothing is written, and nothing is kept, until the pending copies are
+  // sound and the transaction's fate is known.
+  std::map<std::uint64_t, std::vector<std::uint8_t>> pending;
   FileHeader fresh;
-  Status decoded = FileHeader::Decode(std::span<const std::uint8_t, kHeaderSize>(new_header_bytes->second.data(), kHeaderSize), fresh);
-  VMR_CHECK(decoded.ok());
-  pending.erase(new_header_bytes);
+  Status status = ReadPendingCopies(disk, fresh, pending);
+  if (!status.ok()) return Fail(status);
 
   // Look at the new tree through the pending pages.
   DropCache();
@@ -203,12 +242,12 @@ Status PhysicalFile::Recover(const FileHeader& disk) {
   header_ = fresh;
   has_root_ = !header_.TreeEmpty();
   bool roll_back = false;
-  if (transaction_lookup_) {
-    std::optional<Record> marker;
-    VMR_TRY(tree_.Find(FindMode::kExact, std::string_view("\xFF", 1), marker));
-    roll_back = marker && transaction_lookup_(marker->data());
-  }
+  status = MustRollBack(fresh, roll_back);
   DropCache();
+  if (!status.ok()) {
+    overlay_.clear();
+    return Fail(status);
+  }
   const bool may_write = writable_ && !read_phase_;
   if (roll_back) {
     // The transaction never reached its commit point.
@@ -218,6 +257,7 @@ Status PhysicalFile::Recover(const FileHeader& disk) {
     if (may_write) {
       VMR_TRY(WriteHeaderAt(0, header_));
       if (int rc = file_->Sync()) return Status::System(rc);
+      recovered_ = Recovered::kRolledBack;
     }
   } else if (may_write) {
     for (const auto& [target, bytes] : overlay_) {
@@ -228,6 +268,7 @@ Status PhysicalFile::Recover(const FileHeader& disk) {
     header_.committed_length = header_.written_length = header_.UsedLength();
     VMR_TRY(WriteHeaderAt(0, header_));
     if (int rc = file_->Sync()) return Status::System(rc);
+    recovered_ = Recovered::kFinished;
   }
   // Without the right to write, the new header is used in memory only.
   has_root_ = !header_.TreeEmpty();
@@ -548,6 +589,7 @@ Status PhysicalFile::CommitPhaseOne() {
   FileHeader marked = disk_header_;
   marked.committed_length = used;
   marked.written_length = static_cast<std::uint32_t>(written);
+  marked_header_written_ = true;
   if (!(status = WriteHeaderAt(0, marked)).ok()) return Fail(status);
   if (int rc = file_->Sync()) {
     // Whether the mark stands is not known: put the old header back, so
@@ -579,6 +621,7 @@ Status PhysicalFile::CommitPhaseTwo() {
   if (!status.ok()) return Fail(status);
   if (int rc = file_->Sync()) return Fail(Status::System(rc));
   disk_header_ = header_;
+  marked_header_written_ = false;
   for (auto& [id, page] : cache_) {
     page->dirty = false;
     page->encoded = {};
@@ -599,18 +642,22 @@ Status PhysicalFile::Commit() {
 }
 
 Status PhysicalFile::SetBack() {
-  if (!phase_one_header_) {
+  phase_one_header_.reset();
+  pending_.clear();
+  if (!marked_header_written_) {
     DiscardChanges();
     return Status::Ok();
   }
-  phase_one_header_.reset();
-  pending_.clear();
+  // disk_header_ is the marked header after a finished phase one, and the
+  // header found before the commit after a failed one: either way its zone
+  // table is the committed tree's.
   FileHeader restored = disk_header_;
   restored.written_length = restored.committed_length;
   Status status = WriteHeaderAt(0, restored);
   if (!status.ok()) return Fail(status);
   if (int rc = file_->Sync()) return Fail(Status::System(rc));
   disk_header_ = restored;
+  marked_header_written_ = false;
   DiscardChanges();
   return Status::Ok();
 }

@@ -67,8 +67,9 @@ inline constexpr std::size_t kStreamDirtyLimit = 40;
 class PhysicalFile final : private PageStore, private PageMover {
  public:
   // Decides whether the transaction named by a transaction marker (the data
-  // of the record with key part 0xFF) is still listed in its control file.
-  using TransactionLookup = std::function<bool(std::string_view marker_data)>;
+  // of the record with key part 0xFF) is still listed in its control file:
+  // `listed` answers; any other status refuses the recovery that asked.
+  using TransactionLookup = std::function<Status(std::string_view marker_data, bool& listed)>;
 
   // Opens `path` with the access mode of OPEN (0x03 access, 0x30 deny bits,
   // 0x100 create). A file that exists but is not a VMR file gives 36.
@@ -110,8 +111,10 @@ class PhysicalFile final : private PageStore, private PageMover {
   Status Commit();
   Status CommitPhaseOne();
   Status CommitPhaseTwo();
-  // Undoes a finished phase one whose transaction failed: the pending pages
-  // are dropped and the uncommitted changes with them.
+  // Undoes phase one of a transaction that failed, finished or cut short by
+  // an error: the header found before the commit goes back to offset 0 with
+  // equal lengths (flushed), and the uncommitted changes are dropped. An
+  // error leaves the file to recovery.
   Status SetBack();
   // Drops every uncommitted change.
   void DiscardChanges();
@@ -141,6 +144,9 @@ class PhysicalFile final : private PageStore, private PageMover {
   bool header_changed() const { return header_changed_; }
   std::size_t dirty_pages() const { return dirty_count_; }
   std::size_t cached_pages() const { return cache_.size(); }
+  // What the last recovery of an interrupted commit did on disk.
+  enum class Recovered { kNothing, kFinished, kRolledBack };
+  Recovered recovered() const { return recovered_; }
 
   // Checks the whole tree and that the zones hold exactly its pages.
   Status Validate(TreeStatistics& statistics);
@@ -165,6 +171,14 @@ class PhysicalFile final : private PageStore, private PageMover {
   Status CheckFileLength(const FileHeader& header);
   Status WriteHeaderAt(std::uint64_t offset, const FileHeader& header);
   Status Recover(const FileHeader& disk);
+  // The pending copies of an interrupted commit, each checked to start a
+  // page of its size class within the new header's used length; 36 when
+  // they are damaged.
+  Status ReadPendingCopies(const FileHeader& disk, FileHeader& fresh,
+                           std::map<std::uint64_t, std::vector<std::uint8_t>>& copies);
+  // Whether the interrupted commit under `fresh` belongs to a transaction
+  // that never reached its commit point.
+  Status MustRollBack(const FileHeader& fresh, bool& roll_back);
   Status TakeStationLock();
   Status ReleaseStationLock();
   // Gives the page a new number and fixes the pointer to it.
@@ -216,6 +230,11 @@ class PhysicalFile final : private PageStore, private PageMover {
   };
   std::vector<Pending> pending_;
   std::optional<FileHeader> phase_one_header_;
+  // Phase one may have written its marked header at offset 0 (set before the
+  // write, cleared once the commit is finished or set back): only SetBack()
+  // or recovery may decide that commit's fate.
+  bool marked_header_written_ = false;
+  Recovered recovered_ = Recovered::kNothing;
   TransactionLookup transaction_lookup_;
   PageTree tree_{*this};
 };

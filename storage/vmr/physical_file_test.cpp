@@ -479,9 +479,10 @@ TEST_F(VmrFile, InterruptedCommitIsCompletedOrRolledBackByItsMarker) {
     auto bytes = Bytes();
     ASSERT_NE(Load32(&bytes[6]), Load32(&bytes[10]));
     std::string marker;
-    auto file = Open(kExclusive, [&](std::string_view data) {
+    auto file = Open(kExclusive, [&](std::string_view data, bool& listed) {
       marker.assign(data);
-      return still_listed;
+      listed = still_listed;
+      return Status::Ok();
     });
     EXPECT_EQ(marker, changes[std::string(1, '\xFF')]);
     bytes = Bytes();
@@ -491,6 +492,70 @@ TEST_F(VmrFile, InterruptedCommitIsCompletedOrRolledBackByItsMarker) {
     EXPECT_EQ(seen, still_listed ? old_model : new_model);
     ASSERT_TRUE(Valid(*file, seen.size()));
   }
+}
+
+// A damaged pending area must not make recovery write where no page of the
+// new tree is: over the lock region, far past the end, past the new tree.
+TEST_F(VmrFile, RecoveryWritesPendingCopiesOnlyOntoPagesOfTheNewTree) {
+  Model model;
+  {
+    auto file = Open();
+    ASSERT_TRUE(ApplyBatch(*file, MakeBatch(model, 1, 300), model).ok());
+    // Rewrites committed pages, so that their copies are pending.
+    ASSERT_TRUE(file->BeginWrite().ok());
+    ASSERT_TRUE(file->RefreshHeader().ok());
+    for (const auto& [key, value] : model) ASSERT_TRUE(file->Replace(key, value + "!").ok());
+    ASSERT_TRUE(file->CommitPhaseOne().ok());
+  }
+  const auto interrupted = Bytes();
+  // The first pending page copy, and the new header's used length.
+  std::size_t first_copy = 0;
+  std::uint32_t new_used = 0;
+  for (std::size_t at = Load32(&interrupted[6]); at < Load32(&interrupted[10]);) {
+    const std::uint32_t target = Load32(&interrupted[at]);
+    const std::uint32_t stored = Load16(&interrupted[at + 4]);
+    if (target == 0) {
+      new_used = FileHeader::ReadFields(std::span(interrupted).subspan(at).first<kHeaderSize>()).UsedLength();
+    } else if (first_copy == 0) {
+      first_copy = at;
+    }
+    at += BlocksFor(stored) * kBlockSize;
+  }
+  ASSERT_NE(first_copy, 0u);
+  ASSERT_NE(new_used, 0u);
+  const std::uint32_t targets[] = {
+      new_used,                                            // just past the new tree
+      static_cast<std::uint32_t>(kLockBase),               // the lock region
+      static_cast<std::uint32_t>(0xFFFFFF00u),             // 4 GiB on
+      static_cast<std::uint32_t>(Load32(&interrupted[first_copy]) + 1),  // not a block boundary
+  };
+  for (const std::uint32_t target : targets) {
+    auto bytes = interrupted;
+    Store32(&bytes[first_copy], target);
+    fs_.SetContents(kPath, bytes);
+    EXPECT_TRUE(OpenStatus().is_error(36)) << target;
+    EXPECT_EQ(Bytes(), bytes) << target;
+  }
+}
+
+TEST_F(VmrFile, ACreatedFileSurvivesAPowerLossOnceItsFirstCommitReturns) {
+  {
+    auto file = Open();
+    Model model;
+    ASSERT_TRUE(ApplyBatch(*file, {{"k", "v"}}, model).ok());
+  }
+  fs_.Crash(FaultFileSystem::CrashMode::kLoseUnsynced);
+  auto file = Open();
+  Model seen;
+  ASSERT_TRUE(Snapshot(*file, seen));
+  EXPECT_EQ(seen, (Model{{"k", "v"}}));
+}
+
+TEST_F(VmrFile, AFailedDirectoryFlushFailsTheCreation) {
+  fs_.FailCall(1);  // the flush of the new directory entry
+  EXPECT_FALSE(OpenStatus().ok());
+  fs_.Crash(FaultFileSystem::CrashMode::kKeepUnsynced);
+  EXPECT_FALSE(fs_.Exists(kPath));
 }
 
 TEST_F(VmrFile, ReadOnlyStationUsesThePendingPagesWithoutWriting) {

@@ -13,6 +13,9 @@
 //   definition    table(4) FA chunk(2)                         <= 512 stream bytes
 //   segment       table(4) FC record(4) blob(1) segment(2)     <= 256 (+4) bytes
 //   marker        FF                                           (transactions)
+// A transaction control file holds no tables, only its own records:
+//   in progress   number(4)                                    file names
+//   last number   FF "LAST"                                    number(4)
 #pragma once
 
 #include <cstdint>
