@@ -20,6 +20,7 @@ constexpr Command kVmrCommands[] = {
     {"load", "add the rows of a CSV file through ADD, in transactions", RunVmrLoad},
     {"check", "validate a file: header, zones, pages, tree, tables, keys, memos", RunVmrCheck},
     {"build", "make every key again from the records", RunVmrBuild},
+    {"recover", "finish or roll back an interrupted commit now, and say which", RunVmrRecover},
 };
 
 void PrintVmrHelp(std::FILE* out) {

@@ -12,6 +12,7 @@ int RunVmrSchema(std::span<const std::string_view> args);
 int RunVmrDump(std::span<const std::string_view> args);
 int RunVmrLoad(std::span<const std::string_view> args);
 int RunVmrBuild(std::span<const std::string_view> args);
+int RunVmrRecover(std::span<const std::string_view> args);
 
 // Prints "tavero vmr SUBCOMMAND: WHAT: CODE TEXT" (the runtime's text of
 // the code, or `message` when given) on stderr; returns the exit code of a
