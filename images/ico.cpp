@@ -2,6 +2,7 @@
 // one is chosen and decoded as a device-independent bitmap. FORMAT.md has
 // the layout.
 #include <algorithm>
+#include <cassert>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,51 @@ DecodeResult DecodeIco(std::span<const std::uint8_t> bytes, int wanted_size, con
   const IconEntry best = *std::min_element(entries.begin(), entries.end(),
                                            [&](const IconEntry& a, const IconEntry& b) { return Better(a, b, wanted_size); });
   return detail::DecodeDibAt(bytes.subspan(best.offset, best.length), 0, {.format = "ICO", .icon = true}, limits);
+}
+
+}  // namespace tavero::images
+
+namespace tavero::images {
+
+std::vector<std::uint8_t> EncodeIco(std::span<const Image> pictures) {
+  std::vector<std::uint8_t> out;
+  const auto put16 = [&](std::size_t at, std::uint32_t v) {
+    out[at] = static_cast<std::uint8_t>(v);
+    out[at + 1] = static_cast<std::uint8_t>(v >> 8);
+  };
+  const auto put32 = [&](std::size_t at, std::uint32_t v) {
+    put16(at, v & 0xFFFF);
+    put16(at + 2, v >> 16);
+  };
+  out.resize(6 + 16 * pictures.size());
+  put16(2, 1);
+  put16(4, static_cast<std::uint32_t>(pictures.size()));
+  for (std::size_t i = 0; i < pictures.size(); ++i) {
+    const Image& picture = pictures[i];
+    assert(picture.width >= 1 && picture.width <= 256 && picture.height >= 1 && picture.height <= 256);
+    std::vector<std::uint8_t> dib = EncodeDib(picture);
+    // The header states the height of colour and mask rows together.
+    const std::uint32_t both = static_cast<std::uint32_t>(picture.height) * 2;
+    for (int b = 0; b < 4; ++b) dib[8 + b] = static_cast<std::uint8_t>(both >> (8 * b));
+    const std::size_t mask_stride = (static_cast<std::size_t>(picture.width) + 31) / 32 * 4;
+    std::vector<std::uint8_t> mask(mask_stride * static_cast<std::size_t>(picture.height), 0);
+    for (int y = 0; y < picture.height; ++y) {
+      const std::size_t row = static_cast<std::size_t>(picture.height - 1 - y) * mask_stride;
+      for (int x = 0; x < picture.width; ++x) {
+        if (picture.pixel(x, y)[3] < 128) mask[row + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+      }
+    }
+    const std::size_t entry = 6 + 16 * i;
+    out[entry] = static_cast<std::uint8_t>(picture.width & 0xFF);  // 256 is written 0
+    out[entry + 1] = static_cast<std::uint8_t>(picture.height & 0xFF);
+    put16(entry + 4, 1);
+    put16(entry + 6, 32);
+    put32(entry + 8, static_cast<std::uint32_t>(dib.size() + mask.size()));
+    put32(entry + 12, static_cast<std::uint32_t>(out.size()));
+    out.insert(out.end(), dib.begin(), dib.end());
+    out.insert(out.end(), mask.begin(), mask.end());
+  }
+  return out;
 }
 
 }  // namespace tavero::images

@@ -79,6 +79,8 @@ DecodeResult DecodeImage(std::span<const std::uint8_t> bytes, const DecodeLimits
 }
 
 DecodeResult LoadImageFile(const std::filesystem::path& path, const DecodeLimits& limits) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return Fail(ImageError::CannotRead, "no file " + path.string());
   std::ifstream in(path, std::ios::binary);
   if (!in) return Fail(ImageError::CannotRead, "cannot open " + path.string());
   std::vector<std::uint8_t> bytes;

@@ -99,6 +99,11 @@ DecodeResult DecodeDib(std::span<const std::uint8_t> bytes, const DecodeLimits& 
 // reads the alpha back (a fourth byte of 0 throughout means opaque).
 std::vector<std::uint8_t> EncodeDib(const Image& image);
 
+// An icon file of the given pictures (each 1 to 256 pixels a side), each
+// stored as a 32-bit bitmap with alpha and an AND mask set where alpha is
+// below 128, for readers that ignore alpha.
+std::vector<std::uint8_t> EncodeIco(std::span<const Image> pictures);
+
 // Finds a picture file the program names ("star1.ico", "SPORTS~1.ICO"): first
 // in the working directory, then in `program_directory`; the name matches in
 // any case, and a short name of the form "SPORTS~1.ICO" also matches the long
