@@ -40,7 +40,7 @@ bool Better(const IconEntry& a, const IconEntry& b, int wanted) {
 
 }  // namespace
 
-DecodeResult DecodeIco(std::span<const std::uint8_t> bytes, int wanted_size, const DecodeLimits& limits) {
+DecodeResult DecodeIco(std::span<const std::uint8_t> bytes, const DecodeLimits& limits, int wanted_size) {
   detail::ByteReader in(bytes);
   const std::uint16_t reserved = in.u16();
   const std::uint16_t type = in.u16();

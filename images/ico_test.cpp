@@ -48,7 +48,7 @@ TEST(Ico, ChoosesTheSmallestEntryThatReachesTheWantedSize) {
     int side;
   } cases[] = {{1, 16}, {16, 16}, {17, 32}, {32, 32}, {40, 48}, {48, 48}, {256, 48}};
   for (const auto& c : cases) {
-    const DecodeResult r = DecodeIco(file, c.wanted);
+    const DecodeResult r = DecodeIco(file, {}, c.wanted);
     ASSERT_TRUE(r.ok()) << r.message;
     EXPECT_EQ(r.image.width, c.side) << "wanted " << c.wanted;
     EXPECT_EQ(r.image.pixel(0, 0)[0], c.side / 16) << "wanted " << c.wanted;

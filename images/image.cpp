@@ -71,7 +71,7 @@ DecodeResult DecodeImage(std::span<const std::uint8_t> bytes, const DecodeLimits
     case ImageFormat::Jpeg: return DecodeJpeg(bytes, limits);
     case ImageFormat::Gif: return DecodeGif(bytes, limits);
     case ImageFormat::Pcx: return DecodePcx(bytes, limits);
-    case ImageFormat::Ico: return DecodeIco(bytes, 32, limits);
+    case ImageFormat::Ico: return DecodeIco(bytes, limits);
     case ImageFormat::Png: return Fail(ImageError::Unsupported, "PNG pictures are not decoded");
     case ImageFormat::Unknown: break;
   }

@@ -88,7 +88,7 @@ DecodeResult DecodePcx(std::span<const std::uint8_t> bytes, const DecodeLimits& 
 // An icon file holds several pictures; the one taken is the smallest whose
 // side is at least `wanted_size` (else the largest), the deepest colour among
 // equals. Entries in PNG form are refused with Unsupported.
-DecodeResult DecodeIco(std::span<const std::uint8_t> bytes, int wanted_size = 32, const DecodeLimits& limits = {});
+DecodeResult DecodeIco(std::span<const std::uint8_t> bytes, const DecodeLimits& limits = {}, int wanted_size = 32);
 
 // A device-independent bitmap without its file header, as metafile records
 // carry it: a BITMAPINFOHEADER (or a later, longer header), its bit fields or

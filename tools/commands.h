@@ -12,6 +12,7 @@ int RunDeformat(std::span<const std::string_view> args);
 int RunEval(std::span<const std::string_view> args);
 int RunVmr(std::span<const std::string_view> args);
 int RunSample(std::span<const std::string_view> args);
+int RunImage(std::span<const std::string_view> args);
 
 // Prints "tavero COMMAND: message" and a pointer to --help on stderr;
 // returns the exit code of a usage error, 2.

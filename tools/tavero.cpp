@@ -27,6 +27,7 @@ constexpr Command kCommands[] = {
     {"eval", "compile and evaluate an expression", RunEval},
     {"vmr", "look into VMR files: tables, schema, dump, load, check, build", RunVmr},
     {"sample", "create the collection's four data files filled with made-up cards", RunSample},
+    {"image", "decode picture files; write the application's icons", RunImage},
 };
 
 void PrintHelp(std::FILE* out) {
