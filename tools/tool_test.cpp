@@ -3,6 +3,10 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -135,3 +139,33 @@ TEST(ToolEval, ExpressionsThatDoNotCompileExitOne) {
 }
 
 }  // namespace
+
+// The icons in app/icons are what `tavero image icons` draws, and `tavero
+// image info` reads them back; a file that is no picture is reported.
+TEST(ToolImage, IconsAreRedrawnAsCommittedAndReadBack) {
+  char pattern[] = "/tmp/tavero-icons-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  ASSERT_EQ(RunTool({"image", "icons", dir}).status, 0);
+  const auto read = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  };
+  std::vector<std::string> files;
+  std::string expected;
+  for (const std::string name : {"Sports My Computer.ico", "star1.ico", "star2.ico", "star3.ico"}) {
+    const std::string drawn = read(dir + "/" + name);
+    EXPECT_FALSE(drawn.empty()) << name;
+    EXPECT_EQ(drawn, read(std::string(TAVERO_SOURCE_DIR) + "/app/icons/" + name)) << name << " differs from app/icons";
+    files.push_back(dir + "/" + name);
+    expected += dir + "/" + name + "\tICO 32x32\n";
+  }
+  std::vector<std::string> info = {"image", "info"};
+  info.insert(info.end(), files.begin(), files.end());
+  EXPECT_EQ(Out(info), expected);
+  std::ofstream(dir + "/notes.txt") << "not a picture";
+  const Result bad = RunTool({"image", "info", dir + "/notes.txt"});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.out, dir + "/notes.txt\terror: the leading bytes name no known picture format\n");
+  std::filesystem::remove_all(dir);
+}
