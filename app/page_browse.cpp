@@ -6,6 +6,7 @@
 #include <cstring>
 #include <utility>
 
+#include "runtime/error_codes.h"
 #include "runtime/error_state.h"
 
 namespace zephcol {
@@ -15,7 +16,7 @@ namespace driver = tavero::driver;
 using Code = driver::OperationCode;
 using driver::FieldType;
 
-constexpr int kRecordNotAvailable = 33;  // the end (or beginning) of the view
+using tavero::error_code::kRecordNotAvailable;  // the end (or beginning) of the view
 constexpr std::string_view kFilterProperty = "31928";
 
 bool SameName(std::string_view a, std::string_view b) {
