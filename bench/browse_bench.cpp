@@ -309,8 +309,14 @@ struct SqliteBrowse {
                                  "set_no, card_no, first_name, last_name, qty, low, high, paid, sold, rowid";
     const std::string table = sets ? "cardset" : "card";
     const std::string order = sets ? "set_no" : "last_name COLLATE NOCASE, first_name COLLATE NOCASE, rowid";
-    const std::string after = sets ? "set_no > ?1" : "(last_name COLLATE NOCASE, first_name COLLATE NOCASE, rowid) > (?1, ?2, ?3)";
-    const std::string from = sets ? "set_no >= ?1" : "(last_name COLLATE NOCASE, first_name COLLATE NOCASE) >= (?1, ?2)";
+    // The leading "last_name >= ?1" lets SQLite search its index rather than
+    // scan it from the start.
+    const std::string after = sets ? "set_no > ?1"
+                                   : "last_name COLLATE NOCASE >= ?1 AND (last_name COLLATE NOCASE, first_name "
+                                     "COLLATE NOCASE, rowid) > (?1, ?2, ?3)";
+    const std::string from = sets ? "set_no >= ?1"
+                                  : "last_name COLLATE NOCASE >= ?1 AND (last_name COLLATE NOCASE, first_name "
+                                    "COLLATE NOCASE) >= (?1, ?2)";
     const std::string select = std::string("SELECT ") + columns + " FROM " + table;
     Prepare(first, select + " ORDER BY " + order + " LIMIT 20");
     Prepare(next, select + " WHERE " + after + " ORDER BY " + order + " LIMIT 20");
@@ -326,12 +332,14 @@ struct SqliteBrowse {
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) ok = false;
   }
 
-  // Runs a page query: each row copied into the record, the last row's key kept.
-  long Page(sqlite3_stmt* statement, std::vector<PageKeys>* pages) {
+  // Runs a page query: each row copied into the record, the last row's key
+  // kept. A new page replaces the shown one; a page-down that finds fewer
+  // rows than a page shifts the shown page by those it found, as the page
+  // browse does at the end of its file. Answers the rows shown.
+  long Page(sqlite3_stmt* statement, std::vector<PageKeys>* pages, bool shift = false) {
     PageKeys keys;
-    long rows = 0;
+    long found = 0;
     while (sqlite3_step(statement) == SQLITE_ROW) {
-      ++rows;
       if (sets) {
         last_set = sqlite3_column_int(statement, 0);
         std::memcpy(record.data(), &last_set, 4);
@@ -351,10 +359,21 @@ struct SqliteBrowse {
         last_rowid = sqlite3_column_int64(statement, 9);
         if (pages) keys.push_back(last_last + "," + last_first);
       }
+      ++found;
     }
     sqlite3_reset(statement);
-    if (pages) pages->push_back(keys);
-    return rows;
+    const long count = shift && found < kRows ? std::min<long>(kRows, shown_count + found) : found;
+    if (pages) {
+      if (shift && found < kRows) {
+        PageKeys kept(shown.end() - std::min<long>(static_cast<long>(shown.size()), kRows - found), shown.end());
+        kept.insert(kept.end(), keys.begin(), keys.end());
+        keys = std::move(kept);
+      }
+      shown = keys;
+      pages->push_back(keys);
+    }
+    shown_count = count;
+    return count;
   }
   std::string CopyText(sqlite3_stmt* statement, int column, std::size_t offset, std::size_t width) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
@@ -377,7 +396,7 @@ struct SqliteBrowse {
         BindText(next, 2, last_first);
         sqlite3_bind_int64(next, 3, last_rowid);
       }
-      rows += Page(next, pages);
+      rows += Page(next, pages, true);
     }
     if (sets) {
       sqlite3_bind_int(locate, 1, files.locate_set);
@@ -417,6 +436,8 @@ struct SqliteBrowse {
   std::int32_t last_set = 0;
   std::string last_first, last_last;
   std::int64_t last_rowid = 0;
+  PageKeys shown;       // the keys of the rows shown (while pages are compared)
+  long shown_count = 0;  // how many rows are shown
 };
 
 // The pages both engines show, compared before timing. The VMR browse ends
