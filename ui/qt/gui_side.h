@@ -2,6 +2,11 @@
 // and the translation of user input into platform messages. Everything here
 // runs on the GUI thread only (assert(OnGuiThread()) guards the entry points);
 // QtPlatform carries the engine's calls over.
+//
+// One class, one concern per file: gui_side.cpp (thread, posting),
+// window_table.cpp (open, find, close), menu_builder.cpp, widget_factory.cpp,
+// list_control.cpp, control_setters.cpp, window_commands.cpp,
+// standard_actions.cpp, input_translation.cpp.
 #pragma once
 
 #include <QObject>
@@ -18,6 +23,8 @@
 #include <vector>
 
 #include "ui/platform.h"
+#include "ui/qt/dialog_units.h"
+#include "ui/qt/windows1252.h"
 
 class QAction;
 class QMainWindow;
@@ -31,21 +38,13 @@ class QWidget;
 
 namespace tavero::ui::qt {
 
-// Windows-1252 text to Qt and back: the only place texts change encoding.
-QString FromWindows1252(std::string_view text);
-std::string ToWindows1252(const QString& text);
-
 // True on a display nobody looks at (offscreen, minimal): modal dialogs that
 // wait for a person are skipped there.
 bool Unattended();
 
-// Pixels per dialog unit of a font: a quarter of the average character width
-// across, an eighth of the character height down.
-struct DialogUnits {
-  double x = 1.5;
-  double y = 1.625;
-};
-DialogUnits DialogUnitsOf(const QFont& font);
+// Dynamic properties that lead from a widget back to its window and control.
+inline constexpr const char* kWindowProperty = "taveroWindow";
+inline constexpr const char* kControlProperty = "taveroControl";
 
 struct QtControl {
   ControlSpec blueprint;
@@ -114,6 +113,8 @@ class GuiSide : public QObject {
   void BuildMenus(QtWindow& w, QMenuBar* bar);
   void BuildControls(QtWindow& w);
   QWidget* MakeControl(QtWindow& w, QtControl& c, QWidget* parent);
+  QWidget* MakeList(QtWindow& w, QtControl& c, QWidget* parent);
+  void SelectListRow(QWidget* list, int row);  // row 1-based
   void ShowTabPage(QtWindow& w, ControlHandle sheet, int index);
   void Place(QtWindow& w, QtControl& c);
   QtControl* ControlOf(WindowId window, ControlHandle control);

@@ -1,0 +1,43 @@
+// Menu bars, menus and menu items of a window as QMenus and QActions.
+#include "ui/qt/gui_side.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "ui/qt/windows1252.h"
+
+namespace tavero::ui::qt {
+
+using definitions::control_attribute::kSeparator;
+
+void GuiSide::BuildMenus(QtWindow& w, QMenuBar* bar) {
+  for (QtControl& c : w.controls) {
+    const ControlSpec& s = c.blueprint;
+    if (s.kind != ControlKind::Menu && s.kind != ControlKind::Item) continue;
+    const bool has_parent = s.parent >= 0 && static_cast<std::size_t>(s.parent) < w.controls.size();
+    QMenu* parent_menu = has_parent ? w.controls[static_cast<std::size_t>(s.parent)].menu.data() : nullptr;
+    const QString text = FromWindows1252(s.text);
+    const QString message = FromWindows1252(s.message);
+    if (s.kind == ControlKind::Menu) {
+      QMenu* menu = parent_menu ? parent_menu->addMenu(text) : bar->addMenu(text);
+      menu->menuAction()->setStatusTip(message);
+      menu->setToolTipsVisible(false);
+      c.menu = menu;
+      c.action = menu->menuAction();
+    } else if (s.attributes & kSeparator) {
+      c.action = parent_menu ? parent_menu->addSeparator() : bar->addSeparator();
+    } else {
+      QAction* action = parent_menu ? parent_menu->addAction(text) : bar->addAction(text);
+      action->setStatusTip(message);
+      const WindowId id = w.blueprint.id;
+      const ControlHandle handle = s.handle;
+      connect(action, &QAction::triggered, this, [this, id, handle] { Post(MessageKind::Command, id, handle); });
+      c.action = action;
+    }
+    c.action->setEnabled(s.enabled);
+    c.action->setVisible(s.visible);
+  }
+}
+
+}  // namespace tavero::ui::qt
