@@ -49,7 +49,7 @@ void EngineCore::Accept(const LoopBody& body) {
   window->body = &body;
   window->loop_over = false;
   while (window->open() && !Slot().quit) {
-    if (Dispatch(*window)) break;
+    if (Dispatch(*window) || Slot().quit) break;  // a quit taken meanwhile (by a dialog's wait) ends it too
     HandleMessage(WaitForMessage());
     if (window->loop_over) break;
   }
@@ -402,6 +402,8 @@ void EngineCore::HandlePlatformMessage(WindowObject& window, const PlatformMessa
       mouse_x_ = message.mouse_x;
       mouse_y_ = message.mouse_y;
       break;
+    case MessageKind::DialogAnswer:
+      break;  // a dialog's answer goes to the thread waiting for it (RunDialog), never to a window
   }
 }
 

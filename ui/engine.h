@@ -107,6 +107,18 @@ void DISPLAY();
 // than 5000 is raised to 5000.
 int START(std::function<void()> procedure, int stack_size = 0);
 
+// Shows a message box over the current window and waits for it: `buttons`
+// and `default_button` are bits of ui/message_box.h's button table (0: OK
+// alone), `icon` an icon description; "|" in `text` breaks the line.
+// Answers the bit of the button pressed; Escape and the close box answer
+// Cancel's bit, 64. Other threads run meanwhile.
+int MESSAGE(std::string_view text, std::string_view caption = {}, std::string_view icon = {}, int buttons = 0,
+            int default_button = 0, bool system_modal = false);
+// Shows a popup menu built from `description` (ui/popup_menu.h) with its
+// left edge at screen position x, y (kAtPointer: the mouse pointer's) and
+// answers the number of the item chosen, 0 when none was.
+int POPUP(std::string_view description, int x = kAtPointer, int y = kAtPointer);
+
 // Properties of the current window (see Window::GetProperty).
 std::string GetProperty(int control, int property, int index = 0);
 void SetProperty(int control, int property, std::string_view value, int index = 0);

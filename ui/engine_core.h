@@ -6,7 +6,8 @@
 //      code at a time; a thread gives it up only while it waits for platform
 //      input (WaitForMessage), while it pauses between attempts at a lock
 //      another station holds outside a transaction (PauseForLock), and at
-//      its end.
+//      its end, and while it waits for a message box or popup menu outside a
+//      transaction (RunDialog).
 //  (2) current_slot_ is the slot of the thread holding the lock; the error
 //      state in the runtime belongs to that thread, every other slot keeps its
 //      own copy in ThreadSlot::saved_error.
@@ -83,6 +84,10 @@ class EngineCore final : public MessageSink {
   void PostEvent(Event event, int control_number, int thread_number);
   void Select(WindowObject& window, int control_number);
 
+  // MESSAGE and POPUP: shows the dialog and waits for its answer.
+  int Message(MessageBoxSpec box);
+  int Popup(PopupSpec popup);
+
   std::string GetProperty(WindowObject* window, int control, int property, int index);
   void SetProperty(WindowObject* window, int control, int property, std::string_view value, int index);
 
@@ -99,6 +104,7 @@ class EngineCore final : public MessageSink {
   void TearDownThread(int slot);
   InboxItem WaitForMessage();
   void PauseForLock(std::chrono::milliseconds pause);
+  int RunDialog(WindowId dialog, const std::function<void()>& show);
 
   bool Dispatch(WindowObject& window);
   std::optional<EventRecord> NextRecord(WindowObject& window, bool& over);

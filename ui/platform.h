@@ -83,6 +83,52 @@ struct WindowSpec {
 
 enum class SysCommand { Move, Size, Restore, Maximize, Minimize };
 
+// The icon of a message box (ui/message_box.h reads it from its description).
+inline constexpr int kStockStopIcon = 0x7F01;
+inline constexpr int kStockQuestionIcon = 0x7F02;
+inline constexpr int kStockExclamationIcon = 0x7F03;
+inline constexpr int kStockAsteriskIcon = 0x7F04;
+inline constexpr int kProgramIcon = 0x7F09;  // shown for an icon that cannot be loaded
+struct MessageIcon {
+  enum class Kind { None, Stock, Resource, NamedResource, File };
+  Kind kind = Kind::None;
+  int number = 0;    // Stock: kStock...Icon; Resource: the program's icon resource
+  std::string name;  // NamedResource: the resource's name; File: an icon or program file
+  bool operator==(const MessageIcon&) const = default;
+};
+
+// A message box as the engine built it. The platform shows it modal to its
+// owner, measures the text and places the parts with LayOutMessageBox.
+struct MessageBoxSpec {
+  WindowId owner = kNoWindow;  // the calling thread's current window; kNoWindow: none
+  std::string caption;
+  std::string text;            // lines separated by "\r\n"; "&" is shown as it is
+  std::vector<int> buttons;    // button bits (ui/message_box.h), left to right
+  int default_button = 0;      // the bit of the default button, focused when the box opens
+  MessageIcon icon;
+  bool system_modal = false;
+};
+
+// One entry of a popup menu (ui/popup_menu.h reads them from a description).
+struct PopupItem {
+  enum class Kind { Item, Separator, Submenu };
+  Kind kind = Kind::Item;
+  std::string text;  // "&" marks the mnemonic
+  int number = 0;    // items: the answer when chosen (1...); 0 for the others
+  bool greyed = false;
+  bool checked = false;
+  std::vector<PopupItem> items;  // a submenu's entries
+};
+
+// x or y of a popup at the mouse pointer's present position.
+inline constexpr int kAtPointer = static_cast<int>(0x80000000u);
+struct PopupSpec {
+  WindowId owner = kNoWindow;
+  std::vector<PopupItem> items;
+  int x = kAtPointer;  // screen coordinates, its left edge at x
+  int y = kAtPointer;
+};
+
 // Window size state as the engine keeps it (window state word bits).
 inline constexpr int kSizeNormal = 0;
 inline constexpr int kSizeMaximized = 0x4000;
@@ -106,6 +152,7 @@ enum class MessageKind {
   Timer,             // the window's timer ticked
   BringToFront,      // bring the top window of the window's thread to the front
   MouseMove,         // the pointer moved over the window: mouse_x, mouse_y (dialog units)
+  DialogAnswer,      // a message box or popup menu closed: window (the dialog's id), value (the answer)
 };
 
 struct PlatformMessage {
@@ -179,6 +226,16 @@ class Platform {
   // A box without owner window, with the stop icon and an OK button; returns
   // when the user has closed it.
   virtual void ShowErrorBox(std::string_view title, std::string_view text) = 0;
+
+  // A message box or popup menu, shown without waiting for it: when the user
+  // closes it the platform posts MessageKind::DialogAnswer with `dialog` as
+  // the window and the answer (the button's bit, Escape and the close box
+  // Cancel's bit 64; the item's number, 0 when the menu was dismissed).
+  virtual void ShowMessageBox(WindowId dialog, const MessageBoxSpec& box) = 0;
+  virtual void ShowPopup(WindowId dialog, const PopupSpec& popup) = 0;
+  // Takes away a box or menu nobody waits for any more (the engine is
+  // ending); nothing is posted for it.
+  virtual void EndDialog(WindowId dialog) = 0;
 };
 
 }  // namespace tavero::ui

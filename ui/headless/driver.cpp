@@ -35,6 +35,26 @@ bool Shown(const ScreenWindow& window, const ControlSpec* control, bool usable) 
   return control != nullptr;
 }
 
+// The popup's entries with their paths ("Title/Item"), in order.
+void FlattenPopup(const std::vector<PopupItem>& items, const std::string& prefix,
+                  std::vector<std::pair<std::string, const PopupItem*>>& out) {
+  for (const PopupItem& item : items) {
+    const std::string path = prefix + (item.kind == PopupItem::Kind::Separator ? "-" : item.text);
+    if (item.kind == PopupItem::Kind::Submenu) {
+      FlattenPopup(item.items, path + "/", out);
+    } else {
+      out.emplace_back(path, &item);
+    }
+  }
+}
+
+std::string_view ButtonText(int bit) {
+  for (const ButtonRow& row : ButtonTable()) {
+    if (row.bit == bit) return row.text;
+  }
+  return {};
+}
+
 }  // namespace
 
 HeadlessDriver::HeadlessDriver(HeadlessPlatform& platform, Engine& engine) : platform_(platform), engine_(engine) {}
@@ -197,6 +217,115 @@ void HeadlessDriver::PassTime(int milliseconds) {
     platform_.PassTime(std::min(kStep, milliseconds - passed));
     Settle();
   }
+}
+
+std::optional<ScreenMessageBox> HeadlessDriver::MessageBox() const {
+  std::vector<ScreenMessageBox> boxes = platform_.MessageBoxes();
+  if (boxes.empty()) return std::nullopt;
+  return boxes.back();
+}
+
+std::string HeadlessDriver::MessageCaption() const {
+  std::optional<ScreenMessageBox> box = MessageBox();
+  return box ? box->box.caption : std::string();
+}
+
+std::string HeadlessDriver::MessageText() const {
+  std::optional<ScreenMessageBox> box = MessageBox();
+  if (!box) return {};
+  std::string text = box->box.text;
+  for (std::size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;) text.replace(at, 2, "\n");
+  return text;
+}
+
+std::vector<std::string> HeadlessDriver::MessageButtons() const {
+  std::vector<std::string> texts;
+  if (std::optional<ScreenMessageBox> box = MessageBox()) {
+    for (int bit : box->box.buttons) texts.emplace_back(ButtonText(bit));
+  }
+  return texts;
+}
+
+std::string HeadlessDriver::MessageDefault() const {
+  std::optional<ScreenMessageBox> box = MessageBox();
+  return box ? std::string(ButtonText(box->box.default_button)) : std::string();
+}
+
+std::vector<std::string> HeadlessDriver::PopupItems() const {
+  std::vector<ScreenPopup> popups = platform_.Popups();
+  std::vector<std::string> paths;
+  if (popups.empty()) return paths;
+  std::vector<std::pair<std::string, const PopupItem*>> flat;
+  FlattenPopup(popups.back().popup.items, "", flat);
+  for (const auto& [path, item] : flat) paths.push_back(path);
+  return paths;
+}
+
+bool HeadlessDriver::PopupItemEnabled(std::string_view path) const {
+  std::vector<ScreenPopup> popups = platform_.Popups();
+  if (popups.empty()) return false;
+  std::vector<std::pair<std::string, const PopupItem*>> flat;
+  FlattenPopup(popups.back().popup.items, "", flat);
+  for (const auto& [item_path, item] : flat) {
+    if (item_path == path) return item->kind == PopupItem::Kind::Item && !item->greyed;
+  }
+  return false;
+}
+
+bool HeadlessDriver::PopupItemChecked(std::string_view path) const {
+  std::vector<ScreenPopup> popups = platform_.Popups();
+  if (popups.empty()) return false;
+  std::vector<std::pair<std::string, const PopupItem*>> flat;
+  FlattenPopup(popups.back().popup.items, "", flat);
+  for (const auto& [item_path, item] : flat) {
+    if (item_path == path) return item->checked;
+  }
+  return false;
+}
+
+bool HeadlessDriver::PressButton(std::string_view text) {
+  std::optional<ScreenMessageBox> box = MessageBox();
+  if (!box) return false;
+  for (int bit : box->box.buttons) {
+    if (ButtonText(bit) != text) continue;
+    const bool done = platform_.AnswerDialog(box->id, bit);
+    Settle();
+    return done;
+  }
+  return false;
+}
+
+bool HeadlessDriver::PressEscape() {
+  std::optional<ScreenMessageBox> box = MessageBox();
+  if (box) {
+    const bool done = platform_.AnswerDialog(box->id, kEscapeAnswer);
+    Settle();
+    return done;
+  }
+  return DismissPopup();
+}
+
+bool HeadlessDriver::ChoosePopupItem(std::string_view path) {
+  std::vector<ScreenPopup> popups = platform_.Popups();
+  if (popups.empty()) return false;
+  std::vector<std::pair<std::string, const PopupItem*>> flat;
+  FlattenPopup(popups.back().popup.items, "", flat);
+  for (const auto& [item_path, item] : flat) {
+    if (item_path != path) continue;
+    if (item->kind != PopupItem::Kind::Item || item->greyed) return false;
+    const bool done = platform_.AnswerDialog(popups.back().id, item->number);
+    Settle();
+    return done;
+  }
+  return false;
+}
+
+bool HeadlessDriver::DismissPopup() {
+  std::vector<ScreenPopup> popups = platform_.Popups();
+  if (popups.empty()) return false;
+  const bool done = platform_.AnswerDialog(popups.back().id, 0);
+  Settle();
+  return done;
 }
 
 HeadlessProgram::HeadlessProgram(std::function<void()> main, Engine::Options options)

@@ -40,6 +40,17 @@ class HeadlessDriver {
   int Focused(WindowId window) const;  // number of the focused control, 0 for none
   std::string StatusText(WindowId window, int zone = 1) const;
   std::vector<std::string> ErrorBoxes() const { return platform_.ErrorBoxes(); }
+  // The open message box in front, if any, and what it shows.
+  std::optional<ScreenMessageBox> MessageBox() const;
+  std::string MessageCaption() const;
+  std::string MessageText() const;                 // lines joined by "\n"
+  std::vector<std::string> MessageButtons() const;  // their texts, left to right: "&Yes", "&No", "Cancel"
+  std::string MessageDefault() const;              // the default button's text
+  // The items of the open popup menu, in order, submenus flattened with their
+  // title as a prefix: "&Insert", "B/C"; "-" for a separator.
+  std::vector<std::string> PopupItems() const;
+  bool PopupItemEnabled(std::string_view path) const;
+  bool PopupItemChecked(std::string_view path) const;
 
   // Acting.
   bool ChooseMenu(WindowId window, int item_number);
@@ -55,6 +66,13 @@ class HeadlessDriver {
   bool Close(WindowId window);
   bool SystemCommand(WindowId window, SysCommand command);
   void PassTime(int milliseconds);
+  // The open message box: a button pressed by its text, or the Escape key.
+  bool PressButton(std::string_view text);
+  bool PressEscape();
+  // The open popup menu: an item chosen by its path (a greyed one cannot
+  // be), or the menu dismissed.
+  bool ChoosePopupItem(std::string_view path);
+  bool DismissPopup();
 
  private:
   // The control a person can reach: open window, enabled and visible control

@@ -207,6 +207,74 @@ void HeadlessPlatform::ShowErrorBox(std::string_view title, std::string_view tex
                text.data());
 }
 
+// The box's text measured as the fixed-pitch screen shows it: wrapped at
+// words within the wrap width, 4 dialog units a character, 8 a line.
+void HeadlessPlatform::ShowMessageBox(WindowId dialog, const MessageBoxSpec& box) {
+  constexpr int kCharacterWidth = 4;
+  constexpr int kLineHeight = 8;
+  constexpr int kIconSize = 32;
+  const std::size_t wrap = kMessageWrapWidth / kCharacterWidth;
+  std::size_t longest = 0;
+  int lines = 0;
+  std::string_view rest = box.text;
+  while (true) {
+    const std::size_t end = rest.find("\r\n");
+    std::string_view line = rest.substr(0, end);
+    do {  // a line longer than the wrap width breaks at its last blank within it
+      std::size_t cut = line.size();
+      if (cut > wrap) {
+        cut = line.rfind(' ', wrap);
+        if (cut == std::string_view::npos || cut == 0) cut = wrap;
+      }
+      longest = std::max(longest, cut);
+      ++lines;
+      line.remove_prefix(std::min(line.size(), cut + (cut < line.size() && line[cut] == ' ' ? 1 : 0)));
+    } while (!line.empty());
+    if (end == std::string_view::npos) break;
+    rest.remove_prefix(end + 2);
+  }
+  const bool icon = box.icon.kind != MessageIcon::Kind::None;
+  ScreenMessageBox screen;
+  screen.id = dialog;
+  screen.box = box;
+  screen.layout = LayOutMessageBox(static_cast<int>(longest) * kCharacterWidth + 10, lines * kLineHeight,
+                                   icon ? kIconSize / 2 : 0, icon ? kIconSize / 4 : 0,
+                                   static_cast<int>(box.buttons.size()));
+  std::lock_guard lock(mutex_);
+  message_boxes_.push_back(std::move(screen));
+}
+
+void HeadlessPlatform::ShowPopup(WindowId dialog, const PopupSpec& popup) {
+  std::lock_guard lock(mutex_);
+  popups_.push_back(ScreenPopup{dialog, popup});
+}
+
+void HeadlessPlatform::EndDialog(WindowId dialog) {
+  std::lock_guard lock(mutex_);
+  std::erase_if(message_boxes_, [&](const ScreenMessageBox& box) { return box.id == dialog; });
+  std::erase_if(popups_, [&](const ScreenPopup& popup) { return popup.id == dialog; });
+}
+
+bool HeadlessPlatform::AnswerDialog(WindowId dialog, int answer) {
+  std::lock_guard lock(mutex_);
+  const std::size_t open = message_boxes_.size() + popups_.size();
+  std::erase_if(message_boxes_, [&](const ScreenMessageBox& box) { return box.id == dialog; });
+  std::erase_if(popups_, [&](const ScreenPopup& popup) { return popup.id == dialog; });
+  if (message_boxes_.size() + popups_.size() == open) return false;
+  PostLocked(MakeMessage(MessageKind::DialogAnswer, dialog, kNoControl, answer));
+  return true;
+}
+
+std::vector<ScreenMessageBox> HeadlessPlatform::MessageBoxes() const {
+  std::lock_guard lock(mutex_);
+  return message_boxes_;
+}
+
+std::vector<ScreenPopup> HeadlessPlatform::Popups() const {
+  std::lock_guard lock(mutex_);
+  return popups_;
+}
+
 std::vector<ScreenWindow> HeadlessPlatform::Windows() const {
   std::lock_guard lock(mutex_);
   return windows_;
@@ -247,6 +315,13 @@ bool HeadlessPlatform::Send(PlatformMessage message) {
   std::lock_guard lock(mutex_);
   ScreenWindow* screen = FindLocked(message.window);
   if (screen == nullptr) return false;
+  // A window under its own message box or popup menu takes no input.
+  for (const ScreenMessageBox& box : message_boxes_) {
+    if (box.box.owner == message.window) return false;
+  }
+  for (const ScreenPopup& popup : popups_) {
+    if (popup.popup.owner == message.window) return false;
+  }
   // What the person's action does on the screen before the program hears of it.
   if (ControlSpec* control = ControlLocked(message.window, message.control)) {
     switch (message.kind) {

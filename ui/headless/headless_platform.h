@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/message_box.h"
 #include "ui/platform.h"
 
 namespace tavero::ui::headless {
@@ -26,6 +27,20 @@ struct ScreenWindow {
   int timer_milliseconds = 0;  // 0: no timer
   int timer_elapsed = 0;       // milliseconds since the last tick
   int size_state = kSizeNormal;
+};
+
+// An open message box as a person sees it, laid out with the platform's
+// fixed-pitch text: each character 4 dialog units wide, each line 8 high.
+struct ScreenMessageBox {
+  WindowId id = kNoWindow;
+  MessageBoxSpec box;
+  MessageBoxLayout layout;
+};
+
+// An open popup menu.
+struct ScreenPopup {
+  WindowId id = kNoWindow;
+  PopupSpec popup;
 };
 
 class HeadlessPlatform final : public Platform {
@@ -51,6 +66,9 @@ class HeadlessPlatform final : public Platform {
   void PerformStandardAction(WindowId window, StandardAction action) override;
   void Beep() override;
   void ShowErrorBox(std::string_view title, std::string_view text) override;
+  void ShowMessageBox(WindowId dialog, const MessageBoxSpec& box) override;
+  void ShowPopup(WindowId dialog, const PopupSpec& popup) override;
+  void EndDialog(WindowId dialog) override;
 
   // What the person sees: copies, safe to keep.
   std::vector<ScreenWindow> Windows() const;  // in stacking order, the front one last
@@ -59,11 +77,16 @@ class HeadlessPlatform final : public Platform {
   std::vector<std::string> ErrorBoxes() const;  // "title: text"
   std::vector<std::pair<WindowId, StandardAction>> StandardActions() const;
   int Beeps() const;
+  std::vector<ScreenMessageBox> MessageBoxes() const;  // the front one last
+  std::vector<ScreenPopup> Popups() const;
   // Refuse to create the next `count` windows (a window system out of resources).
   void RefuseWindows(int count);
 
   // Input as a person makes it; false when the window is not open.
   bool Send(PlatformMessage message);
+  // Closes an open message box or popup menu with `answer`; false when it is
+  // not open.
+  bool AnswerDialog(WindowId dialog, int answer);
   // Lets `milliseconds` pass: each window's timer ticks once per interval.
   void PassTime(int milliseconds);
   // Brings a window to the front and makes it the active one.
@@ -82,6 +105,8 @@ class HeadlessPlatform final : public Platform {
   std::vector<std::string> error_boxes_;
   std::vector<std::pair<WindowId, StandardAction>> standard_actions_;
   int beeps_ = 0;
+  std::vector<ScreenMessageBox> message_boxes_;
+  std::vector<ScreenPopup> popups_;
   int refuse_windows_ = 0;
 };
 

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QPrinter>
 #include <QThread>
+#include <QWidget>
 
 #include <cassert>
 

@@ -5,7 +5,7 @@
 //
 // One class, one concern per file: gui_side.cpp (thread, posting),
 // window_table.cpp (open, find, close), menu_builder.cpp, widget_factory.cpp,
-// list_control.cpp, control_setters.cpp, window_commands.cpp,
+// list_control.cpp, control_setters.cpp, window_commands.cpp, dialogs.cpp,
 // standard_actions.cpp, input_translation.cpp.
 #pragma once
 
@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QSize>
 #include <QString>
+#include <QWidget>
 
 #include <filesystem>
 #include <cstdint>
@@ -34,7 +35,7 @@ class QMenu;
 class QMenuBar;
 class QStatusBar;
 class QTimer;
-class QWidget;
+
 
 namespace tavero::ui::qt {
 
@@ -92,12 +93,17 @@ class GuiSide : public QObject {
   void BringToFront(WindowId window);
   void ApplySysCommand(WindowId window, SysCommand command);
   void PerformStandardAction(WindowId window, StandardAction action);
+  void ShowMessageBox(WindowId dialog, const MessageBoxSpec& box);
+  void ShowPopup(WindowId dialog, const PopupSpec& popup);
+  void EndDialog(WindowId dialog);
 
   // What a person sees and touches (tests, screenshots).
   QtWindow* Find(WindowId window);
   std::vector<WindowId> OpenWindows() const;
   QWidget* ControlWidget(WindowId window, int number);
   QAction* MenuAction(WindowId window, int number);
+  // The open message box ("messageBox") or popup menu ("popup") in front.
+  QWidget* OpenDialog(const char* kind) const;
 
   // How many messages have gone to the engine so far.
   std::uint64_t PostedCount() const { return posted_; }
@@ -119,11 +125,14 @@ class GuiSide : public QObject {
   void Place(QtWindow& w, QtControl& c);
   QtControl* ControlOf(WindowId window, ControlHandle control);
   void OnFocusChanged(QWidget* now);
+  void AddPopupItems(WindowId dialog, QMenu* menu, const std::vector<PopupItem>& items);
+  void FinishDialog(WindowId dialog, int answer);  // posts the answer once
 
   std::filesystem::path help_page_;
   std::unique_ptr<QPrinter> printer_;  // the program's printer, as Print Setup left it
   MessageSink* sink_ = nullptr;
   std::map<WindowId, std::unique_ptr<QtWindow>> windows_;
+  std::map<WindowId, QPointer<QWidget>> dialogs_;  // open message boxes and popup menus
   int echo_blocked_ = 0;  // > 0 while the engine's own changes are applied
   std::uint64_t posted_ = 0;
 };

@@ -14,11 +14,13 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -230,6 +232,119 @@ bool QtDriver::Close(WindowId window) {
   QtWindow* w = platform_.Gui().Find(window);
   if (w == nullptr || !w->top) return false;
   w->top->close();  // as the close box does
+  Settle();
+  return true;
+}
+
+// Message boxes and popup menus, read and answered as a person would.
+
+namespace {
+
+std::vector<QPushButton*> ButtonsLeftToRight(QWidget* box) {
+  std::vector<QPushButton*> buttons;
+  if (box == nullptr) return buttons;
+  for (QPushButton* button : box->findChildren<QPushButton*>()) buttons.push_back(button);
+  std::sort(buttons.begin(), buttons.end(), [](QPushButton* a, QPushButton* b) { return a->x() < b->x(); });
+  return buttons;
+}
+
+// The popup's actions with their paths ("Title/Item"; "-" for a separator).
+void PopupActions(QMenu* menu, const QString& prefix, std::vector<std::pair<std::string, QAction*>>& out) {
+  if (menu == nullptr) return;
+  for (QAction* action : menu->actions()) {
+    if (action->isSeparator()) {
+      out.emplace_back(ToWindows1252(prefix) + "-", action);
+    } else if (action->menu() != nullptr) {
+      PopupActions(action->menu(), prefix + action->text() + QLatin1Char('/'), out);
+    } else {
+      out.emplace_back(ToWindows1252(prefix + action->text()), action);
+    }
+  }
+}
+
+}  // namespace
+
+std::string QtDriver::MessageCaption() {
+  QWidget* box = platform_.Gui().OpenDialog("messageBox");
+  return box != nullptr ? ToWindows1252(box->windowTitle()) : std::string();
+}
+
+std::string QtDriver::MessageText() {
+  QWidget* box = platform_.Gui().OpenDialog("messageBox");
+  auto* label = box != nullptr ? box->findChild<QLabel*>(QStringLiteral("text")) : nullptr;
+  return label != nullptr ? ToWindows1252(label->text()) : std::string();
+}
+
+std::vector<std::string> QtDriver::MessageButtons() {
+  std::vector<std::string> texts;
+  for (QPushButton* button : ButtonsLeftToRight(platform_.Gui().OpenDialog("messageBox"))) {
+    texts.push_back(ToWindows1252(button->text()));
+  }
+  return texts;
+}
+
+std::string QtDriver::MessageDefault() {
+  for (QPushButton* button : ButtonsLeftToRight(platform_.Gui().OpenDialog("messageBox"))) {
+    if (button->isDefault()) return ToWindows1252(button->text());
+  }
+  return {};
+}
+
+bool QtDriver::PressButton(std::string_view text) {
+  for (QPushButton* button : ButtonsLeftToRight(platform_.Gui().OpenDialog("messageBox"))) {
+    if (ToWindows1252(button->text()) != text || !Reachable(button)) continue;
+    button->click();
+    Settle();
+    return true;
+  }
+  return false;
+}
+
+bool QtDriver::PressEscape() {
+  QWidget* box = platform_.Gui().OpenDialog("messageBox");
+  if (box == nullptr) return DismissPopup();
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(box, &press);
+  Settle();
+  return true;
+}
+
+std::vector<std::string> QtDriver::PopupItems() {
+  std::vector<std::pair<std::string, QAction*>> actions;
+  PopupActions(qobject_cast<QMenu*>(platform_.Gui().OpenDialog("popup")), QString(), actions);
+  std::vector<std::string> paths;
+  for (const auto& [path, action] : actions) paths.push_back(path);
+  return paths;
+}
+
+bool QtDriver::PopupItemEnabled(std::string_view path) {
+  std::vector<std::pair<std::string, QAction*>> actions;
+  PopupActions(qobject_cast<QMenu*>(platform_.Gui().OpenDialog("popup")), QString(), actions);
+  for (const auto& [item_path, action] : actions) {
+    if (item_path == path) return action->isEnabled() && !action->isSeparator();
+  }
+  return false;
+}
+
+bool QtDriver::ChoosePopupItem(std::string_view path) {
+  auto* menu = qobject_cast<QMenu*>(platform_.Gui().OpenDialog("popup"));
+  std::vector<std::pair<std::string, QAction*>> actions;
+  PopupActions(menu, QString(), actions);
+  for (const auto& [item_path, action] : actions) {
+    if (item_path != path) continue;
+    if (!action->isEnabled() || action->isSeparator()) return false;
+    action->trigger();
+    menu->hide();
+    Settle();
+    return true;
+  }
+  return false;
+}
+
+bool QtDriver::DismissPopup() {
+  auto* menu = qobject_cast<QMenu*>(platform_.Gui().OpenDialog("popup"));
+  if (menu == nullptr) return false;
+  menu->hide();
   Settle();
   return true;
 }

@@ -58,6 +58,18 @@ class QtDriver {
   bool PressKey(WindowId window, int number, int qt_key);
   bool Close(WindowId window);
 
+  // Message boxes and popup menus, as ui/headless/driver.h.
+  std::string MessageCaption();
+  std::string MessageText();
+  std::vector<std::string> MessageButtons();
+  std::string MessageDefault();
+  std::vector<std::string> PopupItems();
+  bool PopupItemEnabled(std::string_view path);
+  bool PressButton(std::string_view text);
+  bool PressEscape();
+  bool ChoosePopupItem(std::string_view path);
+  bool DismissPopup();
+
  private:
   QtPlatform& platform_;
   Engine& engine_;

@@ -109,4 +109,16 @@ void QtPlatform::ShowErrorBox(std::string_view title, std::string_view text) {
   });
 }
 
+void QtPlatform::ShowMessageBox(WindowId dialog, const MessageBoxSpec& box) {
+  gui_->Run([&] { gui_->ShowMessageBox(dialog, box); });
+}
+
+void QtPlatform::ShowPopup(WindowId dialog, const PopupSpec& popup) {
+  gui_->Run([&] { gui_->ShowPopup(dialog, popup); });
+}
+
+void QtPlatform::EndDialog(WindowId dialog) {
+  gui_->Run([&] { gui_->EndDialog(dialog); });
+}
+
 }  // namespace tavero::ui::qt

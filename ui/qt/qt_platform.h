@@ -61,6 +61,9 @@ class QtPlatform final : public Platform {
   void PerformStandardAction(WindowId window, StandardAction action) override;
   void Beep() override;
   void ShowErrorBox(std::string_view title, std::string_view text) override;
+  void ShowMessageBox(WindowId dialog, const MessageBoxSpec& box) override;
+  void ShowPopup(WindowId dialog, const PopupSpec& popup) override;
+  void EndDialog(WindowId dialog) override;
 
   // The GUI side, for code on the GUI thread (tests acting as a person,
   // screenshots). Never touch it from an engine thread.

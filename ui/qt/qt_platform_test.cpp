@@ -18,21 +18,14 @@
 #include "ui/qt/key_codes.h"
 #include "ui/qt/qt_driver.h"
 #include "ui/qt/qt_platform.h"
+#include "ui/qt/test_application.h"
 
 namespace tavero::ui::qt {
 namespace {
 
 namespace defs = tavero::definitions;
 
-// One application for the whole test program. It is never destroyed: a
-// static one would go after Qt's own globals at exit.
-QApplication& Application() {
-  static int argc = 1;
-  static char name[] = "tavero_ui_qt_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
+QApplication& Application() { return TestApplication(); }
 
 defs::ControlDefinition Control(defs::ControlKind kind, int number, std::string text, defs::Rect at,
                                 std::vector<defs::ControlDefinition> children = {}) {
