@@ -100,10 +100,15 @@ TEST(Dialogs, ABoxOpenedInsideATransactionKeepsOtherThreadsOutUntilItCloses) {
   });
   auto& driver = program.driver();
   auto& platform = program.platform();
-  ASSERT_TRUE(driver.Click(driver.Find("Main"), 1));
+  // The driver cannot wait for the engine to settle while the box is open:
+  // another thread with input waits for the engine lock. It watches for the
+  // box instead.
+  const WindowId main = driver.Find("Main");
+  ASSERT_TRUE(platform.Send(MakeMessage(MessageKind::Command, main, driver.Control(main, 1)->handle)));
+  for (int wait = 0; wait < 1000 && !driver.MessageBox(); ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   ASSERT_TRUE(driver.MessageBox());
-  // The other thread gets input but cannot run: the driver does not wait
-  // for it (the engine is not idle until the box closes).
   const WindowId other = driver.Find("Other");
   ASSERT_TRUE(platform.Send(MakeMessage(MessageKind::Command, other, driver.Control(other, 1)->handle)));
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
