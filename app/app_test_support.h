@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/box_recorder.h"
+#include "ui/headless/driver.h"
 
 namespace zephcol::testing_support {
 
@@ -83,6 +84,53 @@ inline StationEnd RunStation(std::deque<int> answers, const std::function<int()>
   int boxes_fd = -1;
   const pid_t pid = StartStation(std::move(answers), body, boxes_fd);
   return AwaitStation(pid, boxes_fd);
+}
+
+// What a person reads in the message box in front: "caption|text|buttons
+// (default)", the text's lines joined by "\n".
+inline std::string ReadMessageBox(const tavero::ui::headless::HeadlessDriver& person) {
+  std::string line = person.MessageCaption() + "|" + person.MessageText() + "|";
+  for (const std::string& button : person.MessageButtons()) line += button + " ";
+  return line + "(" + person.MessageDefault() + ")";
+}
+
+// Runs `main` as a program on the headless platform in a forked process.
+// The person reads each message box and presses the next button of
+// `presses` (the default one once they are used up). The process ends with
+// `main`'s result, or with the status of a halt.
+inline StationEnd RunProgramOnScreen(std::deque<std::string> presses, std::function<int()> main) {
+  int channel[2];
+  EXPECT_EQ(pipe(channel), 0);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(channel[0]);
+    SetMessageBoxShower(nullptr);  // the program's own boxes, not a recorder's
+    int result = 100;
+    {
+      tavero::ui::headless::HeadlessProgram program([&] { result = main(); });
+      auto& person = program.driver();
+      while (!program.Finished() && person.MessageBox()) {
+        const std::string line = ReadMessageBox(person) + "\n";
+        (void)!write(channel[1], line.data(), line.size());
+        std::string press = person.MessageDefault();
+        if (!presses.empty()) {
+          press = presses.front();
+          presses.pop_front();
+        }
+        if (!person.PressButton(press)) break;
+        person.Settle();
+      }
+    }
+    _exit(result);
+  }
+  close(channel[1]);
+  StationEnd end;
+  end.boxes = ReadAll(channel[0]);
+  close(channel[0]);
+  int status = 0;
+  EXPECT_EQ(waitpid(pid, &status, 0), pid);
+  end.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 200;
+  return end;
 }
 
 }  // namespace zephcol::testing_support

@@ -305,6 +305,29 @@ TEST_F(Integrity, AChangeToTheNotesAloneIsSeenAsAChange) {
   EXPECT_EQ(driver::Records(cards.file()), 1);
 }
 
+TEST_F(Integrity, ThePersonReadsWhyTheChangeWasNotSaved) {
+  const StationEnd program = testing_support::RunProgramOnScreen({}, [] {
+    DataFileUse use(Cardset());
+    DataFile& form = Cardset();
+    if (ReadSet(form, 1) != 0) return 10;
+    LoadedRecord loaded = LoadedRecord::Take(form);
+    {
+      // Another window of the program changes the set meanwhile.
+      DataFiles other_thread(vmr::Driver());
+      DataFile& other = other_thread.cardset();
+      if (driver::Open(other.file(), kShared) != 0 || ReadSet(other, 1) != 0) return 11;
+      LoadedRecord theirs = LoadedRecord::Take(other);
+      other.set_text("CAR:YEAR", "OTHER");
+      if (RIUpdate(other, theirs) != 0) return 12;
+    }
+    form.set_text("CAR:YEAR", "FORM");
+    return RIUpdate(form, loaded);
+  });
+  EXPECT_EQ(program.exit_status, 1);
+  EXPECT_EQ(program.boxes, std::string(kChangedByAnotherStation) + "|OK (OK)\n");
+  EXPECT_EQ(StoredYear(1), "OTHER");
+}
+
 // Every call of the file layer fails once in turn while a change is
 // written: the change either goes through whole, or the person is told and
 // the file is as it was.

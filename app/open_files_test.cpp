@@ -180,6 +180,35 @@ TEST(OpenDataFileHalts, EachUnusableFileEndsTheProgramWithItsWarning) {
   }
 }
 
+TEST(OpenDataFileOnScreen, ThePersonIsAskedBeforeTheKeysAreRebuilt) {
+  struct Case {
+    std::string_view press;
+    int exit_status;
+    std::string_view boxes;
+  };
+  const Case kCases[] = {
+      {"&Yes", 3, "Invalid Key|CARDSET key file is invalid.  Do you want to rebuild the key?|&Yes &No (&Yes)\n"},
+      {"&No", 1,
+       "Invalid Key|CARDSET key file is invalid.  Do you want to rebuild the key?|&Yes &No (&Yes)\n"
+       "ZEPHYRA|Invalid Key!|OK (OK)\n"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.press);
+    ScratchDirectory directory;
+    MakeCardsetWithKeysToRebuild();
+    const StationEnd program = testing_support::RunProgramOnScreen({std::string(c.press)}, [] {
+      DataFileUse use(Cardset());  // a browse's files
+      DataFile& cardset = Cardset();
+      int sets = 0;
+      if (driver::SetKeyOrder(cardset.file(), cardset.key("CAR:SET")) != 0) return 10;
+      while (driver::Next(cardset.file()) == 0) ++sets;
+      return sets;
+    });
+    EXPECT_EQ(program.exit_status, c.exit_status);
+    EXPECT_EQ(program.boxes, c.boxes);
+  }
+}
+
 // Two threads that take turns, as engine threads do under the engine lock.
 class Turns {
  public:

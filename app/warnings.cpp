@@ -8,6 +8,7 @@
 #include "locale/locale.h"
 #include "runtime/error_state.h"
 #include "runtime/halt.h"
+#include "ui/engine.h"
 
 namespace zephcol {
 namespace {
@@ -143,9 +144,13 @@ std::string Fill(std::string_view text, std::span<const std::string_view, 4> arg
   return out;
 }
 
-// The program's shower until the window engine's message box stands in:
-// the box goes to standard error and its default button answers.
-int ShowOnStandardError(const MessageBoxContent& box) {
+// Where the boxes go: the window engine's message box on an engine thread;
+// elsewhere (no window system) standard error, answered by the default
+// button.
+int ShowInMessageBox(const MessageBoxContent& box) {
+  if (tavero::ui::OnEngineThread()) {
+    return tavero::ui::MESSAGE(box.text, box.caption, box.icon, box.buttons, box.default_button);
+  }
   const std::string line = tavero::AnsiToUtf8(box.caption) + ": " + tavero::AnsiToUtf8(box.text) + "\n";
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);
@@ -154,7 +159,7 @@ int ShowOnStandardError(const MessageBoxContent& box) {
 
 struct ShowerSeam {
   std::mutex mutex;
-  MessageBoxShower shower = ShowOnStandardError;
+  MessageBoxShower shower = ShowInMessageBox;
 };
 
 ShowerSeam& Seam() {
@@ -228,7 +233,7 @@ void HaltWithText(std::string_view text) {
 void SetMessageBoxShower(MessageBoxShower shower) {
   ShowerSeam& seam = Seam();
   std::lock_guard lock(seam.mutex);
-  seam.shower = shower ? std::move(shower) : MessageBoxShower(ShowOnStandardError);
+  seam.shower = shower ? std::move(shower) : MessageBoxShower(ShowInMessageBox);
 }
 
 }  // namespace zephcol

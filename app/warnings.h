@@ -16,18 +16,12 @@
 #include <string>
 #include <string_view>
 
+#include "ui/message_box.h"
+
 namespace zephcol {
 
 // Message box buttons, as bits: a box answers the bit of the button pressed.
-namespace button {
-inline constexpr int kOk = 1;
-inline constexpr int kYes = 2;
-inline constexpr int kNo = 4;
-inline constexpr int kAbort = 8;
-inline constexpr int kRetry = 16;
-inline constexpr int kIgnore = 32;
-inline constexpr int kCancel = 64;
-}  // namespace button
+namespace button = tavero::ui::button;
 
 // The icons of the catalogue, as MESSAGE icon descriptions: FFh 01h and the
 // stock icon's number plus one, little-endian.
@@ -100,7 +94,7 @@ int ShowWarning(int number, std::string_view t1 = {}, std::string_view t2 = {}, 
 
 // The seam every box of this module goes through: shows `box` modally on
 // the calling thread and answers the button pressed. The program's own
-// shows the window engine's message box.
+// shows the window engine's message box (MESSAGE) on an engine thread.
 using MessageBoxShower = std::function<int(const MessageBoxContent& box)>;
 // Replaces the shower (tests); an empty function puts the program's own back.
 void SetMessageBoxShower(MessageBoxShower shower);

@@ -84,6 +84,9 @@ int SELECTED();    // the control whose EVENT:Selected was delivered last in the
 int KEYCODE();     // key code of the current event (or the thread's last key), masked with 7FFh
 int KEYCHAR();     // character of that key
 int THREAD();      // the calling thread's number (1-64)
+// True on an engine thread that runs procedure code (it holds the engine
+// lock); false on any other thread and while the window system does not run.
+bool OnEngineThread();
 
 // Queues `event` for `control` (0: none) at the top window of thread
 // `thread` (0: the calling thread, else a thread number).

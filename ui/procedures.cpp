@@ -53,6 +53,11 @@ int KEYCHAR() {
 
 int THREAD() { return Core().CurrentSlot() + 1; }
 
+bool OnEngineThread() {
+  const EngineCore* engine = EngineCore::Installed();
+  return engine != nullptr && engine->LockHeld();
+}
+
 void POST(Event event, int control, int thread) { Core().PostEvent(event, control, thread); }
 
 void SELECT(int control) {
