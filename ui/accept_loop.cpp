@@ -28,13 +28,6 @@ bool TakesValue(ControlKind kind) {
   }
 }
 
-constexpr int kKeyPageUp = 33;
-constexpr int kKeyPageDown = 34;
-constexpr int kKeyEnd = 35;
-constexpr int kKeyHome = 36;
-constexpr int kKeyUp = 38;
-constexpr int kKeyDown = 40;
-
 }  // namespace
 
 // ACCEPT: the loop body runs once per event until the loop is over.
@@ -184,6 +177,7 @@ EngineCore::Delivery EngineCore::RunBody(WindowObject& window, EventRecord recor
   window.body_running = true;
   LoopResult result = (*window.body)();
   window.body_running = false;
+  ShowThreadLists();  // what the body did to the queues of its lists shows now
   switch (result) {
     case LoopResult::Continue:
       return Delivery::Continue;
@@ -329,9 +323,13 @@ void EngineCore::HandlePlatformMessage(WindowObject& window, const PlatformMessa
       PostRecord(window, Event::Accepted, control->handle);
       break;
     case MessageKind::ListSelect:
-      if (!usable()) break;
-      control->value = message.value;
-      PostRecord(window, Event::NewSelection, control->handle);
+    case MessageKind::ListScroll:
+    case MessageKind::ListThumb:
+    case MessageKind::ListScrolled:
+    case MessageKind::ListGeometry:
+    case MessageKind::ListExpand:
+    case MessageKind::ListContract:
+      if (control != nullptr && control->kind == ControlKind::List) HandleListMessage(window, *control, message);
       break;
     case MessageKind::TabSelect: {
       if (!usable() || control->value == message.value) break;
@@ -356,9 +354,7 @@ void EngineCore::HandlePlatformMessage(WindowObject& window, const PlatformMessa
           break;
         }
       }
-      if (control->kind == ControlKind::List && window.immediate()) {
-        HandleListKey(window, control->handle, message.key_code);
-      }
+      if (IsImmediateList(*control)) HandleListKey(window, control->handle, message.key_code, message.key_char);
       break;
     }
     case MessageKind::Focus:
@@ -445,22 +441,6 @@ void EngineCore::HandleSysCommand(WindowObject& window, SysCommand command) {
   }
   if (event != Event::None && DeliverNow(window, MakeRecord(window, event, kNoControl)) == Delivery::Cycle) return;
   if (window.open()) platform_.ApplySysCommand(window.id, command);
-}
-
-// Keys in a list of an immediate window become scroll events, delivered at once.
-void EngineCore::HandleListKey(WindowObject& window, ControlHandle control, int key_code) {
-  const bool ctrl = (key_code & kKeyCtrl) != 0;
-  Event event = Event::None;
-  switch (key_code & 0xFF) {
-    case kKeyHome: event = Event::ScrollTop; break;
-    case kKeyEnd: event = Event::ScrollBottom; break;
-    case kKeyUp: event = Event::ScrollUp; break;
-    case kKeyDown: event = Event::ScrollDown; break;
-    case kKeyPageUp: event = ctrl ? Event::ScrollTop : Event::PageUp; break;
-    case kKeyPageDown: event = ctrl ? Event::ScrollBottom : Event::PageDown; break;
-    default: return;
-  }
-  DeliverNow(window, MakeRecord(window, event, control));
 }
 
 }  // namespace tavero::ui

@@ -4,6 +4,7 @@
 #include "ui/engine.h"
 #include "ui/headless/driver.h"
 #include "ui/properties.h"
+#include "ui/test_lists.h"
 #include "ui/test_windows.h"
 
 namespace tavero::ui {
@@ -14,6 +15,10 @@ using testing::EventLog;
 using Lines = std::vector<std::string>;
 
 constexpr int kPageDown = 34;
+
+definitions::ControlDefinition ImmediateList() {
+  return testing::ListBox(1, "20L", {10, 10, 50, 40}, definitions::control_attribute::kImmediate);
+}
 
 TEST(AcceptLoop, OpeningAClickAndTheCloseBoxGiveTheirEventsInOrder) {
   EventLog log;
@@ -218,10 +223,10 @@ TEST(AcceptLoop, VetoableEventsAreDeliveredAtOnceAndCycleCancelsTheirAction) {
                                 "EVENT:TabChanging 5", "EVENT:NewSelection 5"}));
 }
 
-TEST(AcceptLoop, KeysInAListOfAnImmediateWindowBecomeScrollEvents) {
+TEST(AcceptLoop, KeysInAnImmediateListBecomeScrollEventsAndTypedCharactersAlertKeys) {
   EventLog log;
   HeadlessProgram program([&] {
-    Window window(testing::PlainWindow("Browse", {testing::List(1)}));
+    Window window(testing::PlainWindow("Browse", {ImmediateList()}));
     window.Open();
     ACCEPT([&] {
       if (FIELD() == 1 && EVENT() != Event::Selected) {
@@ -235,16 +240,18 @@ TEST(AcceptLoop, KeysInAListOfAnImmediateWindowBecomeScrollEvents) {
   const WindowId browse = driver.Find("Browse");
   ASSERT_TRUE(driver.PressKey(browse, 1, kPageDown | kKeyCtrl));
   ASSERT_TRUE(driver.PressKey(browse, 1, kPageDown));
-  ASSERT_TRUE(driver.PressKey(browse, 1, 'A', 'A'));  // not a scroll key
+  ASSERT_TRUE(driver.PressKey(browse, 1, 'A', 'A'));  // not a scroll key: the locator's
+  ASSERT_TRUE(driver.PressKey(browse, 1, kKeyInsert));  // neither
   ASSERT_TRUE(driver.SelectRow(browse, 1, 3));
   EXPECT_EQ(log.Lines(), (Lines{"EVENT:ScrollBottom 1", "KEYCODE " + std::to_string(kPageDown | kKeyCtrl),
-                                "EVENT:PageDown 1", "KEYCODE 34", "EVENT:NewSelection 1", "KEYCODE 65"}));
+                                "EVENT:PageDown 1", "KEYCODE 34", "EVENT:AlertKey 1", "KEYCODE 65",
+                                "EVENT:NewSelection 1", "KEYCODE 45"}));
 }
 
 TEST(AcceptLoop, AnAlertKeyGivesPreAlertAtOnceAndThenAlertKeyUnlessCycled) {
   EventLog log;
   HeadlessProgram program([&] {
-    Window window(testing::PlainWindow("Browse", {testing::List(1)}));
+    Window window(testing::PlainWindow("Browse", {ImmediateList()}));
     window.Open();
     ALERT(1, kKeyInsert);
     ALERT(1, kKeyDoubleClick);

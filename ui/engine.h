@@ -29,6 +29,10 @@
 #include "ui/event.h"
 #include "ui/platform.h"
 
+namespace tavero::queues {
+class Queue;
+}
+
 namespace tavero::ui {
 
 // How one run of the loop body ends.
@@ -65,6 +69,15 @@ class Window {
   std::string GetProperty(int control, int property, int index = 0) const;
   void SetProperty(int control, int property, std::string_view value, int index = 0);
   void SetProperty(int control, int property, int value, int index = 0);
+
+  // List boxes. SetListFrom shows `queue` (nullptr: none) in list `control`:
+  // the list shows the queue's entries as they stand whenever a run of the
+  // loop body ends and on DISPLAY, each column formatted by its picture. The
+  // queue must stay alive while it is shown. May be called before Open.
+  void SetListFrom(int control, queues::Queue* queue);
+  // Registers icon `icon` (1, 2 ...) of a list from an image file; the rows'
+  // icon fields name it.
+  void SetListIcon(int control, int icon, std::string_view file);
 
  private:
   friend void SELECT(Window& window, int control);

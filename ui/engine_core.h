@@ -91,6 +91,13 @@ class EngineCore final : public MessageSink {
   std::string GetProperty(WindowObject* window, int control, int property, int index);
   void SetProperty(WindowObject* window, int control, int property, std::string_view value, int index);
 
+  // List boxes (list_box.cpp).
+  void SetListFrom(WindowObject& window, int control_number, queues::Queue* queue);
+  void SetListIcon(WindowObject& window, int control_number, int icon, std::string_view file);
+  // Sends the rows of each list whose queue changed since it was last shown
+  // (every list when `force`).
+  void ShowLists(WindowObject& window, bool force);
+
   Platform& platform() { return platform_; }
 
  private:
@@ -116,7 +123,11 @@ class EngineCore final : public MessageSink {
   void HandlePlatformMessage(WindowObject& window, const PlatformMessage& message);
   void HandleCommand(WindowObject& window, ControlHandle control);
   void HandleSysCommand(WindowObject& window, SysCommand command);
-  void HandleListKey(WindowObject& window, ControlHandle control, int key_code);
+  void HandleListKey(WindowObject& window, ControlHandle control, int key_code, int key_char);
+  void HandleListMessage(WindowObject& window, ControlSpec& control, const PlatformMessage& message);
+  bool GetListProperty(WindowObject& window, const ControlSpec& control, int property, std::string& value);
+  bool SetListProperty(WindowObject& window, ControlSpec& control, int property, std::string_view value);
+  void ShowThreadLists();
 
   EventRecord MakeRecord(WindowObject& window, Event event, ControlHandle control);
   void PostRecord(WindowObject& window, Event event, ControlHandle control);

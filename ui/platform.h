@@ -65,6 +65,31 @@ struct ControlSpec {
   std::optional<FontDefinition> font;
 };
 
+// One cell of a list row as shown (see ui/list_format.h for where the
+// values come from).
+struct ListCell {
+  std::string text;  // formatted by the column's picture, trailing blanks removed
+  int icon = 0;      // "I" columns: an icon registered on the list, 0 none
+  // "*" columns: text, background, selected text and selected background
+  // colours as 00BBGGRR, -1 for the default.
+  std::int32_t colours[4] = {-1, -1, -1, -1};
+  friend bool operator==(const ListCell&, const ListCell&) = default;
+};
+
+struct ListRow {
+  std::vector<ListCell> cells;  // one per column of the format
+  // "T" lists: the row's tree level; negative when the row has children
+  // (shown expanded when the next row is deeper, else contracted).
+  int level = 0;
+  friend bool operator==(const ListRow&, const ListRow&) = default;
+};
+
+// What the scroll bar of an immediate list was asked to do.
+enum class ScrollAction { LineUp, LineDown, PageUp, PageDown, Top, Bottom };
+
+// The scroll bar of an immediate list runs 0 to this.
+inline constexpr int kImmediateThumbRange = 100;
+
 // A window as the platform opens it.
 struct WindowSpec {
   WindowId id = kNoWindow;
@@ -153,6 +178,15 @@ enum class MessageKind {
   BringToFront,      // bring the top window of the window's thread to the front
   MouseMove,         // the pointer moved over the window: mouse_x, mouse_y (dialog units)
   DialogAnswer,      // a message box or popup menu closed: window (the dialog's id), value (the answer)
+  // Lists. ListSelect carries key_code kKeyMouseLeft or kKeyMouseRight with
+  // mouse_x, mouse_y when a click chose the row (a right click chooses it
+  // too, and is reported even on the row already chosen), 0 otherwise.
+  ListScroll,        // the scroll bar of an immediate list, or the wheel over it: value (ScrollAction)
+  ListThumb,         // the thumb of an immediate list released: value (0 to kImmediateThumbRange)
+  ListScrolled,      // a list that scrolls itself did: value (its top row, 0-based)
+  ListGeometry,      // a list was laid out or resized: value (rows it can show)
+  ListExpand,        // the box of a contracted tree row clicked: value (row, 1-based)
+  ListContract,      // the box of an expanded tree row clicked: value (row, 1-based)
 };
 
 struct PlatformMessage {
@@ -206,8 +240,19 @@ class Platform {
   virtual void SetControlRange(WindowId window, ControlHandle control, int low, int high) = 0;
   virtual void SetControlEnabled(WindowId window, ControlHandle control, bool enabled) = 0;
   virtual void SetControlVisible(WindowId window, ControlHandle control, bool visible) = 0;
-  // The rows a list shows, each already formatted, columns separated by '\t'.
-  virtual void SetListRows(WindowId window, ControlHandle control, std::vector<std::string> rows) = 0;
+  // Lists. The columns come from the control's format (ui/list_format.h);
+  // an immediate list (control attribute kImmediate) never moves its own
+  // highlight or rows on keys or its scroll bar, it reports them.
+  // The rows a list holds, replacing those it had; the selected row stays.
+  virtual void SetListRows(WindowId window, ControlHandle control, std::vector<ListRow> rows) = 0;
+  // Immediate list: moves the thumb only (0 to kImmediateThumbRange). Other
+  // lists: scrolls so that row `position` (0-based) is the top one.
+  virtual void SetListScroll(WindowId window, ControlHandle control, int position) = 0;
+  // Shows or removes the list's vertical scroll bar (a list that scrolls
+  // itself shows it only while it holds more rows than it can show).
+  virtual void SetListScrollBar(WindowId window, ControlHandle control, bool shown) = 0;
+  // Registers icon number `icon` of a list from an image file.
+  virtual void SetListIcon(WindowId window, ControlHandle control, int icon, std::string_view file) = 0;
   virtual void SetFocus(WindowId window, ControlHandle control) = 0;
 
   // A timer that posts MessageKind::Timer every `milliseconds`; a new call

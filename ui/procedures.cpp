@@ -86,6 +86,7 @@ void DISPLAY() {
     platform.SetControlEnabled(window->id, control.handle, control.enabled);
     platform.SetControlVisible(window->id, control.handle, control.visible);
   }
+  core.ShowLists(*window, true);
 }
 
 int START(std::function<void()> procedure, int stack_size) { return Core().Start(std::move(procedure), stack_size); }

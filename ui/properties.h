@@ -17,15 +17,18 @@ inline constexpr int kMessage = 0x7C73;         // control, menu item: status-ba
 inline constexpr int kTimer = 0x7C86;           // window: timer interval, hundredths of a second
 inline constexpr int kAcceptAll = 0x7C9A;       // window: non-zero starts accept-all, 0 ends it
 inline constexpr int kStatusText = 0x7D01;      // window: text of a status-bar zone (zone as index)
-inline constexpr int kListFormat = 0x7C85;      // list box: the format string
+inline constexpr int kListFormat = 0x7C85;      // list box: the format string, written back from its columns
 inline constexpr int kListItems = 0x7C8E;       // list box: rows visible
 inline constexpr int kListSelected = 0x7C8F;    // list box: selected row
-inline constexpr int kListThumb = 0x7C9E;       // list box: vertical thumb position
+inline constexpr int kListThumb = 0x7C9E;       // list box: vertical thumb (immediate: 0-100; else the top row, 0-based)
 inline constexpr int kVerticalScroll = 0x7C8B;  // list box: vertical scroll bar present
 inline constexpr int kHorizontalScroll = 0x7C67;  // list box: horizontal scroll bar present
 inline constexpr int kViewFilter = 0x7CB8;      // view: filter text
 // The engine's own number (not one of the fixed ones): check box state,
 // progress position, selected list row, chosen tab.
 inline constexpr int kValue = 0x7C0C;
+// List box, read only: the row (1-based) the last EVENT:Expanded or
+// EVENT:Contracted was about.
+inline constexpr int kListEventRow = 0x7C0D;
 
 }  // namespace tavero::ui::property

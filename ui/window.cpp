@@ -150,6 +150,10 @@ void EngineCore::OpenWindow(WindowObject& window) {
   }
   if (type == WindowType::Application) application_ = &window;
   if (window.owner != nullptr) window.owner->children.push_back(&window);
+  for (auto& [handle, list] : window.lists) {
+    for (const auto& [icon, file] : list.icons) platform_.SetListIcon(window.id, handle, icon, file);
+  }
+  ShowLists(window, true);
   PostRecord(window, Event::OpenWindow, kNoControl);
   if (window.definition.timer > 0) StartTimer(window, window.definition.timer);
 }
@@ -216,6 +220,7 @@ std::string EngineCore::GetProperty(WindowObject* window, int control_number, in
   }
   const ControlSpec* control = window->Control(window->FindControl(control_number));
   if (control == nullptr) return {};
+  if (std::string list_value; GetListProperty(*window, *control, property, list_value)) return list_value;
   switch (property) {
     case property::kText: return control->text;
     case property::kRangeLow: return std::to_string(control->low);
@@ -224,7 +229,6 @@ std::string EngineCore::GetProperty(WindowObject* window, int control_number, in
     case property::kHide: return control->visible ? "0" : "1";
     case property::kMessage: return control->message;
     case property::kValue: return std::to_string(control->value);
-    case property::kListFormat: return control->format;
     default: return other(control->handle);
   }
 }
@@ -265,6 +269,7 @@ void EngineCore::SetProperty(WindowObject* window, int control_number, int prope
   ControlSpec* control = window->Control(window->FindControl(control_number));
   if (control == nullptr) return;
   const ControlHandle handle = control->handle;
+  if (SetListProperty(*window, *control, property, value)) return;
   switch (property) {
     case property::kText:
       control->text = value;
@@ -318,6 +323,7 @@ Window::Window(std::string_view module_label, std::string_view procedure_label)
 Window::Window(definitions::EntryDefinition definition) : object_(std::make_unique<WindowObject>()) {
   object_->blueprint = BuildWindowSpec(definition);
   object_->definition = std::move(definition);
+  PrepareLists(*object_);
 }
 
 Window::~Window() {

@@ -23,11 +23,35 @@
 #include "ui/definitions/window_definition.h"
 #include "ui/engine.h"
 #include "ui/event.h"
+#include "ui/list_format.h"
 #include "ui/platform.h"
+
+namespace tavero::queues {
+class Queue;
+}
 
 namespace tavero::ui {
 
 class EngineCore;
+
+// The engine's side of a list box.
+//  (1) `queue` is the procedure's queue (not owned); the platform holds the
+//      rows of the queue as it stood at `shown_version` when `shown`.
+//  (2) Immediate list: 0 <= thumb <= kImmediateThumbRange, moved only by the
+//      procedure and by a released thumb. Other lists: thumb is the top row
+//      as the platform last reported or the procedure set it.
+struct ListState {
+  ListFormat format;
+  queues::Queue* queue = nullptr;
+  bool shown = false;
+  std::uint64_t shown_version = 0;
+  int shown_count = 0;
+  int rows_visible = 0;   // as the platform reports its geometry
+  int thumb = 0;
+  bool scroll_bar = false;
+  int event_row = 0;      // the row of the last EVENT:Expanded or EVENT:Contracted
+  std::map<int, std::string> icons;  // icon number to image file
+};
 
 struct WindowObject {
   definitions::EntryDefinition definition;
@@ -35,6 +59,7 @@ struct WindowObject {
   // Properties without a fixed effect, kept as set: (control handle + 1, property, index).
   std::map<std::tuple<int, int, int>, std::string> other_properties;
   std::vector<std::pair<ControlHandle, int>> alert_keys;  // (control or kNoControl for all, key code)
+  std::map<ControlHandle, ListState> lists;  // every list box of the window
 
   // Open state.
   WindowId id = kNoWindow;
@@ -66,7 +91,17 @@ struct WindowObject {
   const ControlSpec* Control(ControlHandle handle) const;
   int NumberOf(ControlHandle handle) const;
   bool Alerts(ControlHandle handle, int key_code) const;
+  ListState* List(ControlHandle handle);
 };
+
+// Makes the ListState of every list box of the window from its definition.
+void PrepareLists(WindowObject& window);
+
+// A list whose keys and scroll bar become events (the page browses).
+inline bool IsImmediateList(const ControlSpec& control) {
+  return control.kind == definitions::ControlKind::List &&
+         (control.attributes & definitions::control_attribute::kImmediate) != 0;
+}
 
 // The platform's description of a window built from its definition: the menu
 // bar and the control tree flattened into one table, parents first.

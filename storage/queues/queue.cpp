@@ -213,11 +213,25 @@ void Queue::Delete() {
 void Queue::Free() {
   ClearError();
   state_.reset();
+  ++frees_;
 }
 
 std::int32_t Queue::Records() {
   ClearError();
   return static_cast<std::int32_t>(EnsureState().entries.size());
+}
+
+std::span<const std::uint8_t> Queue::Entry(std::int32_t position) const {
+  if (!state_ || position < 1 || static_cast<std::size_t>(position) > state_->entries.size()) return {};
+  return {state_->entries[static_cast<std::size_t>(position - 1)].get(), state_->record_size};
+}
+
+std::int32_t Queue::EntryCount() const {
+  return state_ ? static_cast<std::int32_t>(state_->entries.size()) : 0;
+}
+
+std::uint64_t Queue::Version() const {
+  return (static_cast<std::uint64_t>(frees_) << 32) | (state_ ? state_->changes : 0);
 }
 
 std::int32_t Queue::Pointer() {

@@ -70,6 +70,17 @@ class Queue {
   // CHANGES: a stamp that changes whenever the queue changes.
   std::uint32_t Changes();
 
+  // For readers that show the queue (list boxes): the bytes of entry
+  // `position` (1..RECORDS), empty for any other position. Neither the
+  // record buffer, the pointer nor the error state changes.
+  std::span<const std::uint8_t> Entry(std::int32_t position) const;
+  std::int32_t EntryCount() const;
+  // Differs whenever the entries may differ: the change stamp, and the
+  // number of FREEs (a queue refilled after FREE can repeat a stamp).
+  std::uint64_t Version() const;
+  // The record's fields, flattened (groups included), as key fields count them.
+  const driver::FlatLayout& Layout() const { return layout_; }
+
  private:
   struct State;
   struct SortField {
@@ -93,6 +104,7 @@ class Queue {
   std::span<std::uint8_t> record_;
   driver::FlatLayout layout_;
   std::unique_ptr<State> state_;
+  std::uint32_t frees_ = 0;
 };
 
 }  // namespace tavero::queues

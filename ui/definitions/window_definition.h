@@ -88,6 +88,8 @@ inline constexpr std::uint32_t kSeparator = 0x10;  // Item: a separator line
 inline constexpr std::uint32_t kRequired = 0x20;   // Entry: may not be left empty
 inline constexpr std::uint32_t kReadOnly = 0x40;   // Entry, Text
 inline constexpr std::uint32_t kUsesVariable = 0x100;  // takes the next USE variable
+inline constexpr std::uint32_t kVerticalScroll = 0x200;  // List: has a vertical scroll bar
+inline constexpr std::uint32_t kImmediate = 0x800;  // List: keys and its scroll bar become events (page browses)
 }  // namespace control_attribute
 
 // Attribute bits of an entry.

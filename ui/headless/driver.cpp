@@ -1,6 +1,7 @@
 #include "ui/headless/driver.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace tavero::ui::headless {
 namespace {
@@ -194,6 +195,78 @@ bool HeadlessDriver::SelectRow(WindowId window, int list_number, int row) {
   std::optional<ControlSpec> list = Reachable(window, list_number);
   if (!list || list->kind != ControlKind::List) return false;
   return SendAndSettle(MakeMessage(MessageKind::ListSelect, window, list->handle, row));
+}
+
+std::optional<ShownList> HeadlessDriver::List(WindowId window, int number) const {
+  std::optional<ControlSpec> control = Control(window, number);
+  if (!control || control->kind != ControlKind::List) return std::nullopt;
+  return platform_.List(window, control->handle);
+}
+
+bool HeadlessDriver::ClickRow(WindowId window, int list_number, int row, bool right_button) {
+  std::optional<ControlSpec> list = Reachable(window, list_number);
+  std::optional<ShownList> shown = List(window, list_number);
+  if (!list || !shown || row <= shown->top || row > shown->top + static_cast<int>(shown->rows.size())) return false;
+  if (Focused(window) != list_number) Focus(window, list_number);
+  if (!right_button && row == shown->selected) return true;  // the highlight does not move
+  PlatformMessage click = MakeMessage(MessageKind::ListSelect, window, list->handle, row);
+  click.key_code = right_button ? kKeyMouseRight : kKeyMouseLeft;
+  // The pointer rests in the middle of the row's first column.
+  const bool headings = !shown->headings.empty() && std::any_of(shown->headings.begin(), shown->headings.end(),
+                                                                [](const std::string& h) { return !h.empty(); });
+  click.mouse_x = list->position.x + 4;
+  click.mouse_y = list->position.y + 1 + (headings ? ScreenList::kRowHeight : 0) +
+                  (row - shown->top - 1) * ScreenList::kRowHeight + ScreenList::kRowHeight / 2;
+  return SendAndSettle(std::move(click));
+}
+
+bool HeadlessDriver::Scroll(WindowId window, int list_number, ScrollAction action) {
+  std::optional<ControlSpec> list = Reachable(window, list_number);
+  std::optional<ShownList> shown = List(window, list_number);
+  if (!list || !shown || !shown->scroll_bar) return false;
+  return SendAndSettle(MakeMessage(MessageKind::ListScroll, window, list->handle, static_cast<int>(action)));
+}
+
+bool HeadlessDriver::DragThumb(WindowId window, int list_number, int position) {
+  std::optional<ControlSpec> list = Reachable(window, list_number);
+  std::optional<ShownList> shown = List(window, list_number);
+  if (!list || !shown || !shown->scroll_bar) return false;
+  return SendAndSettle(MakeMessage(MessageKind::ListThumb, window, list->handle, position));
+}
+
+bool HeadlessDriver::TypeChar(WindowId window, int list_number, char character) {
+  const auto c = static_cast<unsigned char>(character);
+  const int key_code = std::isalnum(c) != 0 && c < 0x80 ? std::toupper(c) : c == ' ' || c == '\b' ? c : 0;
+  return PressKey(window, list_number, key_code, c);
+}
+
+// The box of a tree row in sight, when it shows `box`.
+bool HeadlessDriver::ClickTreeBox(WindowId window, int list_number, int row, TreeBox box, MessageKind kind) {
+  std::optional<ControlSpec> list = Reachable(window, list_number);
+  std::optional<ScreenWindow> screen = platform_.Find(window);
+  if (!list || !screen) return false;
+  const ScreenList& shown = screen->lists.at(list->handle);
+  const int count = static_cast<int>(shown.rows.size());
+  if (row <= shown.top || row > std::min(count, shown.top + shown.rows_visible)) return false;
+  const int next = row < count ? shown.rows[static_cast<std::size_t>(row)].level : 0;
+  if (TreeBoxOf(shown.rows[static_cast<std::size_t>(row - 1)].level, next) != box) return false;
+  return SendAndSettle(MakeMessage(kind, window, list->handle, row));
+}
+
+bool HeadlessDriver::Expand(WindowId window, int list_number, int row) {
+  return ClickTreeBox(window, list_number, row, TreeBox::Contracted, MessageKind::ListExpand);
+}
+
+bool HeadlessDriver::Contract(WindowId window, int list_number, int row) {
+  return ClickTreeBox(window, list_number, row, TreeBox::Expanded, MessageKind::ListContract);
+}
+
+bool HeadlessDriver::ResizeList(WindowId window, int list_number, int height) {
+  std::optional<ControlSpec> list = Control(window, list_number);
+  if (!list || list->kind != ControlKind::List) return false;
+  const bool done = platform_.ResizeList(window, list->handle, height);
+  Settle();
+  return done;
 }
 
 bool HeadlessDriver::Activate(WindowId window) {

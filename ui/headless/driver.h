@@ -51,6 +51,8 @@ class HeadlessDriver {
   std::vector<std::string> PopupItems() const;
   bool PopupItemEnabled(std::string_view path) const;
   bool PopupItemChecked(std::string_view path) const;
+  // A list box as shown: headings, the rows in sight, highlight, scroll bar.
+  std::optional<ShownList> List(WindowId window, int number) const;
 
   // Acting.
   bool ChooseMenu(WindowId window, int item_number);
@@ -61,6 +63,18 @@ class HeadlessDriver {
   bool SetCheck(WindowId window, int number, bool checked);
   bool PickTab(WindowId window, int sheet_number, int tab);  // tab 1-based
   bool SelectRow(WindowId window, int list_number, int row);  // row 1-based
+  // Lists, as a person uses them: a click on a row in sight (1-based, of all
+  // the list holds), the scroll bar's arrows, page areas, top and bottom
+  // (Ctrl+Home and Ctrl+End on the bar), its thumb dragged and released, a
+  // character typed ('\b' Backspace), the box of a tree row.
+  bool ClickRow(WindowId window, int list_number, int row, bool right_button = false);
+  bool Scroll(WindowId window, int list_number, ScrollAction action);
+  bool DragThumb(WindowId window, int list_number, int position);
+  bool TypeChar(WindowId window, int list_number, char character);
+  bool Expand(WindowId window, int list_number, int row);
+  bool Contract(WindowId window, int list_number, int row);
+  // The list laid out at a new height (its window was resized).
+  bool ResizeList(WindowId window, int list_number, int height);
   bool Focus(WindowId window, int number);
   bool Activate(WindowId window);
   bool Close(WindowId window);
@@ -79,6 +93,7 @@ class HeadlessDriver {
   // whose menus (for a menu item) are enabled too, on the chosen tab page.
   std::optional<ControlSpec> Reachable(WindowId window, int number) const;
   bool SendAndSettle(PlatformMessage message);
+  bool ClickTreeBox(WindowId window, int list_number, int row, TreeBox box, MessageKind kind);
 
   HeadlessPlatform& platform_;
   Engine& engine_;

@@ -1,10 +1,15 @@
 #include "ui/headless/headless_platform.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 namespace tavero::ui::headless {
 namespace {
+
+bool IsImmediate(const ControlSpec& control) {
+  return (control.attributes & definitions::control_attribute::kImmediate) != 0;
+}
 
 bool TakesFocus(ControlKind kind) {
   switch (kind) {
@@ -21,6 +26,26 @@ bool TakesFocus(ControlKind kind) {
     default:
       return false;
   }
+}
+
+constexpr int kKeyPageUp = 33;
+constexpr int kKeyPageDown = 34;
+constexpr int kKeyEnd = 35;
+constexpr int kKeyHome = 36;
+constexpr int kKeyUp = 38;
+constexpr int kKeyDown = 40;
+
+// Rows that fit a list `height` dialog units high, inside a border of one
+// unit, under the heading row when the list has headings.
+int RowsThatFit(int height, const ListFormat& format) {
+  bool headings = false;
+  for (const ListColumn& column : format.columns) headings = headings || !column.heading.empty();
+  const int inside = height - 2 - (headings ? ScreenList::kRowHeight : 0);
+  return std::max(1, inside / ScreenList::kRowHeight);
+}
+
+PlatformMessage ListMessage(MessageKind kind, WindowId window, ControlHandle control, int value) {
+  return MakeMessage(kind, window, control, value);
 }
 
 }  // namespace
@@ -67,6 +92,15 @@ bool HeadlessPlatform::OpenWindow(const WindowSpec& blueprint) {
   ScreenWindow screen;
   screen.blueprint = blueprint;
   screen.size_state = static_cast<int>(blueprint.state & (kSizeMaximized | kSizeIconized));
+  for (const ControlSpec& control : blueprint.controls) {
+    if (control.kind != ControlKind::List) continue;
+    ScreenList& list = screen.lists[control.handle];
+    list.format = ParseListFormat(control.format);
+    list.immediate = IsImmediate(control);
+    list.scroll_bar = (control.attributes & definitions::control_attribute::kVerticalScroll) != 0;
+    list.rows_visible = RowsThatFit(control.position.height, list.format);
+    PostLocked(ListMessage(MessageKind::ListGeometry, blueprint.id, control.handle, list.rows_visible));
+  }
   windows_.push_back(std::move(screen));
   ActivateLocked(blueprint.id);
   for (const ControlSpec& control : blueprint.controls) {
@@ -110,7 +144,14 @@ void HeadlessPlatform::SetControlMessage(WindowId window, ControlHandle control,
 
 void HeadlessPlatform::SetControlValue(WindowId window, ControlHandle control, int value) {
   std::lock_guard lock(mutex_);
-  if (ControlSpec* blueprint = ControlLocked(window, control)) blueprint->value = value;
+  ControlSpec* blueprint = ControlLocked(window, control);
+  if (blueprint == nullptr) return;
+  blueprint->value = value;
+  ScreenList* list = ListLocked(window, control);
+  if (list == nullptr || list->immediate || value < 1 || value > static_cast<int>(list->rows.size())) return;
+  // The chosen row comes into sight.
+  if (value - 1 < list->top) ScrollToLocked(window, control, *list, value - 1);
+  if (value - 1 >= list->top + list->rows_visible) ScrollToLocked(window, control, *list, value - list->rows_visible);
 }
 
 void HeadlessPlatform::SetControlRange(WindowId window, ControlHandle control, int low, int high) {
@@ -131,9 +172,148 @@ void HeadlessPlatform::SetControlVisible(WindowId window, ControlHandle control,
   if (ControlSpec* blueprint = ControlLocked(window, control)) blueprint->visible = visible;
 }
 
-void HeadlessPlatform::SetListRows(WindowId window, ControlHandle control, std::vector<std::string> rows) {
+ScreenList* HeadlessPlatform::ListLocked(WindowId window, ControlHandle control) {
+  ScreenWindow* screen = FindLocked(window);
+  if (screen == nullptr) return nullptr;
+  auto found = screen->lists.find(control);
+  return found == screen->lists.end() ? nullptr : &found->second;
+}
+
+// A list that scrolls itself reports where it went.
+void HeadlessPlatform::ScrollToLocked(WindowId window, ControlHandle control, ScreenList& list, int top) {
+  top = std::clamp(top, 0, list.LastTop());
+  if (top == list.top) return;
+  list.top = top;
+  PostLocked(ListMessage(MessageKind::ListScrolled, window, control, top));
+}
+
+void HeadlessPlatform::SetListRows(WindowId window, ControlHandle control, std::vector<ListRow> rows) {
   std::lock_guard lock(mutex_);
-  if (ScreenWindow* screen = FindLocked(window)) screen->list_rows[control] = std::move(rows);
+  ScreenList* list = ListLocked(window, control);
+  if (list == nullptr) return;
+  list->rows = std::move(rows);
+  if (!list->immediate && list->top > list->LastTop()) ScrollToLocked(window, control, *list, list->LastTop());
+}
+
+void HeadlessPlatform::SetListScroll(WindowId window, ControlHandle control, int position) {
+  std::lock_guard lock(mutex_);
+  ScreenList* list = ListLocked(window, control);
+  if (list == nullptr) return;
+  if (list->immediate) {
+    list->thumb = std::clamp(position, 0, kImmediateThumbRange);
+  } else {
+    ScrollToLocked(window, control, *list, position);
+  }
+}
+
+void HeadlessPlatform::SetListScrollBar(WindowId window, ControlHandle control, bool shown) {
+  std::lock_guard lock(mutex_);
+  if (ScreenList* list = ListLocked(window, control)) list->scroll_bar = shown;
+}
+
+void HeadlessPlatform::SetListIcon(WindowId window, ControlHandle control, int icon, std::string_view file) {
+  std::lock_guard lock(mutex_);
+  if (ScreenList* list = ListLocked(window, control)) list->icons[icon] = std::string(file);
+}
+
+std::optional<ShownList> HeadlessPlatform::List(WindowId window, ControlHandle control) const {
+  std::lock_guard lock(mutex_);
+  auto* self = const_cast<HeadlessPlatform*>(this);
+  const ScreenList* list = self->ListLocked(window, control);
+  const ControlSpec* spec = self->ControlLocked(window, control);
+  if (list == nullptr || spec == nullptr) return std::nullopt;
+  ShownList shown;
+  shown.headings = ShownHeadings(list->format);
+  const int tree = TreeColumn(list->format);
+  const int count = static_cast<int>(list->rows.size());
+  for (int i = list->top; i < count && i < list->top + list->rows_visible; ++i) {
+    const int next_level = i + 1 < count ? list->rows[static_cast<std::size_t>(i + 1)].level : 0;
+    shown.rows.push_back(ShownRow(list->rows[static_cast<std::size_t>(i)], next_level, tree));
+  }
+  shown.top = list->top;
+  shown.rows_visible = list->rows_visible;
+  shown.count = count;
+  shown.selected = spec->value;
+  shown.scroll_bar = list->scroll_bar && (list->immediate || count > list->rows_visible);
+  shown.thumb = list->immediate ? list->thumb : list->top;
+  return shown;
+}
+
+bool HeadlessPlatform::ResizeList(WindowId window, ControlHandle control, int height) {
+  std::lock_guard lock(mutex_);
+  ScreenList* list = ListLocked(window, control);
+  ControlSpec* spec = ControlLocked(window, control);
+  if (list == nullptr || spec == nullptr) return false;
+  spec->position.height = height;
+  list->rows_visible = RowsThatFit(height, list->format);
+  PostLocked(ListMessage(MessageKind::ListGeometry, window, control, list->rows_visible));
+  if (!list->immediate && list->top > list->LastTop()) ScrollToLocked(window, control, *list, list->LastTop());
+  return true;
+}
+
+void HeadlessPlatform::SelectLocked(WindowId window, ControlSpec& control, ScreenList& list, int row,
+                                    std::vector<PlatformMessage>& follow) {
+  if (row == control.value) return;
+  control.value = row;
+  follow.push_back(ListMessage(MessageKind::ListSelect, window, control.handle, row));
+  if (row - 1 < list.top) ScrollToLocked(window, control.handle, list, row - 1);
+  if (row - 1 >= list.top + list.rows_visible) ScrollToLocked(window, control.handle, list, row - list.rows_visible);
+}
+
+bool HeadlessPlatform::ListInputLocked(WindowId window, ControlSpec& control, ScreenList& list,
+                                       const PlatformMessage& message, std::vector<PlatformMessage>& follow) {
+  const int count = static_cast<int>(list.rows.size());
+  const int page = std::max(1, list.rows_visible - 1);
+  switch (message.kind) {
+    case MessageKind::ListSelect:
+      control.value = message.value;
+      return true;
+    case MessageKind::ListThumb:
+      if (list.immediate) {
+        list.thumb = std::clamp(message.value, 0, kImmediateThumbRange);
+        return true;
+      }
+      ScrollToLocked(window, control.handle, list, message.value);
+      return false;
+    case MessageKind::ListScroll: {
+      if (list.immediate) return true;
+      int top = list.top;
+      switch (static_cast<ScrollAction>(message.value)) {
+        case ScrollAction::LineUp: top -= 1; break;
+        case ScrollAction::LineDown: top += 1; break;
+        case ScrollAction::PageUp: top -= page; break;
+        case ScrollAction::PageDown: top += page; break;
+        case ScrollAction::Top: top = 0; break;
+        case ScrollAction::Bottom: top = list.LastTop(); break;
+      }
+      ScrollToLocked(window, control.handle, list, top);
+      return false;
+    }
+    case MessageKind::Key: {
+      if (list.immediate || count == 0 || (message.key_code & (kKeyCtrl | kKeyAlt)) != 0) return true;
+      const int current = control.value;
+      int row = current;
+      switch (message.key_code & 0xFF) {
+        case kKeyUp: row = current - 1; break;
+        case kKeyDown: row = current + 1; break;
+        case kKeyPageUp: row = current - page; break;
+        case kKeyPageDown: row = current + page; break;
+        case kKeyHome: row = 1; break;
+        case kKeyEnd: row = count; break;
+        default:
+          // The list's own locator.
+          if (static_cast<unsigned char>(message.key_char) < 0x20 || list.format.columns.empty()) return true;
+          if (const int row = LocatedRow(list.rows, current, static_cast<char>(message.key_char)); row != 0) {
+            SelectLocked(window, control, list, row, follow);
+          }
+          return true;
+      }
+      SelectLocked(window, control, list, current == 0 ? 1 : std::clamp(row, 1, count), follow);
+      return true;
+    }
+    default:
+      return true;
+  }
 }
 
 void HeadlessPlatform::SetFocus(WindowId window, ControlHandle control) {
@@ -323,7 +503,17 @@ bool HeadlessPlatform::Send(PlatformMessage message) {
     if (popup.popup.owner == message.window) return false;
   }
   // What the person's action does on the screen before the program hears of it.
-  if (ControlSpec* control = ControlLocked(message.window, message.control)) {
+  std::vector<PlatformMessage> follow;
+  ScreenList* list = ListLocked(message.window, message.control);
+  ControlSpec* control = ControlLocked(message.window, message.control);
+  if (list != nullptr && control != nullptr) {
+    if (message.kind == MessageKind::Focus) screen->focused = message.control;
+    const bool further = ListInputLocked(message.window, *control, *list, message, follow);
+    if (further) PostLocked(std::move(message));
+    for (PlatformMessage& m : follow) PostLocked(std::move(m));
+    return true;
+  }
+  if (control != nullptr) {
     switch (message.kind) {
       case MessageKind::Edit: control->text = message.text; break;
       case MessageKind::Check:

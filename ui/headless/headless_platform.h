@@ -14,15 +14,36 @@
 #include <vector>
 
 #include "ui/message_box.h"
+#include "ui/list_format.h"
 #include "ui/platform.h"
+#include "ui/shown_list.h"
 
 namespace tavero::ui::headless {
+
+// A list box as the headless platform keeps it. It behaves as the Qt list
+// does: a list that scrolls itself moves its highlight on the navigation
+// keys and keeps it in sight, and its scroll bar moves the top row; an
+// immediate list only reports. Every row is kRowHeight dialog units high,
+// under a heading row of the same height when a column has a heading.
+struct ScreenList {
+  static constexpr int kRowHeight = 10;
+  ListFormat format;
+  bool immediate = false;
+  std::vector<ListRow> rows;
+  int top = 0;           // 0-based
+  int rows_visible = 1;
+  int thumb = 0;         // immediate lists; the others show `top`
+  bool scroll_bar = false;
+  std::map<int, std::string> icons;
+
+  int LastTop() const { return std::max(0, static_cast<int>(rows.size()) - rows_visible); }
+};
 
 // One window as a person sees it.
 struct ScreenWindow {
   WindowSpec blueprint;                          // controls with their present texts and state
   std::map<int, std::string> status_texts;  // by zone
-  std::map<ControlHandle, std::vector<std::string>> list_rows;
+  std::map<ControlHandle, ScreenList> lists;
   ControlHandle focused = kNoControl;
   int timer_milliseconds = 0;  // 0: no timer
   int timer_elapsed = 0;       // milliseconds since the last tick
@@ -57,7 +78,10 @@ class HeadlessPlatform final : public Platform {
   void SetControlRange(WindowId window, ControlHandle control, int low, int high) override;
   void SetControlEnabled(WindowId window, ControlHandle control, bool enabled) override;
   void SetControlVisible(WindowId window, ControlHandle control, bool visible) override;
-  void SetListRows(WindowId window, ControlHandle control, std::vector<std::string> rows) override;
+  void SetListRows(WindowId window, ControlHandle control, std::vector<ListRow> rows) override;
+  void SetListScroll(WindowId window, ControlHandle control, int position) override;
+  void SetListScrollBar(WindowId window, ControlHandle control, bool shown) override;
+  void SetListIcon(WindowId window, ControlHandle control, int icon, std::string_view file) override;
   void SetFocus(WindowId window, ControlHandle control) override;
   void StartTimer(WindowId window, int milliseconds) override;
   void StopTimer(WindowId window) override;
@@ -87,6 +111,10 @@ class HeadlessPlatform final : public Platform {
   // Closes an open message box or popup menu with `answer`; false when it is
   // not open.
   bool AnswerDialog(WindowId dialog, int answer);
+  // A list box seen as a person sees it; nothing when there is no such list.
+  std::optional<ShownList> List(WindowId window, ControlHandle control) const;
+  // Lays a list out anew at `height` dialog units (its window was resized).
+  bool ResizeList(WindowId window, ControlHandle control, int height);
   // Lets `milliseconds` pass: each window's timer ticks once per interval.
   void PassTime(int milliseconds);
   // Brings a window to the front and makes it the active one.
@@ -97,6 +125,14 @@ class HeadlessPlatform final : public Platform {
   ControlSpec* ControlLocked(WindowId window, ControlHandle control);
   void PostLocked(PlatformMessage message);
   void ActivateLocked(WindowId window);
+  ScreenList* ListLocked(WindowId window, ControlHandle control);
+  // The list's own reactions to a person's action, before the engine hears of it.
+  // False when the message goes no further than the list.
+  bool ListInputLocked(WindowId window, ControlSpec& control, ScreenList& list, const PlatformMessage& message,
+                       std::vector<PlatformMessage>& follow);
+  void ScrollToLocked(WindowId window, ControlHandle control, ScreenList& list, int top);
+  void SelectLocked(WindowId window, ControlSpec& control, ScreenList& list, int row,
+                    std::vector<PlatformMessage>& follow);
 
   mutable std::mutex mutex_;
   MessageSink* sink_ = nullptr;

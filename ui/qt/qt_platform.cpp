@@ -65,9 +65,19 @@ void QtPlatform::SetControlVisible(WindowId window, ControlHandle control, bool 
   gui_->Run([&] { gui_->SetVisible(window, control, visible); });
 }
 
-void QtPlatform::SetListRows(WindowId window, ControlHandle control, std::vector<std::string> rows) {
-  gui_->Run([&] { gui_->SetListRows(window, control, rows); });
+void QtPlatform::SetListRows(WindowId window, ControlHandle control, std::vector<ListRow> rows) {
+  std::vector<std::string> texts;
+  for (const ListRow& row : rows) {
+    std::string text;
+    for (std::size_t i = 0; i < row.cells.size(); ++i) text += (i > 0 ? "\t" : "") + row.cells[i].text;
+    texts.push_back(std::move(text));
+  }
+  gui_->Run([&] { gui_->SetListRows(window, control, texts); });
 }
+
+void QtPlatform::SetListScroll(WindowId, ControlHandle, int) {}
+void QtPlatform::SetListScrollBar(WindowId, ControlHandle, bool) {}
+void QtPlatform::SetListIcon(WindowId, ControlHandle, int, std::string_view) {}
 
 void QtPlatform::SetFocus(WindowId window, ControlHandle control) {
   gui_->Run([&] { gui_->SetFocus(window, control); });

@@ -52,7 +52,10 @@ class QtPlatform final : public Platform {
   void SetControlRange(WindowId window, ControlHandle control, int low, int high) override;
   void SetControlEnabled(WindowId window, ControlHandle control, bool enabled) override;
   void SetControlVisible(WindowId window, ControlHandle control, bool visible) override;
-  void SetListRows(WindowId window, ControlHandle control, std::vector<std::string> rows) override;
+  void SetListRows(WindowId window, ControlHandle control, std::vector<ListRow> rows) override;
+  void SetListScroll(WindowId window, ControlHandle control, int position) override;
+  void SetListScrollBar(WindowId window, ControlHandle control, bool shown) override;
+  void SetListIcon(WindowId window, ControlHandle control, int icon, std::string_view file) override;
   void SetFocus(WindowId window, ControlHandle control) override;
   void StartTimer(WindowId window, int milliseconds) override;
   void StopTimer(WindowId window) override;

@@ -42,7 +42,8 @@ constexpr std::pair<const char*, std::uint32_t> kFlags[] = {
     {"hidden", control_attribute::kHidden},       {"disabled", control_attribute::kDisabled},
     {"page-number", control_attribute::kPageNumber}, {"default", control_attribute::kDefault},
     {"separator", control_attribute::kSeparator}, {"required", control_attribute::kRequired},
-    {"read-only", control_attribute::kReadOnly},
+    {"read-only", control_attribute::kReadOnly},  {"vscroll", control_attribute::kVerticalScroll},
+    {"immediate", control_attribute::kImmediate},
 };
 
 // Windows-1252 bytes 80h-9Fh and the characters they stand for.

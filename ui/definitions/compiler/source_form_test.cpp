@@ -26,7 +26,7 @@ TEST(SourceForm, ReadsAWindowWithItsMenuAndControls) {
         { "kind": "item", "flags": ["separator"] } ]}],
       "controls": [
         { "kind": "list", "number": 1, "at": [4, 4, 200, 100], "format": "80L|M~NAME~@s20@",
-          "message": "Browsing Records", "use": "?List" },
+          "message": "Browsing Records", "use": "?List", "flags": ["immediate", "vscroll"] },
         { "kind": "button", "number": 2, "text": "&Insert", "flags": ["default", "disabled"] } ]
     }]})",
                                             "t.json");
@@ -45,6 +45,9 @@ TEST(SourceForm, ReadsAWindowWithItsMenuAndControls) {
   ASSERT_EQ(e.controls.size(), 2u);
   EXPECT_EQ(e.controls[0].variable, "?List");
   EXPECT_TRUE(e.controls[0].has(control_attribute::kUsesVariable));
+  // Immediate is the list's own attribute, not the window's.
+  EXPECT_TRUE(e.controls[0].has(control_attribute::kImmediate));
+  EXPECT_TRUE(e.controls[0].has(control_attribute::kVerticalScroll));
   EXPECT_EQ(e.controls[1].attributes, control_attribute::kDefault | control_attribute::kDisabled);
 }
 
