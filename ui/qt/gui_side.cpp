@@ -51,6 +51,12 @@ void GuiSide::Post(PlatformMessage message) {
   sink_->Post(std::move(message));
 }
 
+void GuiSide::PostReport(PlatformMessage message) {
+  if (sink_ == nullptr) return;
+  ++posted_;
+  sink_->Post(std::move(message));
+}
+
 void GuiSide::Post(MessageKind kind, WindowId window, ControlHandle control, int value) {
   Post(MakeMessage(kind, window, control, value));
 }

@@ -39,6 +39,8 @@ class QTimer;
 
 namespace tavero::ui::qt {
 
+class ListWidget;
+
 // True on a display nobody looks at (offscreen, minimal): modal dialogs that
 // wait for a person are skipped there.
 bool Unattended();
@@ -86,7 +88,10 @@ class GuiSide : public QObject {
   void SetRange(WindowId window, ControlHandle control, int low, int high);
   void SetEnabled(WindowId window, ControlHandle control, bool enabled);
   void SetVisible(WindowId window, ControlHandle control, bool visible);
-  void SetListRows(WindowId window, ControlHandle control, const std::vector<std::string>& rows);
+  void SetListRows(WindowId window, ControlHandle control, std::vector<ListRow> rows);
+  void SetListScroll(WindowId window, ControlHandle control, int position);
+  void SetListScrollBar(WindowId window, ControlHandle control, bool shown);
+  void SetListIcon(WindowId window, ControlHandle control, int icon, std::string_view file);
   void SetFocus(WindowId window, ControlHandle control);
   void StartTimer(WindowId window, int milliseconds);
   void StopTimer(WindowId window);
@@ -113,6 +118,9 @@ class GuiSide : public QObject {
  private:
   void Post(PlatformMessage message);
   void Post(MessageKind kind, WindowId window, ControlHandle control = kNoControl, int value = 0);
+  // A report of what happened to a widget (a list's geometry or scrolling):
+  // posted even while the engine's own changes are applied.
+  void PostReport(PlatformMessage message);
   void PostText(WindowId window, ControlHandle control, const QString& text);  // Edit
   void PostKey(WindowId window, ControlHandle control, int key_code, int key_char);
   QWidget* ClientWithMenu(QtWindow& w, QSize client_size);
@@ -121,6 +129,7 @@ class GuiSide : public QObject {
   QWidget* MakeControl(QtWindow& w, QtControl& c, QWidget* parent);
   QWidget* MakeList(QtWindow& w, QtControl& c, QWidget* parent);
   void SelectListRow(QWidget* list, int row);  // row 1-based
+  ListWidget* List(WindowId window, ControlHandle control);
   void ShowTabPage(QtWindow& w, ControlHandle sheet, int index);
   void Place(QtWindow& w, QtControl& c);
   QtControl* ControlOf(WindowId window, ControlHandle control);

@@ -155,9 +155,20 @@ class ListDelegate : public QStyledItemDelegate {
     const auto column = static_cast<std::size_t>(index.column());
     const int indent = column < indents_.size() ? indents_[column] : 0;
     const auto box = static_cast<TreeBox>(index.data(kBoxRole).toInt());
-    if (TreeCell(index)) {
+    const bool tree = TreeCell(index);
+    if (tree || indent > 0) {
+      // The cell's background and highlight across all of it; the content
+      // goes into the part the indent or the tree leaves.
+      QStyleOptionViewItem panel = cell;
+      initStyleOption(&panel, index);
+      panel.text.clear();
+      panel.icon = QIcon();
+      const QWidget* widget = option.widget;
+      QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
+      style->drawControl(QStyle::CE_ItemViewItem, &panel, painter, widget);
+    }
+    if (tree) {
       const QRect box_rect = TreeBoxRect(option.rect, index.data(kLevelRole).toInt());
-      if (option.state & QStyle::State_Selected) painter->fillRect(option.rect, cell.palette.color(QPalette::Highlight));
       if (box != TreeBox::None) {
         painter->save();
         painter->setPen(option.palette.color(QPalette::Text));

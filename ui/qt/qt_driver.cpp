@@ -1,5 +1,9 @@
 #include "ui/qt/qt_driver.h"
 
+#include <QTreeView>
+
+#include "ui/qt/list_widget.h"
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
@@ -217,13 +221,84 @@ bool QtDriver::PickTab(WindowId window, int sheet_number, int tab) {
   return true;
 }
 
-bool QtDriver::PressKey(WindowId window, int number, int qt_key) {
+bool QtDriver::PressKey(WindowId window, int number, int qt_key, Qt::KeyboardModifiers modifiers) {
   QWidget* widget = platform_.Gui().ControlWidget(window, number);
   if (!Reachable(widget)) return false;
-  QKeyEvent press(QEvent::KeyPress, qt_key, Qt::NoModifier);
+  if (auto* list = dynamic_cast<ListWidget*>(widget)) widget = list->View();  // the keys go to its view
+  widget->setFocus(Qt::OtherFocusReason);
+  QKeyEvent press(QEvent::KeyPress, qt_key, modifiers);
   QApplication::sendEvent(widget, &press);
-  QKeyEvent release(QEvent::KeyRelease, qt_key, Qt::NoModifier);
+  QKeyEvent release(QEvent::KeyRelease, qt_key, modifiers);
   QApplication::sendEvent(widget, &release);
+  Settle();
+  return true;
+}
+
+namespace {
+ListWidget* ReachableList(GuiSide& gui, WindowId window, int number) {
+  auto* list = dynamic_cast<ListWidget*>(gui.ControlWidget(window, number));
+  return Reachable(list) ? list : nullptr;
+}
+}  // namespace
+
+std::optional<ShownList> QtDriver::List(WindowId window, int number) {
+  auto* list = dynamic_cast<ListWidget*>(platform_.Gui().ControlWidget(window, number));
+  if (list == nullptr) return std::nullopt;
+  return list->Shown();
+}
+
+bool QtDriver::ClickRow(WindowId window, int list_number, int row, bool right_button) {
+  ListWidget* list = ReachableList(platform_.Gui(), window, list_number);
+  if (list == nullptr || !list->ClickRow(row, right_button)) return false;
+  Settle();
+  return true;
+}
+
+bool QtDriver::Scroll(WindowId window, int list_number, ScrollAction action) {
+  ListWidget* list = ReachableList(platform_.Gui(), window, list_number);
+  if (list == nullptr || !list->Scroll(action)) return false;
+  Settle();
+  return true;
+}
+
+bool QtDriver::DragThumb(WindowId window, int list_number, int position) {
+  ListWidget* list = ReachableList(platform_.Gui(), window, list_number);
+  if (list == nullptr || !list->DragThumb(position)) return false;
+  Settle();
+  return true;
+}
+
+bool QtDriver::TypeChar(WindowId window, int list_number, char character) {
+  ListWidget* list = ReachableList(platform_.Gui(), window, list_number);
+  if (list == nullptr) return false;
+  const auto c = static_cast<unsigned char>(character);
+  int qt_key = Qt::Key_unknown;
+  if (c >= 'a' && c <= 'z') qt_key = Qt::Key_A + (c - 'a');
+  else if (c >= 'A' && c <= 'Z') qt_key = Qt::Key_A + (c - 'A');
+  else if (c >= '0' && c <= '9') qt_key = Qt::Key_0 + (c - '0');
+  else if (c == ' ') qt_key = Qt::Key_Space;
+  else if (c == '\b') qt_key = Qt::Key_Backspace;
+  const QString text = FromWindows1252(std::string_view(&character, 1));
+  QWidget* view = list->View();
+  view->setFocus(Qt::OtherFocusReason);
+  QKeyEvent press(QEvent::KeyPress, qt_key, Qt::NoModifier, text);
+  QApplication::sendEvent(view, &press);
+  QKeyEvent release(QEvent::KeyRelease, qt_key, Qt::NoModifier, text);
+  QApplication::sendEvent(view, &release);
+  Settle();
+  return true;
+}
+
+bool QtDriver::Expand(WindowId window, int list_number, int row) {
+  ListWidget* list = ReachableList(platform_.Gui(), window, list_number);
+  if (list == nullptr || !list->ClickTreeBox(row, TreeBox::Contracted)) return false;
+  Settle();
+  return true;
+}
+
+bool QtDriver::Contract(WindowId window, int list_number, int row) {
+  ListWidget* list = ReachableList(platform_.Gui(), window, list_number);
+  if (list == nullptr || !list->ClickTreeBox(row, TreeBox::Expanded)) return false;
   Settle();
   return true;
 }

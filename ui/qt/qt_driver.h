@@ -18,8 +18,13 @@
 #include <string_view>
 #include <vector>
 
+#include <optional>
+
+#include <Qt>
+
 #include "ui/engine.h"
 #include "ui/qt/qt_platform.h"
+#include "ui/shown_list.h"
 
 namespace tavero::ui::qt {
 
@@ -55,7 +60,17 @@ class QtDriver {
   bool Type(WindowId window, int number, std::string_view text);
   bool SetCheck(WindowId window, int number, bool checked);
   bool PickTab(WindowId window, int sheet_number, int tab);  // tab 1-based
-  bool PressKey(WindowId window, int number, int qt_key);
+  bool PressKey(WindowId window, int number, int qt_key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+  // Lists, as HeadlessDriver has them: what a list shows, a click on a row
+  // in sight, the scroll bar, a character typed ('\b' Backspace), the box of
+  // a tree row.
+  std::optional<ShownList> List(WindowId window, int number);
+  bool ClickRow(WindowId window, int list_number, int row, bool right_button = false);
+  bool Scroll(WindowId window, int list_number, ScrollAction action);
+  bool DragThumb(WindowId window, int list_number, int position);
+  bool TypeChar(WindowId window, int list_number, char character);
+  bool Expand(WindowId window, int list_number, int row);
+  bool Contract(WindowId window, int list_number, int row);
   bool Close(WindowId window);
 
   // Message boxes and popup menus, as ui/headless/driver.h.

@@ -66,18 +66,20 @@ void QtPlatform::SetControlVisible(WindowId window, ControlHandle control, bool 
 }
 
 void QtPlatform::SetListRows(WindowId window, ControlHandle control, std::vector<ListRow> rows) {
-  std::vector<std::string> texts;
-  for (const ListRow& row : rows) {
-    std::string text;
-    for (std::size_t i = 0; i < row.cells.size(); ++i) text += (i > 0 ? "\t" : "") + row.cells[i].text;
-    texts.push_back(std::move(text));
-  }
-  gui_->Run([&] { gui_->SetListRows(window, control, texts); });
+  gui_->Run([&] { gui_->SetListRows(window, control, std::move(rows)); });
 }
 
-void QtPlatform::SetListScroll(WindowId, ControlHandle, int) {}
-void QtPlatform::SetListScrollBar(WindowId, ControlHandle, bool) {}
-void QtPlatform::SetListIcon(WindowId, ControlHandle, int, std::string_view) {}
+void QtPlatform::SetListScroll(WindowId window, ControlHandle control, int position) {
+  gui_->Run([&] { gui_->SetListScroll(window, control, position); });
+}
+
+void QtPlatform::SetListScrollBar(WindowId window, ControlHandle control, bool shown) {
+  gui_->Run([&] { gui_->SetListScrollBar(window, control, shown); });
+}
+
+void QtPlatform::SetListIcon(WindowId window, ControlHandle control, int icon, std::string_view file) {
+  gui_->Run([&] { gui_->SetListIcon(window, control, icon, file); });
+}
 
 void QtPlatform::SetFocus(WindowId window, ControlHandle control) {
   gui_->Run([&] { gui_->SetFocus(window, control); });
