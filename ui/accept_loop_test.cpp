@@ -14,7 +14,6 @@ using headless::HeadlessProgram;
 using testing::EventLog;
 using Lines = std::vector<std::string>;
 
-constexpr int kPageDown = 34;
 
 definitions::ControlDefinition ImmediateList() {
   return testing::ListBox(1, "20L", {10, 10, 50, 40}, definitions::control_attribute::kImmediate);
@@ -238,12 +237,12 @@ TEST(AcceptLoop, KeysInAnImmediateListBecomeScrollEventsAndTypedCharactersAlertK
   });
   auto& driver = program.driver();
   const WindowId browse = driver.Find("Browse");
-  ASSERT_TRUE(driver.PressKey(browse, 1, kPageDown | kKeyCtrl));
-  ASSERT_TRUE(driver.PressKey(browse, 1, kPageDown));
+  ASSERT_TRUE(driver.PressKey(browse, 1, kKeyPageDown | kKeyCtrl));
+  ASSERT_TRUE(driver.PressKey(browse, 1, kKeyPageDown));
   ASSERT_TRUE(driver.PressKey(browse, 1, 'A', 'A'));  // not a scroll key: the locator's
   ASSERT_TRUE(driver.PressKey(browse, 1, kKeyInsert));  // neither
   ASSERT_TRUE(driver.SelectRow(browse, 1, 3));
-  EXPECT_EQ(log.Lines(), (Lines{"EVENT:ScrollBottom 1", "KEYCODE " + std::to_string(kPageDown | kKeyCtrl),
+  EXPECT_EQ(log.Lines(), (Lines{"EVENT:ScrollBottom 1", "KEYCODE " + std::to_string(kKeyPageDown | kKeyCtrl),
                                 "EVENT:PageDown 1", "KEYCODE 34", "EVENT:AlertKey 1", "KEYCODE 65",
                                 "EVENT:NewSelection 1", "KEYCODE 45"}));
 }
@@ -256,14 +255,14 @@ TEST(AcceptLoop, AnAlertKeyGivesPreAlertAtOnceAndThenAlertKeyUnlessCycled) {
     ALERT(1, kKeyInsert);
     ALERT(1, kKeyDoubleClick);
     ALERT(1, kKeyEnter | kKeyCtrl);
-    ALERT(1, kPageDown);
+    ALERT(1, kKeyPageDown);
     ACCEPT([&] {
       Event event = EVENT();
       if (event == Event::PreAlert || event == Event::AlertKey || event == Event::PageDown) {
         log.Add(std::string(EventName(InternalCode(event))) + " " + std::to_string(KEYCODE()));
       }
       // The list keeps its own use of Page Down.
-      return event == Event::PreAlert && KEYCODE() == kPageDown ? LoopResult::Cycle : LoopResult::Continue;
+      return event == Event::PreAlert && KEYCODE() == kKeyPageDown ? LoopResult::Cycle : LoopResult::Continue;
     });
   });
   auto& driver = program.driver();
@@ -272,7 +271,7 @@ TEST(AcceptLoop, AnAlertKeyGivesPreAlertAtOnceAndThenAlertKeyUnlessCycled) {
   ASSERT_TRUE(driver.PressKey(browse, 1, kKeyDoubleClick));
   ASSERT_TRUE(driver.PressKey(browse, 1, kKeyEnter | kKeyCtrl));
   ASSERT_TRUE(driver.PressKey(browse, 1, kKeyEnter));  // not alerted
-  ASSERT_TRUE(driver.PressKey(browse, 1, kPageDown));
+  ASSERT_TRUE(driver.PressKey(browse, 1, kKeyPageDown));
   EXPECT_EQ(log.Lines(), (Lines{"EVENT:PreAlert 45", "EVENT:AlertKey 45", "EVENT:PreAlert 5", "EVENT:AlertKey 5",
                                 "EVENT:PreAlert 525", "EVENT:AlertKey 525", "EVENT:PreAlert 34",
                                 "EVENT:PageDown 34"}));

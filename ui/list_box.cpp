@@ -18,13 +18,6 @@
 namespace tavero::ui {
 namespace {
 
-constexpr int kKeyPageUp = 33;
-constexpr int kKeyPageDown = 34;
-constexpr int kKeyEnd = 35;
-constexpr int kKeyHome = 36;
-constexpr int kKeyUp = 38;
-constexpr int kKeyDown = 40;
-
 int ToNumber(std::string_view text) {
   while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
   int value = 0;

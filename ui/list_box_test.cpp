@@ -80,8 +80,8 @@ TEST(ListBox, AListThatScrollsItselfMakesNoScrollEvents) {
   EXPECT_EQ(driver.List(lists, 1)->rows.back().substr(0, 6), " 10000");
   ASSERT_TRUE(driver.DragThumb(lists, 1, 500));
   EXPECT_EQ(driver.List(lists, 1)->thumb, 500);
-  ASSERT_TRUE(driver.PressKey(lists, 1, testing::kVkDown));  // no highlight yet: the first row
-  ASSERT_TRUE(driver.PressKey(lists, 1, testing::kVkDown));
+  ASSERT_TRUE(driver.PressKey(lists, 1, kKeyDown));  // no highlight yet: the first row
+  ASSERT_TRUE(driver.PressKey(lists, 1, kKeyDown));
   EXPECT_EQ(driver.List(lists, 1)->selected, 2);
   EXPECT_EQ(driver.List(lists, 1)->top, 0);  // the highlight came into sight
   ASSERT_TRUE(driver.TypeChar(lists, 1, '1'));  // the list's own locator
@@ -131,7 +131,7 @@ TEST(ListBox, AnImmediateListTurnsKeysAndItsScrollBarIntoEventsAndMovesNothingIt
   EXPECT_EQ(start->selected, 1);
 
   // One key, one movement: the procedure moves the highlight, the list does not.
-  ASSERT_TRUE(driver.PressKey(lists, 2, testing::kVkDown));
+  ASSERT_TRUE(driver.PressKey(lists, 2, kKeyDown));
   EXPECT_EQ(driver.List(lists, 2)->selected, 2);
   log.Clear();
   const Lines expected =

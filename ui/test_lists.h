@@ -57,18 +57,15 @@ void TreeProcedure(EventLog& log);
 
 namespace tavero::ui::testing {
 
-// The key codes the scripts press.
-inline constexpr int kVkPageUp = 33, kVkPageDown = 34, kVkHome = 36, kVkUp = 38, kVkDown = 40;
-
 // What a person does to the immediate list of ListsWindow, written once for
 // both drivers: `press(key_code)` presses a key in list 2. Returns the lines
 // the procedure is expected to log.
 template <typename Driver, typename Press>
 std::vector<std::string> ImmediateListScript(Driver& driver, WindowId window, const Press& press) {
-  press(kVkDown);
-  press(kVkPageDown);
-  press(kVkPageDown | kKeyCtrl);
-  press(kVkHome);
+  press(kKeyDown);
+  press(kKeyPageDown);
+  press(kKeyPageDown | kKeyCtrl);
+  press(kKeyHome);
   driver.Scroll(window, 2, ScrollAction::LineDown);
   driver.Scroll(window, 2, ScrollAction::PageDown);
   driver.Scroll(window, 2, ScrollAction::PageUp);

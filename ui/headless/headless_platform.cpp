@@ -28,13 +28,6 @@ bool TakesFocus(ControlKind kind) {
   }
 }
 
-constexpr int kKeyPageUp = 33;
-constexpr int kKeyPageDown = 34;
-constexpr int kKeyEnd = 35;
-constexpr int kKeyHome = 36;
-constexpr int kKeyUp = 38;
-constexpr int kKeyDown = 40;
-
 // Rows that fit a list `height` dialog units high, inside a border of one
 // unit, under the heading row when the list has headings.
 int RowsThatFit(int height, const ListFormat& format) {

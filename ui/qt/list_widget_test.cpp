@@ -36,11 +36,11 @@ auto Presser(QtDriver& driver, WindowId window, int number) {
   return [&driver, window, number](int key_code) {
     int qt_key = 0;
     switch (key_code & 0xFF) {
-      case testing::kVkPageUp: qt_key = Qt::Key_PageUp; break;
-      case testing::kVkPageDown: qt_key = Qt::Key_PageDown; break;
-      case testing::kVkHome: qt_key = Qt::Key_Home; break;
-      case testing::kVkUp: qt_key = Qt::Key_Up; break;
-      case testing::kVkDown: qt_key = Qt::Key_Down; break;
+      case kKeyPageUp: qt_key = Qt::Key_PageUp; break;
+      case kKeyPageDown: qt_key = Qt::Key_PageDown; break;
+      case kKeyHome: qt_key = Qt::Key_Home; break;
+      case kKeyUp: qt_key = Qt::Key_Up; break;
+      case kKeyDown: qt_key = Qt::Key_Down; break;
       default: break;
     }
     driver.PressKey(window, number, qt_key, (key_code & kKeyCtrl) != 0 ? Qt::ControlModifier : Qt::NoModifier);
