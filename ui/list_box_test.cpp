@@ -145,6 +145,13 @@ TEST(ListBox, AnImmediateListTurnsKeysAndItsScrollBarIntoEventsAndMovesNothingIt
   EXPECT_EQ(list->top, 0);
   EXPECT_EQ(list->selected, 3);
   EXPECT_EQ(list->rows[0].substr(0, 6), "  4990");
+
+  log.Clear();
+  Lines looks;
+  const Lines closing = testing::CloseListsScript(driver, lists, looks);
+  EXPECT_EQ(looks, testing::kCloseListsLooks);
+  EXPECT_EQ(log.Lines(), closing);
+  EXPECT_TRUE(program.Finished());
 }
 
 TEST(ListBox, ARightClickReportsThePointerInsideTheList) {

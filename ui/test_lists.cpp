@@ -6,6 +6,7 @@
 #include "decimal/decimal.h"
 #include "storage/driver/record_layout.h"
 #include "ui/engine.h"
+#include "ui/message_box.h"
 #include "ui/properties.h"
 
 namespace tavero::ui::testing {
@@ -107,7 +108,11 @@ void ListsProcedure(EventLog& log) {
   ACCEPT([&] {
     const Event event = EVENT();
     if (event == Event::OpenWindow) fill();
-    if (ACCEPTED() == 3) return LoopResult::Break;
+    if (ACCEPTED() == 3) {
+      const int answer = MESSAGE("Close the lists?", "Lists", "", button::kYes | button::kNo, button::kNo);
+      log.Add("MESSAGE " + std::to_string(answer));
+      return answer == button::kYes ? LoopResult::Break : LoopResult::Continue;
+    }
     if (FIELD() != 2) return LoopResult::Continue;
     std::string line = EventName(InternalCode(event)).data();
     switch (event) {

@@ -43,7 +43,8 @@ inline constexpr int kDemoCards = 10000;
 
 // "Lists": list 1 shows all kDemoCards cards and scrolls itself; list 2 is
 // an immediate list showing one page of the same cards, which the procedure
-// refills on every scroll event; 3 "&Close". Each event of list 2 is
+// refills on every scroll event; 3 "&Close", which asks "Close the lists?"
+// (Yes, No; logged as "MESSAGE " and the answer). Each event of list 2 is
 // logged with what it carries (KEYCODE, KEYCHAR, the thumb).
 definitions::EntryDefinition ListsWindow();
 void ListsProcedure(EventLog& log);
@@ -81,6 +82,22 @@ std::vector<std::string> ImmediateListScript(Driver& driver, WindowId window, co
           "EVENT:ScrollBottom", "EVENT:ScrollTop", "EVENT:ScrollDrag thumb 50", "EVENT:AlertKey KEYCHAR 98",
           "EVENT:AlertKey KEYCHAR 8", "EVENT:NewSelection KEYCODE 2"};
 }
+
+// "&Close" of ListsWindow pressed twice: the box answered No, then Yes. The
+// lines expected, the box's looks (caption, text, buttons, default) first.
+template <typename Driver>
+std::vector<std::string> CloseListsScript(Driver& driver, WindowId window, std::vector<std::string>& looks) {
+  driver.Click(window, 3);
+  looks.push_back(driver.MessageCaption());
+  looks.push_back(driver.MessageText());
+  for (const std::string& text : driver.MessageButtons()) looks.push_back(text);
+  looks.push_back(driver.MessageDefault());
+  driver.PressButton("&No");
+  driver.Click(window, 3);
+  driver.PressButton("&Yes");
+  return {"MESSAGE 4", "MESSAGE 2"};
+}
+inline const std::vector<std::string> kCloseListsLooks = {"Lists", "Close the lists?", "&Yes", "&No", "&No"};
 
 // The tree of TreeWindow expanded and contracted; the lines expected.
 template <typename Driver>

@@ -15,6 +15,7 @@
 #include "ui/qt/list_widget.h"
 #include "ui/qt/qt_driver.h"
 #include "ui/qt/qt_platform.h"
+#include "ui/qt/test_application.h"
 #include "ui/test_lists.h"
 
 namespace tavero::ui::qt {
@@ -23,13 +24,6 @@ namespace {
 using testing::EventLog;
 using Lines = std::vector<std::string>;
 
-QApplication& Application() {
-  static int argc = 1;
-  static char name[] = "tavero_ui_qt_list_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);  // never destroyed: see qt_platform_test.cpp
-  return *app;
-}
 
 // Presses a key given by its key code (with kKeyCtrl) in list `number`.
 auto Presser(QtDriver& driver, WindowId window, int number) {
@@ -48,7 +42,7 @@ auto Presser(QtDriver& driver, WindowId window, int number) {
 }
 
 TEST(QtList, TheImmediateListScriptGivesTheSameEventsAsOnTheHeadlessPlatform) {
-  Application();
+  TestApplication();
   EventLog log;
   QtPlatform platform;
   QtProgram program(platform, [&] { testing::ListsProcedure(log); });
@@ -72,12 +66,16 @@ TEST(QtList, TheImmediateListScriptGivesTheSameEventsAsOnTheHeadlessPlatform) {
   EXPECT_EQ(list->top, 0);
   EXPECT_NEAR(list->thumb, 50, 1);  // where the procedure put it for the page it built
 
-  driver.Click(lists, 3);
+  log.Clear();
+  Lines looks;
+  const Lines closing = testing::CloseListsScript(driver, lists, looks);
+  EXPECT_EQ(looks, testing::kCloseListsLooks);
   program.WaitUntilFinished();
+  EXPECT_EQ(log.Lines(), closing);
 }
 
 TEST(QtList, AListThatScrollsItselfShowsTenThousandRowsWithHeadingsAndPictures) {
-  Application();
+  TestApplication();
   EventLog log;
   QtPlatform platform;
   QtProgram program(platform, [&] { testing::ListsProcedure(log); });
@@ -116,11 +114,12 @@ TEST(QtList, AListThatScrollsItselfShowsTenThousandRowsWithHeadingsAndPictures) 
   EXPECT_TRUE(driver.Grab(lists, "lists.png"));
   EXPECT_TRUE(std::filesystem::exists("lists.png"));
   driver.Click(lists, 3);
+  driver.PressButton("&Yes");
   program.WaitUntilFinished();
 }
 
 TEST(QtList, ATreeExpandsAndContractsAsOnTheHeadlessPlatform) {
-  Application();
+  TestApplication();
   EventLog log;
   QtPlatform platform;
   QtProgram program(platform, [&] { testing::TreeProcedure(log); });
@@ -137,7 +136,7 @@ TEST(QtList, ATreeExpandsAndContractsAsOnTheHeadlessPlatform) {
 }
 
 TEST(QtList, TheRowsVisibleFollowTheListsSize) {
-  Application();
+  TestApplication();
   EventLog log;
   QtPlatform platform;
   int items_before = 0, items_after = 0;
