@@ -242,12 +242,12 @@ TEST(Bmp, QtWrittenFilesDecodeAsQtReadsThem) {
 
 TEST(Bmp, TwoBitPixelsIndexTheirTable) {
   // Qt has no reader for 2 bits per pixel: the expected pixels are known.
-  const BmpSpec spec{.bits = 2, .width = 7, .height = 3};
-  const DecodeResult r = DecodeBmp(BuildBmp(spec));
+  const BmpSpec layout{.bits = 2, .width = 7, .height = 3};
+  const DecodeResult r = DecodeBmp(BuildBmp(layout));
   ASSERT_TRUE(r.ok()) << r.message;
   for (int y = 0; y < 3; ++y) {
     for (int x = 0; x < 7; ++x) {
-      const std::uint32_t i = PixelValue(spec, x, y);
+      const std::uint32_t i = PixelValue(layout, x, y);
       const auto p = r.image.pixel(x, y);
       EXPECT_EQ(p[0], static_cast<std::uint8_t>(i * 71));
       EXPECT_EQ(p[1], static_cast<std::uint8_t>(255 - i * 19));
@@ -258,8 +258,8 @@ TEST(Bmp, TwoBitPixelsIndexTheirTable) {
 }
 
 TEST(Bmp, RleMoveLeavesSkippedPixelsTransparent) {
-  BmpSpec spec{.bits = 8, .compression = 1, .colours_used = 2, .width = 4, .height = 2};
-  Bytes file = BuildBmp(spec);
+  BmpSpec layout{.bits = 8, .compression = 1, .colours_used = 2, .width = 4, .height = 2};
+  Bytes file = BuildBmp(layout);
   const std::size_t pixels = 14 + 40 + 8;
   file.resize(pixels);
   // Bottom row: two pixels of colour 1, then move 1 right and 1 up; then

@@ -185,13 +185,13 @@ TEST_P(GifLayout, CorruptedBytesGiveAnErrorOrAPicture) {
 INSTANTIATE_TEST_SUITE_P(Layouts, GifLayout, ::testing::ValuesIn(Specs()), [](const auto& info) { return info.param.name; });
 
 TEST(Gif, TransparentIndexHasNoColourAndTheOthersKeepTheirs) {
-  const GifSpec spec{.width = 5, .height = 4, .colours = 4, .transparent = 2};
-  const DecodeResult r = DecodeGif(BuildGif(spec));
+  const GifSpec layout{.width = 5, .height = 4, .colours = 4, .transparent = 2};
+  const DecodeResult r = DecodeGif(BuildGif(layout));
   ASSERT_TRUE(r.ok()) << r.message;
   const Bytes table = ColourTable(4);
   for (int y = 0; y < 4; ++y) {
     for (int x = 0; x < 5; ++x) {
-      const int i = IndexAt(spec, x, y);
+      const int i = IndexAt(layout, x, y);
       const auto p = r.image.pixel(x, y);
       if (i == 2) {
         EXPECT_EQ(p[3], 0);

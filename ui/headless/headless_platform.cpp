@@ -213,8 +213,8 @@ std::optional<ShownList> HeadlessPlatform::List(WindowId window, ControlHandle c
   std::lock_guard lock(mutex_);
   auto* self = const_cast<HeadlessPlatform*>(this);
   const ScreenList* list = self->ListLocked(window, control);
-  const ControlSpec* spec = self->ControlLocked(window, control);
-  if (list == nullptr || spec == nullptr) return std::nullopt;
+  const ControlSpec* blueprint = self->ControlLocked(window, control);
+  if (list == nullptr || blueprint == nullptr) return std::nullopt;
   ShownList shown;
   shown.headings = ShownHeadings(list->format);
   const int tree = TreeColumn(list->format);
@@ -226,7 +226,7 @@ std::optional<ShownList> HeadlessPlatform::List(WindowId window, ControlHandle c
   shown.top = list->top;
   shown.rows_visible = list->rows_visible;
   shown.count = count;
-  shown.selected = spec->value;
+  shown.selected = blueprint->value;
   shown.scroll_bar = list->scroll_bar && (list->immediate || count > list->rows_visible);
   shown.thumb = list->immediate ? list->thumb : list->top;
   return shown;
@@ -235,9 +235,9 @@ std::optional<ShownList> HeadlessPlatform::List(WindowId window, ControlHandle c
 bool HeadlessPlatform::ResizeList(WindowId window, ControlHandle control, int height) {
   std::lock_guard lock(mutex_);
   ScreenList* list = ListLocked(window, control);
-  ControlSpec* spec = ControlLocked(window, control);
-  if (list == nullptr || spec == nullptr) return false;
-  spec->position.height = height;
+  ControlSpec* blueprint = ControlLocked(window, control);
+  if (list == nullptr || blueprint == nullptr) return false;
+  blueprint->position.height = height;
   list->rows_visible = RowsThatFit(height, list->format);
   PostLocked(ListMessage(MessageKind::ListGeometry, window, control, list->rows_visible));
   if (!list->immediate && list->top > list->LastTop()) ScrollToLocked(window, control, *list, list->LastTop());

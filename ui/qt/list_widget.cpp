@@ -347,15 +347,15 @@ class ListView : public QTreeView {
   int wheel_ = 0;
 };
 
-ListWidget::ListWidget(const ControlSpec& spec, double unit_x, double unit_y,
+ListWidget::ListWidget(const ControlSpec& blueprint, double unit_x, double unit_y,
                        std::function<void(PlatformMessage)> post, QWidget* parent)
     : QWidget(parent),
-      format_(ParseListFormat(spec.format)),
-      immediate_((spec.attributes & definitions::control_attribute::kImmediate) != 0),
+      format_(ParseListFormat(blueprint.format)),
+      immediate_((blueprint.attributes & definitions::control_attribute::kImmediate) != 0),
       unit_x_(unit_x),
       unit_y_(unit_y),
       post_(std::move(post)),
-      bar_wanted_((spec.attributes & definitions::control_attribute::kVerticalScroll) != 0) {
+      bar_wanted_((blueprint.attributes & definitions::control_attribute::kVerticalScroll) != 0) {
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
@@ -382,7 +382,7 @@ ListWidget::ListWidget(const ControlSpec& spec, double unit_x, double unit_y,
   layout->addWidget(view_);
 
   // Accessible names: the list's tip, else its headings.
-  QString name = FromWindows1252(spec.tip);
+  QString name = FromWindows1252(blueprint.tip);
   if (name.isEmpty()) {
     QStringList titles;
     for (const ListColumn& column : format_.columns) {
@@ -391,9 +391,9 @@ ListWidget::ListWidget(const ControlSpec& spec, double unit_x, double unit_y,
     name = titles.isEmpty() ? QStringLiteral("List") : titles.join(QLatin1Char(' '));
   }
   setAccessibleName(name);
-  setAccessibleDescription(FromWindows1252(spec.message));
+  setAccessibleDescription(FromWindows1252(blueprint.message));
   view_->setAccessibleName(name);
-  view_->setAccessibleDescription(FromWindows1252(spec.message));
+  view_->setAccessibleDescription(FromWindows1252(blueprint.message));
 
   if (immediate_) {
     bar_ = new QScrollBar(Qt::Vertical, this);

@@ -39,7 +39,7 @@ class ListWidget : public QWidget {
   // `post` takes the list's messages, with kind, value, key code and mouse
   // position filled in (the caller adds window and control); `units` are
   // the pixels of a dialog unit of the window's font.
-  ListWidget(const ControlSpec& spec, double unit_x, double unit_y, std::function<void(PlatformMessage)> post,
+  ListWidget(const ControlSpec& blueprint, double unit_x, double unit_y, std::function<void(PlatformMessage)> post,
              QWidget* parent);
   ~ListWidget() override;
 
