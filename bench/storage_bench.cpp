@@ -2,8 +2,9 @@
 // run and with the same durability. The VMR side goes through the runtime's
 // file operations exactly as the program does (files opened read/write,
 // deny none; LOGOUT/COMMIT from the runtime's transaction routines; views
-// for browse pages); SQLite is used through its C interface with
-// synchronous=FULL and a rollback journal.
+// for browse pages, each page one read statement); SQLite is used through
+// its C interface with synchronous=FULL, twice: with a rollback journal
+// (`sqlite`) and with a write-ahead log (`wal`).
 //
 //   BM_BulkLoad        N card rows shaped like SETINFORMATION, with its four
 //                      keys, in one transaction; also the file bytes per row
@@ -19,13 +20,16 @@
 //
 // N is 10 000; TAVERO_BENCH_LARGE=1 adds 1 000 000 (and the browse page at
 // 1 000 000 rows). Counters: microseconds per row (or page) for each engine
-// and ratio_vmr_to_sqlite; below 1 the VMR engine is faster. Before timing,
-// every benchmark checks that both engines deliver the same rows.
+// and ratio_vmr_to_sqlite, ratio_vmr_to_wal; below 1 the VMR engine is
+// faster. Before timing, every benchmark checks that the engines deliver the
+// same rows.
 //
 // The reading benchmarks run twice: with the VMR file open as the program
-// opens it (mode 66, read/write deny none: every operation takes a reader
-// slot lock and reads the header to see other stations' commits) and open
-// alone (mode 18, deny all), which shows the engine without that protocol.
+// opens it (mode 66, read/write deny none: every read statement takes a
+// reader slot lock and reads the header to see other stations' commits) and
+// open alone (mode 18, deny all), which shows the engine without that
+// protocol. A browse page is one read statement, as the browse reads it; the
+// scan is one too, which the driver cuts into bounded batches.
 //
 // The CARDSET-shaped file differs from CARDSET in one way: its set number is
 // an INT32, so that it can hold a million sets.
@@ -43,6 +47,7 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +55,7 @@
 #include "app/dictionary/dictionary.h"
 #include "decimal/decimal.h"
 #include "storage/driver/file_operations.h"
+#include "storage/driver/read_statement.h"
 #include "storage/driver/transaction.h"
 #include "storage/views/view.h"
 #include "storage/vmr/vmr.h"
@@ -299,11 +305,18 @@ class Statement {
   sqlite3_stmt* statement_ = nullptr;
 };
 
+// The two SQLite peers: a rollback journal, and a write-ahead log (whose
+// readers find the last commit in the log's shared-memory index instead of
+// locking the database file).
+enum class Journal { kDelete, kWal };
+constexpr Journal kJournals[] = {Journal::kDelete, Journal::kWal};
+
 class SqliteDb {
  public:
-  explicit SqliteDb(const fs::path& path) {
+  SqliteDb(const fs::path& path, Journal journal) {
     if (sqlite3_open(path.string().c_str(), &db_) != SQLITE_OK) Close();
-    Exec("PRAGMA synchronous=FULL; PRAGMA journal_mode=DELETE;");
+    Exec(journal == Journal::kWal ? "PRAGMA synchronous=FULL; PRAGMA journal_mode=WAL;"
+                                  : "PRAGMA synchronous=FULL; PRAGMA journal_mode=DELETE;");
   }
   ~SqliteDb() { Close(); }
   SqliteDb(const SqliteDb&) = delete;
@@ -460,19 +473,24 @@ std::string CardsetImageOf(sqlite3_stmt* s, DataFile& scratch) {
 
 // ---- loaded files -----------------------------------------------------------
 
-// A file loaded in both engines and left open for reading; one per shape
-// and size for the whole run.
+// A file loaded in the engines and left open for reading; one per shape and
+// size for the whole run.
 struct LoadedFiles {
   LoadedFiles(const zephcol::FileDeclaration& declaration, const std::string& name)
       : vmr_directory(Scratch().Fresh(name + "-vmr")),
         sqlite_directory(Scratch().Fresh(name + "-sqlite")),
+        wal_directory(Scratch().Fresh(name + "-wal")),
         vmr(declaration, tavero::vmr::Driver()),
-        sqlite(sqlite_directory / "bench.sqlite") {}
+        sqlite(sqlite_directory / "bench.sqlite", Journal::kDelete),
+        wal(wal_directory / "bench.sqlite", Journal::kWal) {}
   ~LoadedFiles() { ops::Close(vmr.file()); }
+  SqliteDb& peer(Journal journal) { return journal == Journal::kWal ? wal : sqlite; }
   fs::path vmr_directory;
   fs::path sqlite_directory;
+  fs::path wal_directory;
   DataFile vmr;
   SqliteDb sqlite;
+  SqliteDb wal;
   int vmr_error = 0;
   bool sqlite_ok = false;
   bool ok() const { return vmr_error == 0 && sqlite_ok; }
@@ -503,7 +521,7 @@ LoadedFiles& CardsOf(long n) {
     files = std::make_unique<LoadedFiles>(zephcol::kSetInformationDeclaration, name);
     const CardRows& rows = CardRowsOf(n);
     files->vmr_error = LoadCardsVmr(files->vmr, files->vmr_directory / "SETINFORMATION", rows);
-    files->sqlite_ok = LoadCardsSqlite(files->sqlite, rows);
+    files->sqlite_ok = LoadCardsSqlite(files->sqlite, rows) && LoadCardsSqlite(files->wal, rows);
   }
   return *files;
 }
@@ -515,31 +533,43 @@ LoadedFiles& CardsetsOf(long n) {
     files = std::make_unique<LoadedFiles>(kWideCardsetDeclaration, name);
     const std::vector<CardsetRow>& rows = CardsetRowsOf(n);
     files->vmr_error = LoadCardsetVmr(files->vmr, files->vmr_directory / "CARDSET", rows);
-    files->sqlite_ok = LoadCardsetSqlite(files->sqlite, rows);
+    files->sqlite_ok = LoadCardsetSqlite(files->sqlite, rows) && LoadCardsetSqlite(files->wal, rows);
   }
   return *files;
 }
 
 // ---- reporting --------------------------------------------------------------
 
-void Report(benchmark::State& state, const char* unit, double vmr_seconds, double sqlite_seconds, double count) {
-  state.counters[std::string("vmr_us_per_") + unit] = vmr_seconds * 1e6 / count;
-  state.counters[std::string("sqlite_us_per_") + unit] = sqlite_seconds * 1e6 / count;
-  state.counters["ratio_vmr_to_sqlite"] = vmr_seconds / sqlite_seconds;
+// Seconds of one job in each engine: VMR, SQLite with a rollback journal,
+// SQLite with a write-ahead log.
+struct Totals {
+  double vmr = 0, sqlite = 0, wal = 0;
+  double& peer(Journal journal) { return journal == Journal::kWal ? wal : sqlite; }
+};
+
+void Report(benchmark::State& state, const char* unit, const Totals& t, double count) {
+  state.counters[std::string("vmr_us_per_") + unit] = t.vmr * 1e6 / count;
+  state.counters[std::string("sqlite_us_per_") + unit] = t.sqlite * 1e6 / count;
+  state.counters[std::string("wal_us_per_") + unit] = t.wal * 1e6 / count;
+  state.counters["ratio_vmr_to_sqlite"] = t.vmr / t.sqlite;
+  state.counters["ratio_vmr_to_wal"] = t.vmr / t.wal;
 }
 
-// Runs `vmr` and then `sqlite` in each iteration, timing each by this
-// thread's processor time; the VMR time is the iteration's time.
+// Runs `vmr` and then `sqlite` on each SQLite peer in each iteration, timing
+// each by this thread's processor time; the VMR time is the iteration's
+// time.
 template <typename Vmr, typename Sqlite>
-void TimeReads(benchmark::State& state, Vmr vmr, Sqlite sqlite, double& vmr_total, double& sqlite_total) {
+void TimeReads(benchmark::State& state, Vmr vmr, Sqlite sqlite, Totals& totals) {
   for (auto _ : state) {
     double start = ThreadSeconds();
     vmr();
     const double vmr_seconds = ThreadSeconds() - start;
-    start = ThreadSeconds();
-    sqlite();
-    sqlite_total += ThreadSeconds() - start;
-    vmr_total += vmr_seconds;
+    for (Journal journal : kJournals) {
+      start = ThreadSeconds();
+      sqlite(journal);
+      totals.peer(journal) += ThreadSeconds() - start;
+    }
+    totals.vmr += vmr_seconds;
     state.SetIterationTime(vmr_seconds);
   }
 }
@@ -548,23 +578,24 @@ void TimeReads(benchmark::State& state, Vmr vmr, Sqlite sqlite, double& vmr_tota
 // ratio_vmr_to_sqlite) and processor time (cpu_ratio_vmr_to_sqlite: the
 // engines' own work, without the waits for the disk).
 struct WriteTotals {
-  double vmr = 0, sqlite = 0, vmr_processor = 0, sqlite_processor = 0;
+  Totals elapsed, processor;
   // Both answer the elapsed time of the stretch.
   double AddVmr(const Stopwatch& watch) {
-    const double elapsed = watch.Elapsed();
-    vmr_processor += watch.Processor();
-    vmr += elapsed;
-    return elapsed;
+    const double seconds = watch.Elapsed();
+    processor.vmr += watch.Processor();
+    elapsed.vmr += seconds;
+    return seconds;
   }
-  double AddSqlite(const Stopwatch& watch) {
-    const double elapsed = watch.Elapsed();
-    sqlite_processor += watch.Processor();
-    sqlite += elapsed;
-    return elapsed;
+  double AddSqlite(Journal journal, const Stopwatch& watch) {
+    const double seconds = watch.Elapsed();
+    processor.peer(journal) += watch.Processor();
+    elapsed.peer(journal) += seconds;
+    return seconds;
   }
   void Report(benchmark::State& state, const char* unit, double count) const {
-    ::Report(state, unit, vmr, sqlite, count);
-    state.counters["cpu_ratio_vmr_to_sqlite"] = vmr_processor / sqlite_processor;
+    ::Report(state, unit, elapsed, count);
+    state.counters["cpu_ratio_vmr_to_sqlite"] = processor.vmr / processor.sqlite;
+    state.counters["cpu_ratio_vmr_to_wal"] = processor.vmr / processor.wal;
   }
 };
 
@@ -582,10 +613,9 @@ void BM_BulkLoad(benchmark::State& state) {
   const long n = state.range(0);
   const CardRows& rows = CardRowsOf(n);
   WriteTotals totals;
-  std::uint64_t vmr_bytes = 0, sqlite_bytes = 0;
+  std::uint64_t vmr_bytes = 0, sqlite_bytes = 0, wal_bytes = 0;
   for (auto _ : state) {
     const fs::path vmr_directory = Scratch().Fresh("load-vmr");
-    const fs::path sqlite_directory = Scratch().Fresh("load-sqlite");
     const Stopwatch vmr_watch;
     int error;
     {
@@ -594,24 +624,28 @@ void BM_BulkLoad(benchmark::State& state) {
       ops::Close(d.file());
     }
     state.SetIterationTime(totals.AddVmr(vmr_watch));
-    const Stopwatch sqlite_watch;
-    bool sqlite_ok;
-    {
-      SqliteDb db(sqlite_directory / "bench.sqlite");
-      sqlite_ok = LoadCardsSqlite(db, rows);
+    bool sqlite_ok = true;
+    for (Journal journal : kJournals) {
+      const fs::path directory = Scratch().Fresh(journal == Journal::kWal ? "load-wal" : "load-sqlite");
+      const Stopwatch sqlite_watch;
+      {
+        SqliteDb db(directory / "bench.sqlite", journal);
+        sqlite_ok = LoadCardsSqlite(db, rows) && sqlite_ok;
+      }
+      totals.AddSqlite(journal, sqlite_watch);
+      (journal == Journal::kWal ? wal_bytes : sqlite_bytes) = BytesIn(directory);
     }
-    totals.AddSqlite(sqlite_watch);
     if (error != 0 || !sqlite_ok) {
       state.SkipWithError(error != 0 ? "VMR load failed" : "SQLite load failed");
       break;
     }
     vmr_bytes = BytesIn(vmr_directory);
-    sqlite_bytes = BytesIn(sqlite_directory);
   }
   totals.Report(state, "row", static_cast<double>(n) * static_cast<double>(state.iterations()));
   state.counters["vmr_bytes_per_row"] = static_cast<double>(vmr_bytes) / static_cast<double>(n);
   state.counters["sqlite_bytes_per_row"] = static_cast<double>(sqlite_bytes) / static_cast<double>(n);
   state.counters["bytes_ratio_vmr_to_sqlite"] = static_cast<double>(vmr_bytes) / static_cast<double>(sqlite_bytes);
+  state.counters["bytes_ratio_vmr_to_wal"] = static_cast<double>(vmr_bytes) / static_cast<double>(wal_bytes);
 }
 
 // ---- 2: durable single-row inserts -------------------------------------------
@@ -621,7 +655,6 @@ void BM_DurableInsert(benchmark::State& state) {
   WriteTotals totals;
   for (auto _ : state) {
     const fs::path vmr_directory = Scratch().Fresh("insert-vmr");
-    const fs::path sqlite_directory = Scratch().Fresh("insert-sqlite");
     DataFile d(zephcol::kSetInformationDeclaration, tavero::vmr::Driver());
     int error = CreateAndOpen(d, vmr_directory / "SETINFORMATION");
     const Stopwatch vmr_watch;
@@ -632,14 +665,18 @@ void BM_DurableInsert(benchmark::State& state) {
     state.SetIterationTime(totals.AddVmr(vmr_watch));
     ops::Close(d.file());
 
-    SqliteDb db(sqlite_directory / "bench.sqlite");
-    bool sqlite_ok = db.Exec(kCardsSchema);
-    const Stopwatch sqlite_watch;
-    {
-      Statement insert(db.get(), kInsertCard);
-      for (std::size_t i = 0; i < rows.cards.size() && sqlite_ok; ++i) sqlite_ok = InsertCard(insert.get(), rows, i);
+    bool sqlite_ok = true;
+    for (Journal journal : kJournals) {
+      const fs::path directory = Scratch().Fresh(journal == Journal::kWal ? "insert-wal" : "insert-sqlite");
+      SqliteDb db(directory / "bench.sqlite", journal);
+      sqlite_ok = db.Exec(kCardsSchema) && sqlite_ok;
+      const Stopwatch sqlite_watch;
+      {
+        Statement insert(db.get(), kInsertCard);
+        for (std::size_t i = 0; i < rows.cards.size() && sqlite_ok; ++i) sqlite_ok = InsertCard(insert.get(), rows, i);
+      }
+      totals.AddSqlite(journal, sqlite_watch);
     }
-    totals.AddSqlite(sqlite_watch);
     if (error != 0 || !sqlite_ok) {
       state.SkipWithError(error != 0 ? "VMR insert failed" : "SQLite insert failed");
       break;
@@ -650,16 +687,23 @@ void BM_DurableInsert(benchmark::State& state) {
 
 // ---- 3: every card in last-name order -----------------------------------------
 
-// Both engines' rows in name order, as record images.
+// The engines' rows in name order, as record images.
 bool SameCardsByName(LoadedFiles& files) {
-  std::vector<std::string> vmr_rows, sqlite_rows;
+  std::vector<std::string> vmr_rows;
   DataFile& d = files.vmr;
   if (ops::SetKeyOrder(d.file(), d.key("SET:NAME_KEY")) != 0) return false;
   while (ops::Next(d.file()) == 0) vmr_rows.push_back(Image(d));
   DataFile scratch(zephcol::kSetInformationDeclaration, tavero::vmr::Driver());
-  Statement scan(files.sqlite.get(), kCardsByName);
-  while (sqlite3_step(scan.get()) == SQLITE_ROW) sqlite_rows.push_back(CardImageOf(scan.get(), scratch));
-  return !vmr_rows.empty() && vmr_rows == sqlite_rows;
+  for (Journal journal : kJournals) {
+    Statement scan(files.peer(journal).get(), kCardsByName);
+    std::size_t i = 0;
+    while (sqlite3_step(scan.get()) == SQLITE_ROW) {
+      if (i >= vmr_rows.size() || CardImageOf(scan.get(), scratch) != vmr_rows[i]) return false;
+      ++i;
+    }
+    if (i != vmr_rows.size() || i == 0) return false;
+  }
+  return true;
 }
 
 // SQLite reads the name index, not a sort of its own.
@@ -678,29 +722,33 @@ bool UsesNameIndex(sqlite3* db) {
 void BM_ScanByName(benchmark::State& state) {
   const long n = state.range(0);
   LoadedFiles& files = CardsOf(n);
-  if (!OpenedAs(files, state) || !SameCardsByName(files) || !UsesNameIndex(files.sqlite.get())) {
+  if (!OpenedAs(files, state) || !SameCardsByName(files) || !UsesNameIndex(files.sqlite.get()) ||
+      !UsesNameIndex(files.wal.get())) {
     state.SkipWithError("the engines differ in name order, or a load failed");
     return;
   }
   DataFile& d = files.vmr;
-  double vmr_total = 0, sqlite_total = 0;
+  Totals totals;
   long vmr_rows = 0, sqlite_rows = 0;
   TimeReads(
       state,
       [&] {
+        // One statement, as SQLite's; the driver gives the reader lock back
+        // between bounded batches of it.
+        ops::ReadStatement statement;
         ops::SetKeyOrder(d.file(), d.key("SET:NAME_KEY"));
         while (ops::Next(d.file()) == 0) ++vmr_rows;
       },
-      [&] {
-        Statement scan(files.sqlite.get(), kCardsByName);
+      [&](Journal journal) {
+        Statement scan(files.peer(journal).get(), kCardsByName);
         while (sqlite3_step(scan.get()) == SQLITE_ROW) {
           ReadCardColumns(scan.get());
           ++sqlite_rows;
         }
       },
-      vmr_total, sqlite_total);
-  if (vmr_rows != sqlite_rows) state.SkipWithError("the scans delivered different counts");
-  Report(state, "row", vmr_total, sqlite_total, static_cast<double>(vmr_rows));
+      totals);
+  if (2 * vmr_rows != sqlite_rows) state.SkipWithError("the scans delivered different counts");
+  Report(state, "row", totals, static_cast<double>(vmr_rows));
 }
 
 // ---- 4: GET by the unique key -------------------------------------------------
@@ -726,35 +774,42 @@ void BM_GetByKey(benchmark::State& state) {
   ops::KeyObject& key = d.key("CAR:SET");
   const std::vector<std::int32_t> keys = RandomKeys(n, kLookups, 11);
   Statement find(files.sqlite.get(), kCardsetByKey);
-  bool same = opened && find.ok();
+  Statement find_wal(files.wal.get(), kCardsetByKey);
+  const auto finder = [&](Journal journal) { return (journal == Journal::kWal ? find_wal : find).get(); };
+  bool same = opened && find.ok() && find_wal.ok();
   DataFile scratch(kWideCardsetDeclaration, tavero::vmr::Driver());
   for (std::size_t i = 0; same && i < 500; ++i) {
     same = VmrGet(d, key, keys[i]);
-    sqlite3_bind_int(find.get(), 1, keys[i]);
-    same = same && sqlite3_step(find.get()) == SQLITE_ROW && CardsetImageOf(find.get(), scratch) == Image(d);
-    sqlite3_reset(find.get());
+    for (Journal journal : kJournals) {
+      sqlite3_stmt* f = finder(journal);
+      sqlite3_bind_int(f, 1, keys[i]);
+      same = same && sqlite3_step(f) == SQLITE_ROW && CardsetImageOf(f, scratch) == Image(d);
+      sqlite3_reset(f);
+    }
   }
   if (!same) {
     state.SkipWithError("the engines found different records, or a load failed");
     return;
   }
-  double vmr_total = 0, sqlite_total = 0;
+  Totals totals;
   long found = 0;
   TimeReads(
-      state, [&] { for (std::int32_t number : keys) found += VmrGet(d, key, number); },
-      [&] { for (std::int32_t number : keys) found -= SqliteGet(find.get(), number); }, vmr_total, sqlite_total);
+      state, [&] { for (std::int32_t number : keys) found += 2 * VmrGet(d, key, number); },
+      [&](Journal journal) { for (std::int32_t number : keys) found -= SqliteGet(finder(journal), number); }, totals);
   if (found != 0) state.SkipWithError("the engines found different counts");
-  Report(state, "get", vmr_total, sqlite_total, kLookups * static_cast<double>(state.iterations()));
+  Report(state, "get", totals, kLookups * static_cast<double>(state.iterations()));
 }
 
 // ---- 5: a browse page -----------------------------------------------------------
 
 // A page as the browse builds it: the view closed, the file set in key
 // order from the key value, then up to 20 rows read forward through the
-// view. Returns the rows read; `images` collects them when given.
+// view, all in one read statement. Returns the rows read; `images` collects
+// them when given.
 int VmrPage(tavero::views::View& view, DataFile& d, ops::KeyObject& key, std::int32_t from,
             std::vector<std::string>* images = nullptr) {
   ops::Close(view);
+  ops::ReadStatement statement;
   std::memcpy(d.record().data(), &from, 4);
   if (ops::SetKeyOrderFromValue(d.file(), key) != 0) return -1;
   int rows = 0;
@@ -776,17 +831,20 @@ int SqlitePage(sqlite3_stmt* page, std::int32_t from) {
   return rows;
 }
 
-bool SamePages(LoadedFiles& files, tavero::views::View& view, sqlite3_stmt* page,
+bool SamePages(LoadedFiles& files, tavero::views::View& view, std::span<sqlite3_stmt* const> pages,
                const std::vector<std::int32_t>& starts) {
   DataFile scratch(kWideCardsetDeclaration, tavero::vmr::Driver());
   ops::KeyObject& key = files.vmr.key("CAR:SET");
   for (std::size_t i = 0; i < 50 && i < starts.size(); ++i) {
-    std::vector<std::string> vmr_rows, sqlite_rows;
+    std::vector<std::string> vmr_rows;
     VmrPage(view, files.vmr, key, starts[i], &vmr_rows);
-    sqlite3_bind_int(page, 1, starts[i]);
-    while (sqlite3_step(page) == SQLITE_ROW) sqlite_rows.push_back(CardsetImageOf(page, scratch));
-    sqlite3_reset(page);
-    if (vmr_rows.empty() || vmr_rows != sqlite_rows) return false;
+    for (sqlite3_stmt* page : pages) {
+      std::vector<std::string> sqlite_rows;
+      sqlite3_bind_int(page, 1, starts[i]);
+      while (sqlite3_step(page) == SQLITE_ROW) sqlite_rows.push_back(CardsetImageOf(page, scratch));
+      sqlite3_reset(page);
+      if (vmr_rows.empty() || vmr_rows != sqlite_rows) return false;
+    }
   }
   return true;
 }
@@ -799,18 +857,23 @@ void BM_BrowsePage(benchmark::State& state) {
   ops::KeyObject& key = files.vmr.key("CAR:SET");
   const std::vector<std::int32_t> starts = RandomKeys(n, kPages, 13);
   Statement page(files.sqlite.get(), kCardsetPage);
-  if (!opened || !page.ok() || !SamePages(files, view, page.get(), starts)) {
+  Statement page_wal(files.wal.get(), kCardsetPage);
+  const std::array<sqlite3_stmt*, 2> pages{page.get(), page_wal.get()};
+  if (!opened || !page.ok() || !page_wal.ok() || !SamePages(files, view, pages, starts)) {
     state.SkipWithError("the engines read different pages, or a load failed");
     return;
   }
-  double vmr_total = 0, sqlite_total = 0;
+  Totals totals;
   long rows = 0;
   TimeReads(
-      state, [&] { for (std::int32_t from : starts) rows += VmrPage(view, files.vmr, key, from); },
-      [&] { for (std::int32_t from : starts) rows -= SqlitePage(page.get(), from); }, vmr_total, sqlite_total);
+      state, [&] { for (std::int32_t from : starts) rows += 2 * VmrPage(view, files.vmr, key, from); },
+      [&](Journal journal) {
+        for (std::int32_t from : starts) rows -= SqlitePage(pages[journal == Journal::kWal ? 1 : 0], from);
+      },
+      totals);
   ops::Close(view);
   if (rows != 0) state.SkipWithError("the engines read different row counts");
-  Report(state, "page", vmr_total, sqlite_total, kPages * static_cast<double>(state.iterations()));
+  Report(state, "page", totals, kPages * static_cast<double>(state.iterations()));
 }
 
 // The VMR page alone at each size; the same pages (by share of the file) at

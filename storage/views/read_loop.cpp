@@ -16,6 +16,7 @@
 //  - After each component delivers, the filter terms that need no deeper
 //    component are asked; a rejected record is followed by the next one at
 //    the same level.
+//  - A row's reads are one read statement (driver::ReadStatement).
 #include <cmath>
 #include <optional>
 
@@ -321,6 +322,13 @@ class RowReader {
 
 }  // namespace
 
-int ReadRow(View& view, bool forward) { return RowReader(view, forward).Run(); }
+int ReadRow(View& view, bool forward) {
+  // The reads of one row (the primary, its joined records, the records a
+  // filter passes over) are one statement: the row comes from one committed
+  // state of each file. A caller filling a page opens a statement around
+  // the page, and this one joins it.
+  driver::ReadStatement statement;
+  return RowReader(view, forward).Run();
+}
 
 }  // namespace tavero::views

@@ -18,6 +18,12 @@
 //               the primary file
 //   anything else: 80 "Unsupported File Driver Function"
 //
+// Reads through a view are read statements (driver::ReadStatement): a row
+// is read in one, and a caller that fills a page of rows opens one around
+// the page (and closes it before anything else happens), so that the page
+// comes from one committed state of each file and pays for each shared
+// file's reader lock once.
+//
 // The order is the primary file's sequence key (set by the application with
 // SET on that file before reading); the record buffers of the view's files
 // hold the current row after each successful read; end of data is 33.

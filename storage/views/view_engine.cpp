@@ -111,6 +111,7 @@ int Reposition(View& view, std::string_view text, bool reget) {
 }
 
 int Skip(View& view, std::int64_t count) {
+  driver::ReadStatement statement;
   const bool forward = count >= 0;
   for (std::int64_t i = 0; i < (forward ? count : -count); ++i) {
     const int error = ReadRow(view, forward);

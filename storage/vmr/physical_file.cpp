@@ -131,6 +131,8 @@ Status PhysicalFile::ReleaseStationLock() {
   int rc = lock_ == Lock::kWriter ? file_->Unlock(kLockBase, kWriterRange) : file_->Unlock(kLockBase + lock_slot_, 1);
   lock_ = Lock::kNone;
   header_read_under_lock_ = false;
+  kept_for_statement_ = false;
+  statement_operations_ = 0;
   // A lock that cannot be given back is an internal error.
   VMR_CHECK(rc == 0);
   return Status::Ok();
@@ -286,9 +288,35 @@ Status PhysicalFile::BeginWrite() {
   return Status::Ok();
 }
 
-Status PhysicalFile::EndOperation() {
+bool PhysicalFile::KeepForStatement() {
+  // Only a reader slot that has seen no failure and no change of our own.
+  if (lock_ != Lock::kReader || !read_phase_ || !header_read_under_lock_ || header_changed_) return false;
+  const auto now = std::chrono::steady_clock::now();
+  if (statement_operations_ == 0) statement_lock_taken_ = now;
+  if (++statement_operations_ >= kStatementOperations || now - statement_lock_taken_ >= kStatementTime) return false;
+  kept_for_statement_ = true;
+  return true;
+}
+
+bool PhysicalFile::ArrangeStatementRelease() {
+  if (!kept_for_statement_ || statement_release_arranged_) return false;
+  statement_release_arranged_ = true;
+  return true;
+}
+
+Status PhysicalFile::EndStatement() {
+  statement_release_arranged_ = false;
+  if (!kept_for_statement_) return Status::Ok();
+  return ReleaseStationLock();
+}
+
+Status PhysicalFile::EndOperation(bool statement) {
   if (in_transaction_ || (streaming_ && dirty_count_ < kStreamDirtyLimit)) return Status::Ok();
   Status status = Commit();
+  if (statement && status.ok() && KeepForStatement()) {
+    if (cache_.size() > kCacheLimit && dirty_count_ == 0) TrimCache();
+    return Status::Ok();
+  }
   Status unlocked = ReleaseStationLock();
   read_phase_ = true;
   if (cache_.size() > kCacheLimit && dirty_count_ == 0) TrimCache();

@@ -22,7 +22,11 @@
 //  (6) header_read_under_lock_ implies that the station lock has been held
 //      without a break since the header was last read from disk, so no
 //      other station can have committed: only then may a refresh skip the
-//      read. Releasing the lock or a failed operation clears it.
+//      read. Releasing the lock or a failed operation clears it;
+//  (7) kept_for_statement_ implies a reader slot held in the read phase
+//      since the last header read (so header_read_under_lock_), held for
+//      fewer than kStatementOperations operations; statement_release_
+//      arranged_ stays set from the first keep until EndStatement().
 // Commit order on disk: pages beyond the committed data, pending copies of
 // the others and the new header are written after the committed length;
 // flush; the old header with committed length < written length marks the
@@ -33,6 +37,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -63,6 +68,12 @@ inline constexpr std::uint64_t kWriterRange = 1023;
 inline constexpr std::uint64_t kIdentifierLockBase = 0x80000401u;
 // Stream mode commits once this many pages are dirty.
 inline constexpr std::size_t kStreamDirtyLimit = 40;
+// A reader slot kept for a read statement goes back after this many
+// operations or this long, whichever comes first: a browse page of 20 rows
+// through a view with a join is about 40 operations, so a writer at
+// another station waits for about one page.
+inline constexpr std::uint32_t kStatementOperations = 64;
+inline constexpr std::chrono::milliseconds kStatementTime{20};
 
 class PhysicalFile final : private PageStore, private PageMover {
  public:
@@ -85,7 +96,18 @@ class PhysicalFile final : private PageStore, private PageMover {
   // Operation brackets.
   Status RefreshHeader();
   Status BeginWrite();
-  Status EndOperation();
+  // Ends an operation. Inside a read statement (`statement`), a read-only
+  // operation on a shared file keeps the reader slot, and with it the
+  // header it checked, for the statement's next read, until the slot has
+  // served kStatementOperations operations or been held kStatementTime;
+  // then it goes back as after any operation, and the next read takes it
+  // afresh and sees what other stations committed meanwhile.
+  Status EndOperation(bool statement = false);
+  // Gives back a reader slot kept for a statement (and nothing else).
+  Status EndStatement();
+  // True once per statement after EndOperation first kept the slot: the
+  // caller then arranges for EndStatement() at the statement's end.
+  bool ArrangeStatementRelease();
 
   // The tree. RefreshHeader() must have run in this operation; changes need
   // the write phase.
@@ -181,6 +203,8 @@ class PhysicalFile final : private PageStore, private PageMover {
   Status MustRollBack(const FileHeader& fresh, bool& roll_back);
   Status TakeStationLock();
   Status ReleaseStationLock();
+  // Whether the operation now ending may keep its reader slot; counts it.
+  bool KeepForStatement();
   // Gives the page a new number and fixes the pointer to it.
   Status Renumber(Page& page, std::uint32_t id);
   Status AssignBlocks();
@@ -204,6 +228,11 @@ class PhysicalFile final : private PageStore, private PageMover {
   bool streaming_ = false;
   enum class Lock { kNone, kReader, kWriter } lock_ = Lock::kNone;
   std::uint32_t lock_slot_ = 0;
+  // The reader slot kept between the reads of a statement; invariant (7).
+  bool kept_for_statement_ = false;
+  bool statement_release_arranged_ = false;
+  std::uint32_t statement_operations_ = 0;
+  std::chrono::steady_clock::time_point statement_lock_taken_;
   // Offsets of the identifier locks taken through this file. The system's
   // locks of one open file never exclude each other, so between the tables
   // of this process the file itself refuses a lock it already holds.

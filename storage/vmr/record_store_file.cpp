@@ -2,6 +2,8 @@
 
 #include <cassert>
 
+#include "storage/driver/read_statement.h"
+
 namespace tavero::vmr {
 
 int PhysicalFileStore::find_with(FindMode mode, std::string_view key, std::optional<StoredRecord>& found) {
@@ -69,6 +71,16 @@ int PhysicalFileStore::begin_operation(bool write) {
   return ErrorCodeOf(file_->RefreshHeader());
 }
 
-int PhysicalFileStore::end_operation() { return ErrorCodeOf(file_->EndOperation()); }
+int PhysicalFileStore::end_operation() {
+  const bool statement = driver::InReadStatement();
+  const int error = ErrorCodeOf(file_->EndOperation(statement));
+  if (statement && file_->ArrangeStatementRelease()) {
+    driver::AtEndOfReadStatement([kept = std::weak_ptr<PhysicalFile>(file_)] {
+      // A slot that cannot be given back is an internal error, raised there.
+      if (const auto file = kept.lock()) (void)file->EndStatement();
+    });
+  }
+  return error;
+}
 
 }  // namespace tavero::vmr

@@ -23,6 +23,9 @@ class PhysicalFileStore final : public RecordStore {
   int erase(std::string_view key) override;
   int issue_identifier(std::uint32_t& identifier) override;
   int begin_operation(bool write) override;
+  // Inside a read statement (driver::ReadStatement) a read keeps a shared
+  // file's reader slot for the statement's next read; the statement's end
+  // gives it back.
   int end_operation() override;
 
   PhysicalFile& file() { return *file_; }
@@ -30,7 +33,9 @@ class PhysicalFileStore final : public RecordStore {
  private:
   int find_with(FindMode mode, std::string_view key, std::optional<StoredRecord>& found);
 
-  std::unique_ptr<PhysicalFile> file_;
+  // Shared with the release a read statement runs at its end, which finds
+  // the file gone when the store closed first.
+  std::shared_ptr<PhysicalFile> file_;
 };
 
 }  // namespace tavero::vmr
