@@ -10,7 +10,6 @@
 //   file_operations.h      one entry point per operation: Open, Next, Put, ...
 //   transaction.h          the open-file list, runtime LOGOUT, COMMIT, ROLLBACK
 //   lock_wait.h            the pause between attempts at a lock another station holds
-//   read_statement.h       reads that belong together (a page, a row of a view)
 //
 // Plugging in a driver: derive from FileDriver, pass the constructor your
 // DriverRegistration, answer Stores() from your column of the field-type
@@ -28,5 +27,4 @@
 #include "storage/driver/file_state.h"
 #include "storage/driver/lock_wait.h"
 #include "storage/driver/operation.h"
-#include "storage/driver/read_statement.h"
 #include "storage/driver/record_layout.h"

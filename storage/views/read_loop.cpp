@@ -23,6 +23,7 @@
 #include "locale/locale.h"
 #include "runtime/error_codes.h"
 #include "runtime/error_state.h"
+#include "storage/driver/read_statement.h"
 #include "storage/views/view_fields.h"
 #include "storage/views/view_state.h"
 

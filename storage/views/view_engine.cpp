@@ -12,6 +12,7 @@
 
 #include "runtime/error_codes.h"
 #include "runtime/error_state.h"
+#include "storage/driver/read_statement.h"
 #include "storage/views/view_fields.h"
 #include "storage/views/view_state.h"
 
