@@ -65,6 +65,19 @@ std::size_t LowerBound(Page& page, std::string_view key) {
   return static_cast<std::size_t>(std::lower_bound(from, to, key, below) - records.begin());
 }
 
+// LowerBound, settled from the page's last find when the key is that
+// record's or lies between it and the next.
+std::size_t LowerBoundNearLastFound(Page& page, std::string_view key) {
+  const auto& records = page.content.records;
+  const std::size_t at = page.last_found;
+  if (at < records.size()) {
+    const int order = CompareKeys(records[at].key(), key);
+    if (order == 0) return at;
+    if (order < 0 && (at + 1 == records.size() || CompareKeys(key, records[at + 1].key()) <= 0)) return at + 1;
+  }
+  return LowerBound(page, key);
+}
+
 // Keeps the heads of `page` after a record came in at `index`.
 void NoteInsert(Page& page, std::size_t index) {
   if (page.heads.empty() || page.heads.size() + 1 != page.count()) {
@@ -292,11 +305,11 @@ Status PageTree::FindInLeaves(FindMode mode, std::string_view key, const Record*
   Page* leaf;
   VMR_TRY(Descend(key, 0, false, path, leaf, nullptr));
   if (!leaf || leaf->count() == 0) return Status::Ok();
-  std::size_t index = LowerBound(*leaf, key);
+  std::size_t index = LowerBoundNearLastFound(*leaf, key);
   switch (mode) {
     case FindMode::kExact:
-      if (KeyAt(*leaf, index, key)) found = &leaf->content.records[index];
-      return Status::Ok();
+      if (!KeyAt(*leaf, index, key)) return Status::Ok();
+      break;
     case FindMode::kFirstAbove:
       if (KeyAt(*leaf, index, key)) ++index;
       [[fallthrough]];
@@ -307,8 +320,7 @@ Status PageTree::FindInLeaves(FindMode mode, std::string_view key, const Record*
         RememberLeaf(key, path, leaf);
         index = 0;
       }
-      found = &leaf->content.records[index];
-      return Status::Ok();
+      break;
     case FindMode::kLastBelow:
       if (index == 0) {
         VMR_TRY(Neighbour(path, false, leaf));
@@ -316,9 +328,11 @@ Status PageTree::FindInLeaves(FindMode mode, std::string_view key, const Record*
         RememberLeaf(key, path, leaf);
         index = leaf->count();
       }
-      found = &leaf->content.records[index - 1];
-      return Status::Ok();
+      --index;
+      break;
   }
+  leaf->last_found = index;
+  found = &leaf->content.records[index];
   return Status::Ok();
 }
 

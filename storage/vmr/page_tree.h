@@ -63,6 +63,11 @@ struct Page {
   // of records arriving in order, and a split it causes is cut there.
   static constexpr std::size_t kNoInsert = ~std::size_t{0};
   std::size_t last_insert = kNoInsert;
+  // Where the last lookup in the page found its record: a lookup of the
+  // same key or of one just after it (a scan stepping through the page)
+  // is settled by comparing with that record and the next instead of
+  // searching. Only a hint: it is checked against the keys every time.
+  std::size_t last_found = 0;
 
   bool inner() const { return content.level > 0; }
   std::size_t count() const { return content.records.size(); }
