@@ -140,6 +140,19 @@ std::string GetProperty(int control, int property, int index = 0);
 void SetProperty(int control, int property, std::string_view value, int index = 0);
 void SetProperty(int control, int property, int value, int index = 0);
 
+// The running engine's printer (Platform::Printer); nullptr when the window
+// system does not run or its platform cannot print.
+PrinterPort* CurrentPrinter();
+
+// The platform's error box (stop icon, OK), without halting; standard error
+// when the window system does not run.
+void ShowErrorBox(std::string_view title, std::string_view text);
+
+// Runs `work` with the engine lock given up, so that other threads handle
+// their windows meanwhile (a report between two printed pages). `work` must
+// touch no engine or runtime state. Outside an engine thread it just runs.
+void WithoutEngineLock(const std::function<void()>& work);
+
 class EngineCore;
 
 // The engine itself: one per process while the window system runs. Creating

@@ -113,6 +113,16 @@ void EngineCore::PauseForLock(std::chrono::milliseconds pause) {
   TakeLock();
 }
 
+void EngineCore::RunUnlocked(const std::function<void()>& work) {
+  if (!LockHeld()) {
+    work();
+    return;
+  }
+  ReleaseLock();
+  work();
+  TakeLock();
+}
+
 InboxItem EngineCore::WaitForMessage() {
   const int slot = current_slot_;
   ReleaseLock();

@@ -99,6 +99,8 @@ class EngineCore final : public MessageSink {
   void ShowLists(WindowObject& window, bool force);
 
   Platform& platform() { return platform_; }
+  // Gives up the lock while `work` runs (see WithoutEngineLock).
+  void RunUnlocked(const std::function<void()>& work);
 
  private:
   enum class Delivery { End, Continue, Cycle };

@@ -30,6 +30,7 @@
 
 #include "ui/definitions/window_definition.h"
 #include "ui/event.h"
+#include "ui/printing.h"
 
 namespace tavero::ui {
 
@@ -281,6 +282,8 @@ class Platform {
   // Takes away a box or menu nobody waits for any more (the engine is
   // ending); nothing is posted for it.
   virtual void EndDialog(WindowId dialog) = 0;
+  // The printer reports print to (ui/printing.h); nullptr: none.
+  virtual PrinterPort* Printer() { return nullptr; }
 };
 
 }  // namespace tavero::ui

@@ -1,6 +1,7 @@
 // The engine's operations as procedures call them: each acts on the calling
 // engine thread's state.
 #include <cassert>
+#include <cstdio>
 
 #include "runtime/runtime_error.h"
 #include "ui/engine_core.h"
@@ -103,6 +104,30 @@ void SetProperty(int control, int property, std::string_view value, int index) {
 
 void SetProperty(int control, int property, int value, int index) {
   SetProperty(control, property, std::to_string(value), index);
+}
+
+PrinterPort* CurrentPrinter() {
+  EngineCore* engine = EngineCore::Installed();
+  return engine != nullptr ? engine->platform().Printer() : nullptr;
+}
+
+void ShowErrorBox(std::string_view title, std::string_view text) {
+  EngineCore* engine = EngineCore::Installed();
+  if (engine != nullptr) {
+    engine->platform().ShowErrorBox(title, text);
+  } else {
+    std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(title.size()), title.data(), static_cast<int>(text.size()),
+                 text.data());
+  }
+}
+
+void WithoutEngineLock(const std::function<void()>& work) {
+  EngineCore* engine = EngineCore::Installed();
+  if (engine != nullptr) {
+    engine->RunUnlocked(work);
+  } else {
+    work();
+  }
 }
 
 }  // namespace tavero::ui

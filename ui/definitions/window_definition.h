@@ -92,6 +92,25 @@ inline constexpr std::uint32_t kVerticalScroll = 0x200;  // List: has a vertical
 inline constexpr std::uint32_t kImmediate = 0x800;  // List: keys and its scroll bar become events (page browses)
 }  // namespace control_attribute
 
+// Attribute bits of a report band (kinds 27 to 31) and a break group (29).
+namespace band_attribute {
+inline constexpr std::uint32_t kPageBefore = 0x1000;    // a new page before it; low: that page's number (0 keeps counting)
+inline constexpr std::uint32_t kPageAfter = 0x2000;     // a new page after it; high: the next page's number
+inline constexpr std::uint32_t kKeep = 0x4000;          // group: header to footer on one page; band: with the next item
+inline constexpr std::uint32_t kNoPageHeader = 0x8000;  // a page starting with it has no page header or form
+inline constexpr std::uint32_t kFlow = 0x10000;         // flows across: placed beside the item before it
+inline constexpr std::uint32_t kNoHeight = 0x20000;     // takes no height
+}  // namespace band_attribute
+
+// Style bits of a font record above its weight (the weight is style & 0x3FF;
+// 700 bold).
+namespace font_style {
+inline constexpr std::uint32_t kWeightMask = 0x3FF;
+inline constexpr std::uint32_t kItalic = 0x1000;
+inline constexpr std::uint32_t kUnderline = 0x2000;
+inline constexpr std::uint32_t kStrikeOut = 0x4000;
+}  // namespace font_style
+
 // Attribute bits of an entry.
 namespace entry_attribute {
 inline constexpr std::uint32_t kReport = 0x200;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/headless/headless_printer.h"
 #include "ui/message_box.h"
 #include "ui/list_format.h"
 #include "ui/platform.h"
@@ -93,6 +94,10 @@ class HeadlessPlatform final : public Platform {
   void ShowMessageBox(WindowId dialog, const MessageBoxSpec& box) override;
   void ShowPopup(WindowId dialog, const PopupSpec& popup) override;
   void EndDialog(WindowId dialog) override;
+  PrinterPort* Printer() override { return &printer_; }
+
+  // The printer, as a test sets it up and reads what was printed.
+  HeadlessPrinter& printer() { return printer_; }
 
   // What the person sees: copies, safe to keep.
   std::vector<ScreenWindow> Windows() const;  // in stacking order, the front one last
@@ -144,6 +149,7 @@ class HeadlessPlatform final : public Platform {
   std::vector<ScreenMessageBox> message_boxes_;
   std::vector<ScreenPopup> popups_;
   int refuse_windows_ = 0;
+  HeadlessPrinter printer_;
 };
 
 }  // namespace tavero::ui::headless

@@ -44,6 +44,9 @@ constexpr std::pair<const char*, std::uint32_t> kFlags[] = {
     {"separator", control_attribute::kSeparator}, {"required", control_attribute::kRequired},
     {"read-only", control_attribute::kReadOnly},  {"vscroll", control_attribute::kVerticalScroll},
     {"immediate", control_attribute::kImmediate},
+    {"page-before", band_attribute::kPageBefore}, {"page-after", band_attribute::kPageAfter},
+    {"keep", band_attribute::kKeep},              {"no-page-header", band_attribute::kNoPageHeader},
+    {"flow", band_attribute::kFlow},              {"no-height", band_attribute::kNoHeight},
 };
 
 // Windows-1252 bytes 80h-9Fh and the characters they stand for.
@@ -187,7 +190,10 @@ ControlDefinition Control(const json& object, const std::string& where) {
     c.variable = Text(object, "use", where);
     c.attributes |= control_attribute::kUsesVariable;
   }
-  if (object.contains("break_on")) c.variable = Text(object, "break_on", where);
+  if (object.contains("break_on")) {
+    c.variable = Text(object, "break_on", where);
+    c.attributes |= control_attribute::kUsesVariable;  // the break value is a USE variable
+  }
   c.key_code = Int(object, "key_code", where);
   c.low = Int(object, "low", where);
   c.high = Int(object, "high", where);
