@@ -41,7 +41,7 @@ TEST(Metafile, WhatIsWrittenReadsBackRecordByRecord) {
   EXPECT_EQ(read.metafile.header, (PlaceableHeader{0, 0, 5100, 6600, 600}));
   EXPECT_EQ(read.metafile.objects, 2);
   const std::vector<MetaRecord>& r = read.metafile.records;
-  ASSERT_EQ(r.size(), 16u);
+  ASSERT_EQ(r.size(), 17u);
   EXPECT_EQ(r[0], MetaRecord{record::SetMapMode{kMapModeAnisotropic}});
   EXPECT_EQ(r[2], MetaRecord{(record::SetWindowExtent{5100, 6600})});
   EXPECT_EQ(r[5], MetaRecord{record::SetTextColour{0xFF}});

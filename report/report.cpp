@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "runtime/error_codes.h"
 #include "runtime/message_table.h"
 #include "runtime/runtime_error.h"
 #include "ui/definitions/definitions.h"
@@ -15,12 +16,6 @@
 namespace tavero::report {
 namespace {
 
-constexpr int kEventToReportControl = 522;
-constexpr int kMetafileRecordTooLarge = 523;
-constexpr int kUnexpectedPrinterError = 524;
-constexpr int kReportAlreadyOpen = 525;
-constexpr int kPrintNotOnReport = 538;
-constexpr int kEndPageNotOnReport = 539;
 constexpr int kReferenceDpi = 600;
 constexpr char kRuntimeErrorTitle[] = "Runtime error";
 constexpr char kPrintTitle[] = "Print";
@@ -91,7 +86,7 @@ void Report::ChoosePrinter() {
   }
   const ui::PrintStatus& status = std::get<ui::PrintStatus>(query);
   if (status.failure == ui::PrintFailure::Unexpected) {
-    std::string text = MessageText(kUnexpectedPrinterError);
+    std::string text = MessageText(error_code::kUnexpectedErrorOpeningPrinterDevice);
     if (!status.detail.empty()) text += " : " + status.detail;
     ui::ShowErrorBox(kRuntimeErrorTitle, text);
   }
@@ -99,7 +94,7 @@ void Report::ChoosePrinter() {
 
 void Report::Open() {
   if (open_) {
-    ReportRuntimeError(kReportAlreadyOpen);
+    ReportRuntimeError(error_code::kReportIsAlreadyOpen);
     return;
   }
   if (!definitions::CheckUseVariables(definition_, variables_.size())) return;
@@ -303,7 +298,7 @@ void Report::EndPage() {
   if (!cancelled_) paginator_->Finish();
 }
 
-void Report::PostEvent(int /*control*/) { ReportRuntimeError(kEventToReportControl); }
+void Report::PostEvent(int /*control*/) { ReportRuntimeError(error_code::kEventPostedToAReportControl); }
 
 // Composes and delivers one page: the form and the page header (unless the
 // first item refuses them), the items, the page footer. The header is drawn
@@ -338,7 +333,7 @@ bool Report::EmitPage(const PageLayout& page) {
   std::optional<std::vector<std::uint8_t>> bytes = EncodePage(pieces, page.number, fonts_, device_);
   if (!bytes) {
     Cancel();
-    ReportRuntimeError(kMetafileRecordTooLarge);
+    ReportRuntimeError(error_code::kMetafileRecordTooLargeInReport);
     return false;
   }
   return DeliverPage(std::move(*bytes));
@@ -414,7 +409,7 @@ void Report::Flush() {
 
 void PRINT(Report& report, int band_number) { report.Print(band_number); }
 void ENDPAGE(Report& report) { report.EndPage(); }
-void PRINT(ui::Window&, int) { ReportRuntimeError(kPrintNotOnReport); }
-void ENDPAGE(ui::Window&) { ReportRuntimeError(kEndPageNotOnReport); }
+void PRINT(ui::Window&, int) { ReportRuntimeError(error_code::kPrintMustOnlyBeCalledForReports); }
+void ENDPAGE(ui::Window&) { ReportRuntimeError(error_code::kEndpageMustOnlyBeCalledForReports); }
 
 }  // namespace tavero::report

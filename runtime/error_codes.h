@@ -48,6 +48,12 @@ namespace tavero::error_code {
   X(UnknownErrorPosted, 81)                 \
   X(InvalidKeyLength, 88)                   \
   X(RecordChangedByAnotherStation, 89)      \
+  X(EventPostedToAReportControl, 522)       \
+  X(MetafileRecordTooLargeInReport, 523)    \
+  X(UnexpectedErrorOpeningPrinterDevice, 524) \
+  X(ReportIsAlreadyOpen, 525)               \
+  X(PrintMustOnlyBeCalledForReports, 538)   \
+  X(EndpageMustOnlyBeCalledForReports, 539) \
   X(InvalidExpressionForEvaluate, 800)      \
   X(NoBindOnVariable, 801)
 

@@ -11,6 +11,11 @@ packages=(
   nlohmann-json3-dev
   libsqlite3-dev libboost-dev
   clang libclang-rt-dev
+  # Tests only: independent readers of what the report engine writes.
+  # wmf2svg (libwmf-bin, with the gsfonts it draws texts with) converts a
+  # page file; pdfinfo and pdftotext (poppler-utils) read a report printed
+  # to PDF.
+  libwmf-bin gsfonts poppler-utils
 )
 
 missing=()

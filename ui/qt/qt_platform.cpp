@@ -8,16 +8,21 @@
 #include <cstdio>
 
 #include "ui/qt/gui_side.h"
+#include "ui/qt/qt_printer.h"
 
 namespace tavero::ui::qt {
 
 QtPlatform::QtPlatform() : QtPlatform(Options{}) {}
 
-QtPlatform::QtPlatform(Options options) : gui_(std::make_unique<GuiSide>(std::move(options.help_page))) {}
+QtPlatform::QtPlatform(Options options)
+    : gui_(std::make_unique<GuiSide>(std::move(options.help_page))),
+      printer_(std::make_unique<QtPrinterPort>([this](const std::function<void()>& work) { gui_->Run(work); })) {}
 
 QtPlatform::~QtPlatform() = default;
 
 GuiSide& QtPlatform::Gui() { return *gui_; }
+
+PrinterPort* QtPlatform::Printer() { return printer_.get(); }
 
 void QtPlatform::Attach(MessageSink* sink) {
   gui_->Run([&] { gui_->Attach(sink); });
@@ -102,6 +107,10 @@ void QtPlatform::ApplySysCommand(WindowId window, SysCommand command) {
 }
 
 void QtPlatform::PerformStandardAction(WindowId window, StandardAction action) {
+  if (action == StandardAction::PrintSetup) {  // the printer is remembered for the reports
+    gui_->Run([&] { printer_->PrintSetup(); });
+    return;
+  }
   gui_->Run([&] { gui_->PerformStandardAction(window, action); });
 }
 

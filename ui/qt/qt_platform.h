@@ -26,6 +26,7 @@
 namespace tavero::ui::qt {
 
 class GuiSide;
+class QtPrinterPort;
 
 class QtPlatform final : public Platform {
  public:
@@ -67,6 +68,7 @@ class QtPlatform final : public Platform {
   void ShowMessageBox(WindowId dialog, const MessageBoxSpec& box) override;
   void ShowPopup(WindowId dialog, const PopupSpec& popup) override;
   void EndDialog(WindowId dialog) override;
+  PrinterPort* Printer() override;
 
   // The GUI side, for code on the GUI thread (tests acting as a person,
   // screenshots). Never touch it from an engine thread.
@@ -74,6 +76,7 @@ class QtPlatform final : public Platform {
 
  private:
   std::unique_ptr<GuiSide> gui_;
+  std::unique_ptr<QtPrinterPort> printer_;
 };
 
 }  // namespace tavero::ui::qt
