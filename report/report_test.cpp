@@ -61,6 +61,17 @@ class ReportTest : public ::testing::Test {
     }
   }
 
+  // Opens a preview report over `definition`, prints `rows` and ends the
+  // page.
+  std::unique_ptr<Report> PrintPreview(definitions::EntryDefinition definition, const std::vector<Row>& rows) {
+    auto report = std::make_unique<Report>(std::move(definition), testing::RowVariables(row), options);
+    report->Open();
+    report->SetPreviewQueue(names.queue, names.record);
+    PrintRows(*report, rows);
+    ENDPAGE(*report);
+    return report;
+  }
+
   std::vector<Texts> PreviewPages(Report& report) {
     std::vector<Texts> pages;
     for (const std::filesystem::path& file : report.PageFiles()) {
@@ -92,11 +103,8 @@ class ReportTest : public ::testing::Test {
 };
 
 TEST_F(ReportTest, BreakGroupsOpenAndCloseAroundTheDetailBands) {
-  Report report(testing::TestReport(), testing::RowVariables(row), options);
-  report.Open();
-  report.SetPreviewQueue(names.queue, names.record);
-  PrintRows(report, Rows(2, 2, 2));
-  ENDPAGE(report);
+  const std::unique_ptr<Report> owned = PrintPreview(testing::TestReport(), Rows(2, 2, 2));
+  Report& report = *owned;
   const std::vector<Texts> pages = PreviewPages(report);
   ASSERT_EQ(pages.size(), 1u);
   EXPECT_EQ(pages[0], (Texts{"CARD REPORT", "Page", "1",
@@ -111,11 +119,8 @@ TEST_F(ReportTest, BreakGroupsOpenAndCloseAroundTheDetailBands) {
 // Footers closed by a break used to be drawn with the row that caused the
 // break, and page headers and footers with a later row's values.
 TEST_F(ReportTest, FootersShowTheLastBandPrintedInTheirGroupAndPage) {
-  Report report(testing::TestReport(1600), testing::RowVariables(row), options);
-  report.Open();
-  report.SetPreviewQueue(names.queue, names.record);
-  PrintRows(report, Rows(2, 1, 3));
-  ENDPAGE(report);
+  const std::unique_ptr<Report> owned = PrintPreview(testing::TestReport(1600), Rows(2, 1, 3));
+  Report& report = *owned;
   const std::vector<Texts> pages = PreviewPages(report);
   ASSERT_GE(pages.size(), 2u);
   for (const Texts& page : pages) {
@@ -140,11 +145,8 @@ TEST_F(ReportTest, FootersShowTheLastBandPrintedInTheirGroupAndPage) {
 }
 
 TEST_F(ReportTest, EveryPageHeaderShowsItsOwnPageNumber) {
-  Report report(testing::TestReport(1000), testing::RowVariables(row), options);
-  report.Open();
-  report.SetPreviewQueue(names.queue, names.record);
-  PrintRows(report, Rows(3, 3, 4));
-  ENDPAGE(report);
+  const std::unique_ptr<Report> owned = PrintPreview(testing::TestReport(1000), Rows(3, 3, 4));
+  Report& report = *owned;
   const std::vector<Texts> pages = PreviewPages(report);
   ASSERT_GT(pages.size(), 5u);
   for (std::size_t k = 0; k < pages.size(); ++k) {
@@ -219,11 +221,8 @@ TEST_F(ReportTest, PageFilesAreNewPrivateFilesDeletedWhenTheReportCloses) {
 
 TEST_F(ReportTest, APageFileThatCannotBeWrittenCancelsTheReport) {
   options.page_directory = directory / "missing";
-  Report report(testing::TestReport(1000), testing::RowVariables(row), options);
-  report.Open();
-  report.SetPreviewQueue(names.queue, names.record);
-  PrintRows(report, Rows(2, 2, 3));
-  ENDPAGE(report);
+  const std::unique_ptr<Report> owned = PrintPreview(testing::TestReport(1000), Rows(2, 2, 3));
+  Report& report = *owned;
   EXPECT_TRUE(report.cancelled());
   EXPECT_TRUE(report.PageFiles().empty());
   EXPECT_EQ(names.queue.Records(), 0);
@@ -235,11 +234,8 @@ TEST_F(ReportTest, PageBeforeFiveNumbersThatPageFive) {
   definitions::ControlDefinition& maker_header = definition.controls[1].children[0];
   maker_header.attributes |= definitions::band_attribute::kPageBefore;
   maker_header.low = 5;
-  Report report(definition, testing::RowVariables(row), options);
-  report.Open();
-  report.SetPreviewQueue(names.queue, names.record);
-  PrintRows(report, Rows(2, 1, 1));
-  ENDPAGE(report);
+  const std::unique_ptr<Report> owned = PrintPreview(definition, Rows(2, 1, 1));
+  Report& report = *owned;
   const std::vector<Texts> pages = PreviewPages(report);
   ASSERT_EQ(pages.size(), 2u);
   EXPECT_EQ(pages[0][2], "5");
@@ -265,11 +261,8 @@ TEST_F(ReportTest, PrintAndEndPageOnAWindowAre538And539) {
 }
 
 TEST_F(ReportTest, FlushPrintsEveryPreviewPageThenEmptiesTheQueueAndDeletesTheFiles) {
-  Report report(testing::TestReport(1000), testing::RowVariables(row), options);
-  report.Open();
-  report.SetPreviewQueue(names.queue, names.record);
-  PrintRows(report, Rows(2, 2, 3));
-  ENDPAGE(report);
+  const std::unique_ptr<Report> owned = PrintPreview(testing::TestReport(1000), Rows(2, 2, 3));
+  Report& report = *owned;
   const std::vector<Texts> preview = PreviewPages(report);
   const std::vector<std::filesystem::path> files = report.PageFiles();
   report.SetProperty(kFlushProperty, 1);
@@ -307,11 +300,8 @@ TEST_F(ReportTest, WithoutAPrinterTheLocalePaperAt600DpiIsUsedAndPrintingAsksFor
 TEST_F(ReportTest, CancellingThePrintFileDialogPrintsNothing) {
   printer.SetPrintToFile(true);
   printer.AnswerPrintFile(std::nullopt);
-  Report report(testing::TestReport(), testing::RowVariables(row), options);
-  report.Open();
-  report.SetPreviewQueue(names.queue, names.record);
-  PrintRows(report, Rows(1, 1, 2));
-  ENDPAGE(report);
+  const std::unique_ptr<Report> owned = PrintPreview(testing::TestReport(), Rows(1, 1, 2));
+  Report& report = *owned;
   report.SetProperty(kFlushProperty, 1);
   EXPECT_EQ(printer.PrintFileQuestions(), 1);
   EXPECT_TRUE(printer.Documents().empty());
@@ -321,11 +311,8 @@ TEST_F(ReportTest, CancellingThePrintFileDialogPrintsNothing) {
 // A page file changed behind the report's back is refused when printed, not
 // replayed.
 TEST_F(ReportTest, ADamagedPageFileIsNotPrinted) {
-  Report report(testing::TestReport(1000), testing::RowVariables(row), options);
-  report.Open();
-  report.SetPreviewQueue(names.queue, names.record);
-  PrintRows(report, Rows(1, 2, 3));
-  ENDPAGE(report);
+  const std::unique_ptr<Report> owned = PrintPreview(testing::TestReport(1000), Rows(1, 2, 3));
+  Report& report = *owned;
   ASSERT_GT(report.PageFiles().size(), 1u);
   std::filesystem::resize_file(report.PageFiles()[1], 100);
   report.SetProperty(kFlushProperty, 1);
