@@ -3,14 +3,30 @@
 #include <cassert>
 
 namespace tavero::vmr {
+namespace {
+
+// Every read builds a few of these keys: each is put together in place and
+// made a string once (short enough to need no allocation).
+void put_u32_big_endian(char* out, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((value >> (24 - 8 * i)) & 0xFF);
+}
+
+void put_table_and_kind(char* out, TableNumber table, std::uint8_t kind) {
+  put_u32_big_endian(out, table);
+  out[4] = static_cast<char>(kind);
+}
+
+}  // namespace
 
 void append_u32_big_endian(std::string& out, std::uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>((value >> shift) & 0xFF));
+  char bytes[4];
+  put_u32_big_endian(bytes, value);
+  out.append(bytes, 4);
 }
 
 void append_u16_big_endian(std::string& out, std::uint16_t value) {
-  out.push_back(static_cast<char>(value >> 8));
-  out.push_back(static_cast<char>(value & 0xFF));
+  const char bytes[2] = {static_cast<char>(value >> 8), static_cast<char>(value & 0xFF)};
+  out.append(bytes, 2);
 }
 
 std::uint32_t read_u32_big_endian(std::string_view bytes) {
@@ -44,15 +60,16 @@ std::string table_prefix(TableNumber table) {
 }
 
 std::string kind_prefix(TableNumber table, std::uint8_t kind) {
-  std::string key = table_prefix(table);
-  key.push_back(static_cast<char>(kind));
-  return key;
+  char key[5];
+  put_table_and_kind(key, table, kind);
+  return std::string(key, sizeof key);
 }
 
 std::string data_key(TableNumber table, RecordNumber record) {
-  std::string key = kind_prefix(table, record_kind::data);
-  append_u32_big_endian(key, record);
-  return key;
+  char key[9];
+  put_table_and_kind(key, table, record_kind::data);
+  put_u32_big_endian(key + 5, record);
+  return std::string(key, sizeof key);
 }
 
 std::string key_prefix(TableNumber table, std::uint8_t key_number) {
@@ -81,9 +98,10 @@ std::string definition_key(TableNumber table, std::uint16_t chunk) {
 }
 
 std::string segment_prefix(TableNumber table, RecordNumber record) {
-  std::string key = kind_prefix(table, record_kind::segment);
-  append_u32_big_endian(key, record);
-  return key;
+  char key[9];
+  put_table_and_kind(key, table, record_kind::segment);
+  put_u32_big_endian(key + 5, record);
+  return std::string(key, sizeof key);
 }
 
 std::string segment_key(TableNumber table, RecordNumber record, std::uint8_t blob, std::uint16_t segment) {

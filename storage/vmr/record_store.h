@@ -25,6 +25,19 @@ struct StoredRecord {
   friend bool operator==(const StoredRecord&, const StoredRecord&) = default;
 };
 
+// A record found in place: its parts point into the store (or at a
+// StoredRecord) and stay valid until the next call on the store.
+struct RecordView {
+  std::string_view key;
+  std::string_view data;
+  RecordView() = default;
+  RecordView(std::string_view k, std::string_view d) : key(k), data(d) {}
+  RecordView(const StoredRecord& record) : key(record.key), data(record.data) {}  // NOLINT: a view of it
+};
+
+// What a lookup in place looks for.
+enum class Seek { exact, first_not_below, first_above, last_below };
+
 class RecordStore {
  public:
   virtual ~RecordStore() = default;
@@ -65,6 +78,27 @@ class RecordStore {
     above.push_back('\0');
     return first_not_below(above, found);
   }
+
+  // The lookups above without a copy for the caller: `found` stays valid
+  // until the next call on the store, so `key` must not point into a view
+  // this store handed out. The reads of a sequence use it, so that a NEXT
+  // copies each record once, into the record buffer.
+  virtual int seek(Seek how, std::string_view key, std::optional<RecordView>& found) {
+    int e = 0;
+    switch (how) {
+      case Seek::exact: e = find(key, seek_copy_); break;
+      case Seek::first_not_below: e = first_not_below(key, seek_copy_); break;
+      case Seek::first_above: e = first_above(key, seek_copy_); break;
+      case Seek::last_below: e = last_below(key, seek_copy_); break;
+    }
+    if (e == 0 && seek_copy_) found.emplace(*seek_copy_);
+    else found.reset();
+    return e;
+  }
+
+ private:
+  // What seek() of a store without records in place hands out.
+  std::optional<StoredRecord> seek_copy_;
 };
 
 // Visits every record whose key part starts with `prefix`, in order; stops

@@ -20,6 +20,24 @@ int PhysicalFileStore::find_with(FindMode mode, std::string_view key, std::optio
   return 0;
 }
 
+int PhysicalFileStore::seek(Seek how, std::string_view key, std::optional<RecordView>& found) {
+  FindMode mode = FindMode::kExact;
+  switch (how) {
+    case Seek::exact: mode = FindMode::kExact; break;
+    case Seek::first_not_below: mode = FindMode::kFirstNotBelow; break;
+    case Seek::first_above: mode = FindMode::kFirstAbove; break;
+    case Seek::last_below: mode = FindMode::kLastBelow; break;
+  }
+  const Record* record = nullptr;
+  const int error = ErrorCodeOf(file_->Find(mode, key, record));
+  if (error != 0 || !record) {
+    found.reset();
+    return error;
+  }
+  found.emplace(record->key(), record->data());
+  return 0;
+}
+
 int PhysicalFileStore::first_above(std::string_view key, std::optional<StoredRecord>& found) {
   return find_with(FindMode::kFirstAbove, key, found);
 }

@@ -17,6 +17,8 @@ class PhysicalFileStore final : public RecordStore {
   int first_not_below(std::string_view key, std::optional<StoredRecord>& found) override;
   int last_below(std::string_view key, std::optional<StoredRecord>& found) override;
   int first_above(std::string_view key, std::optional<StoredRecord>& found) override;
+  // Points into the page cache.
+  int seek(Seek how, std::string_view key, std::optional<RecordView>& found) override;
   int insert(std::string_view key, std::string_view data) override;
   int replace(std::string_view key, std::string_view data) override;
   int update(std::string_view key, const std::function<bool(std::string& data)>& change, bool& found) override;

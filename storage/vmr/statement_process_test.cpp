@@ -254,7 +254,9 @@ TEST_F(Statements, AReaderOnAFileBeingWrittenGetsEveryRowOnceInKeyOrder) {
     ASSERT_EQ(Scan(*store, keys), 0);
     std::set<std::string> stable_seen;
     for (std::size_t i = 0; i < keys.size(); ++i) {
-      if (i > 0) ASSERT_LT(CompareKeys(keys[i - 1], keys[i]), 0) << "scan " << scans << " at " << keys[i];
+      if (i > 0) {
+        ASSERT_LT(CompareKeys(keys[i - 1], keys[i]), 0) << "scan " << scans << " at " << keys[i];
+      }
       if (keys[i].find('+') == std::string::npos) stable_seen.insert(keys[i]);
     }
     ASSERT_EQ(stable_seen.size(), static_cast<std::size_t>(kStable)) << "scan " << scans;

@@ -213,12 +213,12 @@ void Table::close() {
 
 // ----------------------------------------------------------------- reads
 
-RecordNumber Table::entry_record_number(const StoredRecord& entry) {
+RecordNumber Table::entry_record_number(RecordView entry) {
   // The record number is the last four bytes of every key entry, in the
   // key part for keys with duplicates and as the data of unique keys.
   if (entry.key.size() + entry.data.size() < 4 + 5) return 0;
-  if (entry.data.size() >= 4) return read_u32_big_endian(std::string_view(entry.data).substr(entry.data.size() - 4));
-  std::string last = entry.key.substr(entry.key.size() - (4 - entry.data.size()));
+  if (entry.data.size() >= 4) return read_u32_big_endian(entry.data.substr(entry.data.size() - 4));
+  std::string last(entry.key.substr(entry.key.size() - (4 - entry.data.size())));
   last += entry.data;
   return read_u32_big_endian(last);
 }
@@ -251,6 +251,12 @@ int Table::read_data(RecordNumber record, std::optional<StoredRecord>& found) {
   return store_->find(data_key(table_, record), found);
 }
 
+int Table::read_data(RecordNumber record, std::optional<RecordView>& found) {
+  found.reset();
+  if (record == 0) return 0;
+  return store_->seek(Seek::exact, data_key(table_, record), found);
+}
+
 void Table::drop_current() {
   has_current_ = false;
   current_ = 0;
@@ -259,12 +265,13 @@ void Table::drop_current() {
   flags_.watched = false;
 }
 
-int Table::load(const StoredRecord& data) {
+// `data` may point into the store: it is used up before the memos are read.
+int Table::load(RecordView data) {
   if (data.data.size() != record_.size() || data.key.size() != 9) return error_code::kInvalidDataFile;
   as_read_.assign(data.data);
   if (options_.oem) convert_text_fields(as_read_, false);
   std::memcpy(record_.data(), as_read_.data(), record_.size());
-  current_ = read_u32_big_endian(std::string_view(data.key).substr(5));
+  current_ = read_u32_big_endian(data.key.substr(5));
   has_current_ = true;
   if (flags_.watch_armed) flags_.watched = true;
   if (!flags_.skip_memos) return load_memos(current_);
@@ -285,7 +292,7 @@ int Table::finish_read(int error, bool keep_current) {
 int Table::get_by_pointer(RecordNumber record) {
   assert(store_ != nullptr);  // [1]
   drop_current();
-  std::optional<StoredRecord> found;
+  std::optional<RecordView> found;
   int e = read_data(record, found);
   if (e == 0) e = found ? load(*found) : error_code::kRecordNotFound;
   return finish_read(e);
@@ -311,7 +318,7 @@ int Table::get_by_key(std::size_t key) {
     e = key_store(key).find(prefix + value, entry);
   }
   if (e == 0 && !entry) e = error_code::kRecordNotFound;
-  std::optional<StoredRecord> data;
+  std::optional<RecordView> data;
   if (e == 0) e = read_data(entry_record_number(*entry), data);
   if (e == 0) e = data ? load(*data) : error_code::kRecordNotFound;
   return finish_read(e);
@@ -405,15 +412,18 @@ int Table::load_memos(RecordNumber record) {
 int Table::load_memo(std::size_t blob, std::string_view prefix) {
   const std::span<std::uint8_t> memo = memo_buffers_[blob];
   std::size_t filled = 0;
-  std::optional<StoredRecord> segment;
-  if (int e = store_->first_not_below(prefix, segment)) return e;
+  // In place: a blank memo has no segment, and the record found after its
+  // place is looked at, not copied.
+  std::optional<RecordView> segment;
+  if (int e = store_->seek(Seek::first_not_below, prefix, segment)) return e;
+  std::string at;
   while (segment && segment->key.starts_with(prefix)) {
     const std::size_t n = std::min(segment->data.size(), memo.size() - filled);
     std::memcpy(memo.data() + filled, segment->data.data(), n);
     filled += n;
     if (filled == memo.size()) break;
-    const std::string at = std::move(segment->key);
-    if (int e = store_->first_above(at, segment)) return e;
+    at.assign(segment->key);
+    if (int e = store_->seek(Seek::first_above, at, segment)) return e;
   }
   std::memset(memo.data() + filled, ' ', memo.size() - filled);
   if (options_.oem) {

@@ -155,9 +155,11 @@ class Table {
     std::string cursor;  // key part to continue from
     RecordNumber record = 0;
   };
+  // Where a step arrived. `found` points into the store until its next
+  // call; `cursor` keeps its capacity from step to step.
   struct StepResult {
-    std::optional<StoredRecord> found;  // the data record
-    std::string cursor;                 // the key part that was stepped to
+    std::optional<RecordView> found;  // the data record
+    std::string cursor;               // the key part that was stepped to
     Order order = Order::none;
   };
 
@@ -166,7 +168,7 @@ class Table {
   std::string key_entry(std::size_t key, std::span<const std::uint8_t> image, RecordNumber record) const;
   std::optional<std::string> key_entry_if_kept(std::size_t key, std::span<const std::uint8_t> image,
                                                RecordNumber record) const;
-  static RecordNumber entry_record_number(const StoredRecord& entry);
+  static RecordNumber entry_record_number(RecordView entry);
 
   int write_definition_and_status();
   int read_definition(std::optional<TableDefinition>& stored);
@@ -194,8 +196,10 @@ class Table {
   void convert_text_fields(std::string& image, bool to_oem) const;
 
   int read_data(RecordNumber record, std::optional<StoredRecord>& found);
+  // The same in place (RecordStore::seek).
+  int read_data(RecordNumber record, std::optional<RecordView>& found);
   int read_current(std::string& data_key_part, std::string& old_image);
-  int load(const StoredRecord& data);
+  int load(RecordView data);
   void drop_current();
   int finish_read(int error, bool keep_current = false);
 
@@ -203,9 +207,9 @@ class Table {
   int first_step(bool forward, StepResult& result);
   int next_step(bool forward, StepResult& result);
   int entry_in_key(std::size_t key, bool forward, std::string_view from, bool inclusive,
-                   std::optional<StoredRecord>& entry);
-  int data_in_table(bool forward, std::string_view from, bool inclusive, std::optional<StoredRecord>& data);
-  int follow_entries(std::size_t key, bool forward, std::optional<StoredRecord> entry, StepResult& result);
+                   std::optional<RecordView>& entry);
+  int data_in_table(bool forward, std::string_view from, bool inclusive, std::optional<RecordView>& data);
+  int follow_entries(std::size_t key, bool forward, std::optional<RecordView> entry, StepResult& result);
 
   TableDefinition definition_;
   std::vector<KeyDefinition> keys_;
@@ -221,6 +225,7 @@ class Table {
   RecordNumber current_ = 0;
   std::string as_read_;
   Sequence sequence_;
+  StepResult stepped_;
   ReadFlags flags_;
 };
 

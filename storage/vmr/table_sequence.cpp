@@ -61,35 +61,36 @@ int Table::set(SequenceStart start, std::optional<std::size_t> key, RecordNumber
 // `inclusive` admits an entry equal to `from`. An empty `from` starts at the
 // key's end.
 int Table::entry_in_key(std::size_t key, bool forward, std::string_view from, bool inclusive,
-                        std::optional<StoredRecord>& entry) {
+                        std::optional<RecordView>& entry) {
   RecordStore& store = key_store(key);
   const std::string prefix = key_prefix(table_, static_cast<std::uint8_t>(key));
   entry.reset();
   int e = 0;
   if (from.empty()) {
-    e = forward ? store.first_not_below(prefix, entry) : store.last_below(prefix_end(prefix), entry);
+    e = forward ? store.seek(Seek::first_not_below, prefix, entry) : store.seek(Seek::last_below, prefix_end(prefix), entry);
   } else if (forward) {
-    e = inclusive ? store.first_not_below(from, entry) : store.first_above(from, entry);
+    e = store.seek(inclusive ? Seek::first_not_below : Seek::first_above, from, entry);
   } else {
-    if (inclusive) e = store.find(from, entry);
-    if (e == 0 && !entry) e = store.last_below(from, entry);
+    if (inclusive) e = store.seek(Seek::exact, from, entry);
+    if (e == 0 && !entry) e = store.seek(Seek::last_below, from, entry);
   }
   if (e == 0 && entry && !starts_with(entry->key, prefix)) entry.reset();
   return e;
 }
 
 int Table::data_in_table(bool forward, std::string_view from, bool inclusive,
-                         std::optional<StoredRecord>& data) {
+                         std::optional<RecordView>& data) {
   const std::string prefix = kind_prefix(table_, record_kind::data);
   data.reset();
   int e = 0;
   if (from.empty()) {
-    e = forward ? store_->first_not_below(prefix, data) : store_->last_below(prefix_end(prefix), data);
+    e = forward ? store_->seek(Seek::first_not_below, prefix, data)
+                : store_->seek(Seek::last_below, prefix_end(prefix), data);
   } else if (forward) {
-    e = inclusive ? store_->first_not_below(from, data) : store_->first_above(from, data);
+    e = store_->seek(inclusive ? Seek::first_not_below : Seek::first_above, from, data);
   } else {
-    if (inclusive) e = store_->find(from, data);
-    if (e == 0 && !data) e = store_->last_below(from, data);
+    if (inclusive) e = store_->seek(Seek::exact, from, data);
+    if (e == 0 && !data) e = store_->seek(Seek::last_below, from, data);
   }
   if (e == 0 && data && !starts_with(data->key, prefix)) data.reset();
   return e;
@@ -97,15 +98,13 @@ int Table::data_in_table(bool forward, std::string_view from, bool inclusive,
 
 // From `entry` on, the first entry whose data record exists: an entry whose
 // record has vanished is skipped.
-int Table::follow_entries(std::size_t key, bool forward, std::optional<StoredRecord> entry, StepResult& result) {
+int Table::follow_entries(std::size_t key, bool forward, std::optional<RecordView> entry, StepResult& result) {
   while (entry) {
+    // The entry is gone with the store's next call: its key part first.
+    result.cursor.assign(entry->key);
     if (int e = read_data(entry_record_number(*entry), result.found)) return e;
-    if (result.found) {
-      result.cursor = std::move(entry->key);
-      return 0;
-    }
-    const std::string at = entry->key;
-    if (int e = entry_in_key(key, forward, at, false, entry)) return e;
+    if (result.found) return 0;
+    if (int e = entry_in_key(key, forward, result.cursor, false, entry)) return e;
   }
   result.found.reset();
   return 0;
@@ -115,7 +114,7 @@ int Table::first_step(bool forward, StepResult& result) {
   const std::size_t key = sequence_.key;
   const KeyDefinition& k = keys_[key];
   const std::string prefix = key_prefix(table_, static_cast<std::uint8_t>(key));
-  std::optional<StoredRecord> entry;
+  std::optional<RecordView> entry;
   switch (sequence_.start) {
     case SequenceStart::record_order_from_start:
       result.order = Order::record;
@@ -134,7 +133,7 @@ int Table::first_step(bool forward, StepResult& result) {
       if (int e = follow_entries(key, forward, entry, result)) return e;
       if (sequence_.start == SequenceStart::record_order_from_key_value) {
         result.order = Order::record;
-        if (result.found) result.cursor = result.found->key;
+        if (result.found) result.cursor.assign(result.found->key);
       } else {
         result.order = Order::key;
       }
@@ -171,10 +170,10 @@ int Table::next_step(bool forward, StepResult& result) {
   result.order = sequence_.order;
   if (sequence_.order == Order::record) {
     if (int e = data_in_table(forward, sequence_.cursor, false, result.found)) return e;
-    if (result.found) result.cursor = result.found->key;
+    if (result.found) result.cursor.assign(result.found->key);
     return 0;
   }
-  std::optional<StoredRecord> entry;
+  std::optional<RecordView> entry;
   if (int e = entry_in_key(sequence_.key, forward, sequence_.cursor, false, entry)) return e;
   return follow_entries(sequence_.key, forward, entry, result);
 }
@@ -182,15 +181,18 @@ int Table::next_step(bool forward, StepResult& result) {
 int Table::step(bool forward, bool look_only) {
   assert(store_ != nullptr);  // [1]
   if (sequence_.order == Order::none) return look_only ? error_code::kRecordNotAvailable : finish_read(error_code::kRecordNotAvailable);
-  StepResult result;
+  StepResult& result = stepped_;
+  result.found.reset();
   int e = sequence_.order == Order::pending ? first_step(forward, result) : next_step(forward, result);
   if (e == 0 && !result.found) e = error_code::kRecordNotAvailable;
   if (look_only) return e;
   if (e == 0) {
+    // load() uses up the record found in place; the cursor is kept apart.
+    if (result.order == Order::record) result.cursor.assign(result.found->key);
     e = load(*result.found);
     if (e == 0) {
       sequence_.order = result.order;
-      sequence_.cursor = std::move(result.order == Order::record ? result.found->key : result.cursor);
+      sequence_.cursor.swap(result.cursor);
     }
   } else {
     drop_current();
@@ -208,12 +210,14 @@ int Table::skip(std::int32_t count) {
   if (sequence_.order == Order::none) return error_code::kRecordNotAvailable;
   const bool forward = count >= 0;
   for (std::int64_t n = count >= 0 ? count : -static_cast<std::int64_t>(count); n > 0; --n) {
-    StepResult result;
+    StepResult& result = stepped_;
+    result.found.reset();
     int e = sequence_.order == Order::pending ? first_step(forward, result) : next_step(forward, result);
     if (e == 0 && !result.found) e = error_code::kRecordNotAvailable;
     if (e != 0) return e;
+    if (result.order == Order::record) result.cursor.assign(result.found->key);
     sequence_.order = result.order;
-    sequence_.cursor = result.order == Order::record ? result.found->key : result.cursor;
+    sequence_.cursor.swap(result.cursor);
   }
   drop_current();
   return 0;
@@ -250,7 +254,7 @@ int Table::reset_key(std::size_t key, std::string_view text) {
 int Table::reget(std::string_view text) {
   assert(store_ != nullptr);  // [1]
   if (text.size() < 4) return finish_read(error_code::kRecordNotFound, true);
-  std::optional<StoredRecord> found;
+  std::optional<RecordView> found;
   int e = read_data(read_u32_big_endian(text), found);
   if (e == 0) e = found ? load(*found) : error_code::kRecordNotFound;
   return finish_read(e, true);
@@ -266,7 +270,7 @@ int Table::reget_key(std::size_t key, std::string_view text) {
   std::optional<StoredRecord> entry;
   int e = key_store(key).find(entry_key, entry);
   if (e == 0 && !entry) e = error_code::kRecordNotFound;
-  std::optional<StoredRecord> data;
+  std::optional<RecordView> data;
   if (e == 0) e = read_data(entry_record_number(*entry), data);
   if (e == 0) e = data ? load(*data) : error_code::kRecordNotFound;
   return finish_read(e, true);
