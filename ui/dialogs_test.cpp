@@ -142,5 +142,46 @@ TEST(Dialogs, AnAnswerNamingAGreyedOrMissingItemCountsAsNoChoice) {
   EXPECT_EQ(log.Lines(), (Lines{"popup 0", "popup 0", "popup 0"}));
 }
 
+TEST(Dialogs, TheWaitCursorShowsForALongStep) {
+  HeadlessProgram program([&] {
+    Window window(testing::PlainWindow("Steps", {testing::Button(1, "&Long"), testing::Button(2, "&Done")}));
+    window.Open();
+    ACCEPT([&] {
+      if (ACCEPTED() == 1) SETCURSOR(kWaitCursor);
+      if (ACCEPTED() == 2) SETCURSOR();
+      return LoopResult::Continue;
+    });
+  });
+  auto& driver = program.driver();
+  const WindowId steps = driver.Find("Steps");
+  EXPECT_EQ(program.platform().Cursor(), 0);
+  ASSERT_TRUE(driver.Click(steps, 1));
+  EXPECT_EQ(program.platform().Cursor(), kWaitCursor);
+  ASSERT_TRUE(driver.Click(steps, 2));
+  EXPECT_EQ(program.platform().Cursor(), 0);
+}
+
+// The stop box comes first; the program ends with the code once it is closed.
+TEST(DialogsDeathTest, HaltWithATextShowsAStopBoxThenHalts) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        HeadlessProgram program([&] {
+          Window frame(testing::Frame("Card Collection"));
+          frame.Open();
+          HALT(3, "The card file is damaged.");
+        });
+        auto& driver = program.driver();
+        std::optional<headless::ScreenMessageBox> box = driver.MessageBox();
+        const bool shown = box && box->box.icon.number == kStockStopIcon && driver.MessageButtons() == Lines{"OK"} &&
+                           driver.MessageCaption() == "Card Collection" &&
+                           driver.MessageText() == "The card file is damaged.";
+        if (!shown) std::_Exit(9);
+        driver.PressButton("OK");
+        std::_Exit(8);  // not reached: the halt ends the process
+      },
+      ::testing::ExitedWithCode(3), "");
+}
+
 }  // namespace
 }  // namespace tavero::ui

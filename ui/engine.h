@@ -135,6 +135,21 @@ int MESSAGE(std::string_view text, std::string_view caption = {}, std::string_vi
 // answers the number of the item chosen, 0 when none was.
 int POPUP(std::string_view description, int x = kAtPointer, int y = kAtPointer);
 
+// Shows `text` in a box with the stop icon and OK, titled like the
+// APPLICATION frame, and then ends the program with `exit_code`.
+[[noreturn]] void HALT(int exit_code, std::string_view text);
+
+// The mouse cursor: kWaitCursor while a long step runs, 0 for the normal one.
+void SETCURSOR(int stock_cursor = 0);
+// The wait cursor for the lifetime of the object.
+class BusyCursor {
+ public:
+  BusyCursor() { SETCURSOR(kWaitCursor); }
+  ~BusyCursor() { SETCURSOR(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
 // Properties of the current window (see Window::GetProperty).
 std::string GetProperty(int control, int property, int index = 0);
 void SetProperty(int control, int property, std::string_view value, int index = 0);

@@ -49,6 +49,8 @@ EngineCore::~EngineCore() {
 
 void EngineCore::Shutdown() {
   assert(!LockHeld());
+  // It waits for the engine threads, which may wait for the GUI thread.
+  assert((!platform_.OnGuiThread() || inbox_.LiveCount() == 0) && "a blocking call on the GUI thread");
   shutting_down_ = true;
   for (int slot = 0; slot < kThreadSlots; ++slot) inbox_.Push(slot, InboxItem{InboxItem::Kind::Quit, {}, {}});
   inbox_.WaitUntilNoneLive();
@@ -169,6 +171,8 @@ int EngineCore::Start(std::function<void()> procedure, int stack_size) {
   started.procedure = std::move(procedure);
   started.stack_size = stack;
   inbox_.SetLive(slot, true);
+  // A shutdown begun since the check above told only the slots live then.
+  if (shutting_down_) started.quit = true;
 
   pthread_attr_t attributes;
   pthread_attr_init(&attributes);
@@ -224,6 +228,7 @@ std::size_t EngineCore::StackSize(int thread_number) {
     return slots_[slot].stack_size;
   };
   if (LockHeld()) return read();
+  assert(!platform_.OnGuiThread() && "a blocking call on the GUI thread");
   std::lock_guard guard(lock_);
   return read();
 }

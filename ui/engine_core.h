@@ -87,6 +87,7 @@ class EngineCore final : public MessageSink {
   // MESSAGE and POPUP: shows the dialog and waits for its answer.
   int Message(MessageBoxSpec box);
   int Popup(PopupSpec popup);
+  std::string ApplicationTitle() const;  // empty without a frame
 
   std::string GetProperty(WindowObject* window, int control, int property, int index);
   void SetProperty(WindowObject* window, int control, int property, std::string_view value, int index);

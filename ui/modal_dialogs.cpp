@@ -2,6 +2,9 @@
 // and waits for the answer the platform posts back, with the engine lock
 // given up (except inside a transaction, see RunDialog).
 #include <cassert>
+#include <cstdio>
+
+#include "runtime/halt.h"
 
 #include "storage/driver/transaction.h"
 #include "ui/engine_core.h"
@@ -50,6 +53,10 @@ int EngineCore::Message(MessageBoxSpec box) {
   return RunDialog(dialog, [&] { platform_.ShowMessageBox(dialog, box); });
 }
 
+std::string EngineCore::ApplicationTitle() const {
+  return application_ != nullptr ? application_->blueprint.title : std::string();
+}
+
 int EngineCore::Popup(PopupSpec popup) {
   assert(LockHeld());
   WindowObject* owner = CurrentWindow();
@@ -66,6 +73,25 @@ int MESSAGE(std::string_view text, std::string_view caption, std::string_view ic
   EngineCore* engine = EngineCore::Installed();
   assert(engine != nullptr && engine->LockHeld() && "called outside an engine thread");
   return engine->Message(BuildMessageBox(text, caption, icon, buttons, default_button, system_modal));
+}
+
+// Without the window system the text goes to stderr.
+void HALT(int exit_code, std::string_view text) {
+  EngineCore* engine = EngineCore::Installed();
+  if (engine != nullptr && engine->LockHeld()) {
+    MessageBoxSpec box = BuildMessageBox(text, engine->ApplicationTitle(), {}, button::kOk, button::kOk, false);
+    box.icon = MessageIcon{MessageIcon::Kind::Stock, kStockStopIcon, {}};
+    engine->Message(std::move(box));
+  } else {
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+  }
+  Halt(exit_code);
+}
+
+void SETCURSOR(int stock_cursor) {
+  EngineCore* engine = EngineCore::Installed();
+  assert(engine != nullptr && engine->LockHeld() && "called outside an engine thread");
+  engine->platform().SetCursor(stock_cursor);
 }
 
 int POPUP(std::string_view description, int x, int y) {

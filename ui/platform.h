@@ -115,6 +115,7 @@ inline constexpr int kStockQuestionIcon = 0x7F02;
 inline constexpr int kStockExclamationIcon = 0x7F03;
 inline constexpr int kStockAsteriskIcon = 0x7F04;
 inline constexpr int kProgramIcon = 0x7F09;  // shown for an icon that cannot be loaded
+inline constexpr int kWaitCursor = 0x7F02;   // the stock cursor of a long step
 struct MessageIcon {
   enum class Kind { None, Stock, Resource, NamedResource, File };
   Kind kind = Kind::None;
@@ -284,6 +285,14 @@ class Platform {
   virtual void EndDialog(WindowId dialog) = 0;
   // The printer reports print to (ui/printing.h); nullptr: none.
   virtual PrinterPort* Printer() { return nullptr; }
+
+  // The mouse cursor over the program's windows: 0 the normal one, else a
+  // stock cursor (kWaitCursor while a long step runs).
+  virtual void SetCursor(int stock_cursor) = 0;
+
+  // True on the platform's own thread (Qt's GUI thread), where the engine's
+  // blocking calls (Shutdown, StackSize) must never be made.
+  virtual bool OnGuiThread() const { return false; }
 };
 
 }  // namespace tavero::ui

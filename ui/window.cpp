@@ -161,6 +161,14 @@ void EngineCore::OpenWindow(WindowObject& window) {
 void EngineCore::CloseWindow(WindowObject& window) {
   assert(LockHeld());
   if (!window.open()) return;
+  // Its children go first (on whatever thread they are): the platform never
+  // takes a window away from under one still open.
+  while (!window.children.empty()) {
+    WindowObject& child = *window.children.back();
+    const int thread = child.thread;
+    CloseWindow(child);  // leaves window.children
+    if (thread != current_slot_) inbox_.Push(thread, InboxItem{InboxItem::Kind::Wake, {}, {}});
+  }
   if (window.timer_interval > 0) platform_.StopTimer(window.id);
   platform_.CloseWindow(window.id);
   ForgetWindow(window);

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <map>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "runtime/error_state.h"
@@ -29,6 +32,8 @@ class TestDriver final : public FileDriver {
                     .sizes = {37, 25, 24, 121}}) {}
 
   std::map<Code, int> errors;  // what Handle returns, per code
+  int pauses_in_next = 0;      // NEXT waits this many times for a lock, using its state after each
+  bool state_lost = false;     // the state went away under a waiting NEXT
   std::vector<Code> handled;   // codes whose handler ran
   int states_made = 0;
 
@@ -40,9 +45,15 @@ class TestDriver final : public FileDriver {
     ++const_cast<TestDriver*>(this)->states_made;
     return std::make_unique<DriverState>();
   }
-  int Handle(Code code, FileObject& file, DriverState&, const OperationArgs& args,
+  int Handle(Code code, FileObject& file, DriverState& state, const OperationArgs& args,
              OperationResult& result) override {
     if (code == Code::Watch) return 80;
+    if (code == Code::Next) {
+      for (int k = 0; k < pauses_in_next; ++k) {
+        PauseBetweenLockAttempts(std::chrono::milliseconds(10));
+        if (file.driver_state.get() != &state) state_lost = true;
+      }
+    }
     handled.push_back(code);
     if (code == Code::Name) result.text = file.name;
     if (code == Code::Send) result.text = "answer to " + std::string(args.text);
@@ -384,6 +395,36 @@ TEST_F(DispatchTest, StateReleaseKindsAreTheClosedFileOperations) {
     if (OperationRuleFor(static_cast<Code>(n)).kind & operation_kind::kReleasesState) releasing.push_back(n);
   }
   EXPECT_EQ(releasing, (std::vector<int>{7, 9, 10, 37, 38}));
+}
+
+// A NEXT waiting for a lock gives up the engine lock for each pause (the
+// mutex stands for it here); another thread's CLOSE of the same file waits
+// until the NEXT is over instead of taking its state away.
+TEST_F(DispatchTest, AnOperationWaitingForALockKeepsItsFileFromOtherThreads) {
+  std::mutex engine_lock;
+  SetLockWaitPause([&](std::chrono::milliseconds pause) {
+    engine_lock.unlock();
+    std::this_thread::sleep_for(pause);
+    engine_lock.lock();
+  });
+  std::vector<std::string> order;
+  engine_lock.lock();
+  Open();
+  driver_.pauses_in_next = 5;
+  std::thread other([&] {
+    std::lock_guard lock(engine_lock);
+    Perform(file_, Code::Close);
+    order.push_back("closed");
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the other thread waits for the lock
+  Run(Code::Next);
+  order.push_back("next done");
+  engine_lock.unlock();
+  other.join();
+  SetLockWaitPause({});
+  EXPECT_FALSE(driver_.state_lost);
+  EXPECT_EQ(order, (std::vector<std::string>{"next done", "closed"}));
+  EXPECT_EQ(State(), FileState::None);
 }
 
 }  // namespace

@@ -1,10 +1,15 @@
 #include "storage/driver/file_driver.h"
 
 #include <cassert>
+#include <chrono>
+#include <mutex>
 #include <new>
+#include <thread>
+#include <vector>
 
 #include "runtime/error_codes.h"
 #include "runtime/error_state.h"
+#include "storage/driver/lock_wait.h"
 #include "storage/driver/transaction.h"
 
 // Invariants of a FileObject between calls:
@@ -44,6 +49,78 @@ int CheckRules(const OperationRule& rule, FileState state) {
 }
 
 bool IsFlagQuery(OperationCode code) { return code == OperationCode::Eof || code == OperationCode::Bof; }
+
+// The files an operation is under way on. An operation waiting for a lock
+// another station holds may give up the window engine's lock for each pause
+// (lock_wait.h); another thread's operation on the same file then waits its
+// turn here instead of moving or closing the file under the waiting one.
+// Process-wide, like the pause itself; a thread may re-enter its own file.
+class BusyFiles {
+ public:
+  // Marks `file` busy for the calling thread, after waiting (pausing as a
+  // lock wait does) while another thread has it.
+  void Enter(const FileObject& file) {
+    const std::thread::id me = std::this_thread::get_id();
+    for (;;) {
+      {
+        std::lock_guard lock(mutex_);
+        Mark* mark = Find(file);
+        if (mark == nullptr) {
+          marks_.push_back({&file, me, 1});
+          return;
+        }
+        if (mark->thread == me) {
+          ++mark->depth;
+          return;
+        }
+      }
+      PauseBetweenLockAttempts(kTurnPause);
+    }
+  }
+  void Leave(const FileObject& file) {
+    std::lock_guard lock(mutex_);
+    Mark* mark = Find(file);
+    assert(mark != nullptr && mark->thread == std::this_thread::get_id());
+    if (--mark->depth == 0) {
+      *mark = marks_.back();
+      marks_.pop_back();
+    }
+  }
+
+ private:
+  static constexpr std::chrono::milliseconds kTurnPause{5};
+  struct Mark {
+    const FileObject* file;
+    std::thread::id thread;
+    int depth;
+  };
+  Mark* Find(const FileObject& file) {
+    for (Mark& mark : marks_) {
+      if (mark.file == &file) return &mark;
+    }
+    return nullptr;
+  }
+
+  std::mutex mutex_;
+  std::vector<Mark> marks_;  // a handful at most: one per thread in an operation
+};
+
+BusyFiles& Busy() {
+  static BusyFiles busy;
+  return busy;
+}
+
+// The file is busy from the start of an operation to its end.
+class BusyMark {
+ public:
+  explicit BusyMark(const FileObject& file) : file_(file) { Busy().Enter(file_); }
+  ~BusyMark() { Busy().Leave(file_); }
+  BusyMark(const BusyMark&) = delete;
+  BusyMark& operator=(const BusyMark&) = delete;
+
+ private:
+  const FileObject& file_;
+};
 
 }  // namespace
 
@@ -131,6 +208,7 @@ OperationResult FileDriver::Enter(FileLike& object, OperationCode code, const Op
 
   // Step 1.
   if (code == OperationCode::NoOperation) return result;
+  const BusyMark busy(file);
 
   // Step 3.
   if (!file.driver_state) {

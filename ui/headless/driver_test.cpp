@@ -119,5 +119,27 @@ TEST(HeadlessDriver, ControlsOnATabPageAreReachableOnlyWhenItsTabIsChosen) {
   EXPECT_EQ(log.Lines(), (Lines{"EVENT:Accepted 7"}));
 }
 
+TEST(HeadlessDriver, AnEntryTakesNoMoreCharactersThanItsPictureShows) {
+  EventLog log;
+  definitions::ControlDefinition number = testing::Entry(1);
+  number.picture = "N5";
+  definitions::ControlDefinition name = testing::Entry(2);
+  name.picture = "S8";
+  HeadlessProgram program([&] {
+    Window window(testing::PlainWindow("Form", {number, name, testing::Entry(3)}));
+    window.Open();
+    ACCEPT([&] {
+      if (EVENT() == Event::Accepted) log.Add(std::to_string(FIELD()) + " " + GetProperty(FIELD(), property::kText));
+      return LoopResult::Continue;
+    });
+  });
+  auto& driver = program.driver();
+  const WindowId form = driver.Find("Form");
+  ASSERT_TRUE(driver.Type(form, 1, "1234567"));
+  ASSERT_TRUE(driver.Type(form, 2, "Topps 1952 set"));
+  ASSERT_TRUE(driver.Type(form, 3, "no picture, no limit"));
+  EXPECT_EQ(log.Lines(), (Lines{"1 12345", "2 Topps 19", "3 no picture, no limit"}));
+}
+
 }  // namespace
 }  // namespace tavero::ui::headless

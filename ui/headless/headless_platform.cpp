@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "pictures/picture.h"
+
 namespace tavero::ui::headless {
 namespace {
 
@@ -438,6 +440,16 @@ bool HeadlessPlatform::AnswerDialog(WindowId dialog, int answer) {
   return true;
 }
 
+void HeadlessPlatform::SetCursor(int stock_cursor) {
+  std::lock_guard lock(mutex_);
+  cursor_ = stock_cursor;
+}
+
+int HeadlessPlatform::Cursor() const {
+  std::lock_guard lock(mutex_);
+  return cursor_;
+}
+
 std::vector<ScreenMessageBox> HeadlessPlatform::MessageBoxes() const {
   std::lock_guard lock(mutex_);
   return message_boxes_;
@@ -508,7 +520,16 @@ bool HeadlessPlatform::Send(PlatformMessage message) {
   }
   if (control != nullptr) {
     switch (message.kind) {
-      case MessageKind::Edit: control->text = message.text; break;
+      case MessageKind::Edit: {
+        // An entry takes no more characters than its picture shows.
+        CompiledPicture picture;
+        if (control->kind == ControlKind::Entry && !control->picture.empty() &&
+            CompilePicture(control->picture, picture) > 0 && message.text.size() > static_cast<std::size_t>(picture.width())) {
+          message.text.resize(static_cast<std::size_t>(picture.width()));
+        }
+        control->text = message.text;
+        break;
+      }
       case MessageKind::Check:
       case MessageKind::ListSelect:
       case MessageKind::TabSelect: control->value = message.value; break;

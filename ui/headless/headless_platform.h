@@ -95,6 +95,7 @@ class HeadlessPlatform final : public Platform {
   void ShowPopup(WindowId dialog, const PopupSpec& popup) override;
   void EndDialog(WindowId dialog) override;
   PrinterPort* Printer() override { return &printer_; }
+  void SetCursor(int stock_cursor) override;
 
   // The printer, as a test sets it up and reads what was printed.
   HeadlessPrinter& printer() { return printer_; }
@@ -106,6 +107,7 @@ class HeadlessPlatform final : public Platform {
   std::vector<std::string> ErrorBoxes() const;  // "title: text"
   std::vector<std::pair<WindowId, StandardAction>> StandardActions() const;
   int Beeps() const;
+  int Cursor() const;  // 0: the normal cursor
   std::vector<ScreenMessageBox> MessageBoxes() const;  // the front one last
   std::vector<ScreenPopup> Popups() const;
   // Refuse to create the next `count` windows (a window system out of resources).
@@ -146,6 +148,7 @@ class HeadlessPlatform final : public Platform {
   std::vector<std::string> error_boxes_;
   std::vector<std::pair<WindowId, StandardAction>> standard_actions_;
   int beeps_ = 0;
+  int cursor_ = 0;
   std::vector<ScreenMessageBox> message_boxes_;
   std::vector<ScreenPopup> popups_;
   int refuse_windows_ = 0;

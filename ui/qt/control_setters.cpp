@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTextDocument>
 
 #include "ui/qt/windows1252.h"
 
@@ -35,6 +36,7 @@ void GuiSide::SetText(WindowId window, ControlHandle control, std::string_view t
     entry->setModified(false);
   } else if (auto* box = qobject_cast<QPlainTextEdit*>(c->widget)) {
     box->setPlainText(t);
+    box->document()->setModified(false);
   } else if (auto* group = qobject_cast<QGroupBox*>(c->widget)) {
     group->setTitle(t);
   } else if (auto* combo = qobject_cast<QComboBox*>(c->widget)) {

@@ -23,10 +23,14 @@ GuiSide::GuiSide(std::filesystem::path help_page) : help_page_(std::move(help_pa
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { OnFocusChanged(now); });
 }
 
+// Windows go top first (the newest ids first): a child before its owner.
 GuiSide::~GuiSide() {
-  for (auto& [id, w] : windows_) {
-    w->closing = true;
-    if (w->top) delete w->top.data();
+  for (auto it = windows_.rbegin(); it != windows_.rend(); ++it) {
+    it->second->closing = true;
+    if (it->second->top) delete it->second->top.data();
+  }
+  for (auto& [id, dialog] : dialogs_) {
+    if (dialog) delete dialog.data();
   }
 }
 

@@ -13,6 +13,9 @@
 #include <QPointer>
 #include <QSize>
 #include <QString>
+#include <QMdiArea>
+#include <QStatusBar>
+#include <QTimer>
 #include <QWidget>
 
 #include <filesystem>
@@ -60,9 +63,10 @@ struct QtWindow {
   WindowSpec blueprint;
   QPointer<QWidget> top;     // QMainWindow, QMdiSubWindow, or a dialog
   QPointer<QWidget> client;  // where the controls are placed
-  QMdiArea* mdi = nullptr;   // the frame's MDI area
-  QStatusBar* status = nullptr;
-  QTimer* timer = nullptr;
+  // Guarded: Qt may delete any of them with the widget they sit in.
+  QPointer<QMdiArea> mdi;       // the frame's MDI area
+  QPointer<QStatusBar> status;  // zones "zone1" ... as labels
+  QPointer<QTimer> timer;       // a child of GuiSide, never of a window
   DialogUnits units;
   std::vector<QtControl> controls;  // indexed by ControlHandle
   bool closing = false;             // the engine closes it: the close is no request
@@ -124,6 +128,7 @@ class GuiSide : public QObject {
   void PostText(WindowId window, ControlHandle control, const QString& text);  // Edit
   void PostKey(WindowId window, ControlHandle control, int key_code, int key_char);
   QWidget* ClientWithMenu(QtWindow& w, QSize client_size);
+  void AddStatusZones(QtWindow& w, QStatusBar* status);
   void BuildMenus(QtWindow& w, QMenuBar* bar);
   void BuildControls(QtWindow& w);
   QWidget* MakeControl(QtWindow& w, QtControl& c, QWidget* parent);
@@ -132,6 +137,7 @@ class GuiSide : public QObject {
   ListWidget* List(WindowId window, ControlHandle control);
   void ShowTabPage(QtWindow& w, ControlHandle sheet, int index);
   void Place(QtWindow& w, QtControl& c);
+  static QString AccessibleNameOf(const QtWindow& w, const QtControl& c);
   QtControl* ControlOf(WindowId window, ControlHandle control);
   void OnFocusChanged(QWidget* now);
   void AddPopupItems(WindowId dialog, QMenu* menu, const std::vector<PopupItem>& items);

@@ -4,6 +4,8 @@
 
 #include <QEvent>
 #include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QTextDocument>
 
 #include "ui/qt/key_codes.h"
 #include "ui/qt/windows1252.h"
@@ -56,6 +58,16 @@ bool GuiSide::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
   }
+  if (event->type() == QEvent::FocusOut) {
+    auto* box = qobject_cast<QPlainTextEdit*>(watched);
+    const QVariant control = watched->property(kControlProperty);
+    if (box != nullptr && control.isValid() && box->document()->isModified()) {
+      box->document()->setModified(false);
+      PostText(id, control.toInt(), box->toPlainText());
+    }
+    return false;
+  }
+  if (qobject_cast<QPlainTextEdit*>(watched) != nullptr) return false;  // keys stay with the text box
   if (event->type() == QEvent::KeyPress) {
     const QVariant control = watched->property(kControlProperty);
     auto* key = static_cast<QKeyEvent*>(event);

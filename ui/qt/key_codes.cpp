@@ -40,7 +40,34 @@ int VirtualKey(int key) {
   }
 }
 
+// Keys without a run of their own in VirtualKey.
+constexpr int kSingleKeys[] = {Qt::Key_Backspace, Qt::Key_Tab,    Qt::Key_Return,   Qt::Key_Pause,  Qt::Key_Escape,
+                               Qt::Key_Space,     Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_End,    Qt::Key_Home,
+                               Qt::Key_Left,      Qt::Key_Up,     Qt::Key_Right,    Qt::Key_Down,   Qt::Key_Insert,
+                               Qt::Key_Delete,    Qt::Key_Asterisk, Qt::Key_Plus,   Qt::Key_Comma,  Qt::Key_Minus,
+                               Qt::Key_Period,    Qt::Key_Slash};
+
+int QtKeyOf(int virtual_key) {
+  if (virtual_key >= '0' && virtual_key <= '9') return Qt::Key_0 + (virtual_key - '0');
+  if (virtual_key >= 'A' && virtual_key <= 'Z') return Qt::Key_A + (virtual_key - 'A');
+  if (virtual_key >= 0x70 && virtual_key <= 0x87) return Qt::Key_F1 + (virtual_key - 0x70);
+  for (int key : kSingleKeys) {
+    if (VirtualKey(key) == virtual_key) return key;
+  }
+  return 0;
+}
+
 }  // namespace
+
+QKeySequence ShortcutOf(int key_code) {
+  const int key = QtKeyOf(key_code & 0xFF);
+  if (key == 0) return {};
+  int modifiers = 0;
+  if (key_code & kKeyShift) modifiers |= Qt::ShiftModifier;
+  if (key_code & kKeyCtrl) modifiers |= Qt::ControlModifier;
+  if (key_code & kKeyAlt) modifiers |= Qt::AltModifier;
+  return QKeySequence(key | modifiers);
+}
 
 int KeyCode(int qt_key, int modifiers) {
   const int code = VirtualKey(qt_key);

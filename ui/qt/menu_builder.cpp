@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include "ui/qt/key_codes.h"
 #include "ui/qt/windows1252.h"
 
 namespace tavero::ui::qt {
@@ -30,6 +31,7 @@ void GuiSide::BuildMenus(QtWindow& w, QMenuBar* bar) {
     } else {
       QAction* action = parent_menu ? parent_menu->addAction(text) : bar->addAction(text);
       action->setStatusTip(message);
+      if (s.key_code != 0) action->setShortcut(ShortcutOf(s.key_code));
       const WindowId id = w.blueprint.id;
       const ControlHandle handle = s.handle;
       connect(action, &QAction::triggered, this, [this, id, handle] { Post(MessageKind::Command, id, handle); });

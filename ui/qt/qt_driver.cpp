@@ -195,6 +195,16 @@ bool QtDriver::Click(WindowId window, int number) {
 
 bool QtDriver::Type(WindowId window, int number, std::string_view text) {
   QWidget* widget = platform_.Gui().ControlWidget(window, number);
+  if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) {
+    if (!Reachable(box) || box->isReadOnly()) return false;
+    box->setFocus(Qt::OtherFocusReason);
+    box->selectAll();
+    box->insertPlainText(FromWindows1252(text));
+    QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);  // the person moves on
+    QApplication::sendEvent(box, &leave);
+    Settle();
+    return true;
+  }
   auto* entry = qobject_cast<QLineEdit*>(widget);
   if (!Reachable(entry) || entry->isReadOnly()) return false;
   entry->setFocus(Qt::OtherFocusReason);

@@ -138,6 +138,17 @@ void QtPlatform::ShowPopup(WindowId dialog, const PopupSpec& popup) {
   gui_->Run([&] { gui_->ShowPopup(dialog, popup); });
 }
 
+// The wait cursor overrides every window's until the normal one comes back.
+void QtPlatform::SetCursor(int stock_cursor) {
+  gui_->Run([&] {
+    const bool waiting = QApplication::overrideCursor() != nullptr;
+    if (stock_cursor == kWaitCursor && !waiting) QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (stock_cursor != kWaitCursor && waiting) QApplication::restoreOverrideCursor();
+  });
+}
+
+bool QtPlatform::OnGuiThread() const { return gui_->OnGuiThread(); }
+
 void QtPlatform::EndDialog(WindowId dialog) {
   gui_->Run([&] { gui_->EndDialog(dialog); });
 }

@@ -69,6 +69,8 @@ class QtPlatform final : public Platform {
   void ShowPopup(WindowId dialog, const PopupSpec& popup) override;
   void EndDialog(WindowId dialog) override;
   PrinterPort* Printer() override;
+  bool OnGuiThread() const override;
+  void SetCursor(int stock_cursor) override;
 
   // The GUI side, for code on the GUI thread (tests acting as a person,
   // screenshots). Never touch it from an engine thread.

@@ -14,13 +14,56 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTextCursor>
+#include <QTextDocument>
 
+#include "pictures/picture.h"
 #include "ui/qt/windows1252.h"
 
 namespace tavero::ui::qt {
 
 using definitions::control_attribute::kDefault;
 using definitions::control_attribute::kReadOnly;
+
+namespace {
+
+bool ShowsContents(ControlKind kind) {
+  return kind == ControlKind::Entry || kind == ControlKind::Text || kind == ControlKind::Combo ||
+         kind == ControlKind::Spin || kind == ControlKind::List;
+}
+
+// The picture's width and whether it shows a number; width 0 without one.
+struct EntryPicture {
+  int width = 0;
+  bool numeric = false;
+};
+EntryPicture EntryPictureOf(const ControlSpec& s) {
+  CompiledPicture picture;
+  if (s.picture.empty() || CompilePicture(s.picture, picture) == 0) return {};
+  return {picture.width(),
+          picture.type() == PictureType::Numeric || picture.type() == PictureType::Scientific};
+}
+
+}  // namespace
+
+// What a screen reader calls the control: its text ("&" left out), for a
+// control showing contents the prompt before it, else its tip, else its
+// kind and number.
+QString GuiSide::AccessibleNameOf(const QtWindow& w, const QtControl& c) {
+  const ControlSpec& s = c.blueprint;
+  auto plain = [](const std::string& text) { return FromWindows1252(text).remove(QLatin1Char('&')); };
+  if (ShowsContents(s.kind)) {
+    for (std::size_t k = static_cast<std::size_t>(s.handle); k-- > 0;) {
+      const ControlSpec& before = w.controls[k].blueprint;
+      if (before.kind == ControlKind::Prompt && !before.text.empty()) return plain(before.text);
+      if (ShowsContents(before.kind) || before.kind == ControlKind::Button) break;
+    }
+  } else if (!s.text.empty() && s.kind != ControlKind::Image) {
+    return plain(s.text);
+  }
+  if (!s.tip.empty()) return plain(s.tip);
+  return QStringLiteral("Control %1").arg(s.number);
+}
 
 void GuiSide::BuildControls(QtWindow& w) {
   for (QtControl& c : w.controls) {
@@ -33,6 +76,8 @@ void GuiSide::BuildControls(QtWindow& w) {
     widget->setProperty(kControlProperty, c.blueprint.handle);
     widget->setToolTip(FromWindows1252(c.blueprint.tip));
     widget->setStatusTip(FromWindows1252(c.blueprint.message));
+    widget->setAccessibleName(AccessibleNameOf(w, c));
+    widget->setAccessibleDescription(FromWindows1252(c.blueprint.message));
     if (c.blueprint.font) widget->setFont(FontOf(c.blueprint.font, w.client->font()));
     widget->setEnabled(c.blueprint.enabled);
     if (kind != ControlKind::Tab) Place(w, c);
@@ -100,6 +145,11 @@ QWidget* GuiSide::MakeControl(QtWindow& w, QtControl& c, QWidget* parent) {
     case ControlKind::Entry: {
       auto* entry = new QLineEdit(text, parent);
       entry->setReadOnly((s.attributes & kReadOnly) != 0);
+      // No more characters than the picture shows; numbers to the right.
+      if (const EntryPicture picture = EntryPictureOf(s); picture.width > 0) {
+        entry->setMaxLength(picture.width);
+        if (picture.numeric) entry->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      }
       connect(entry, &QLineEdit::editingFinished, this, [this, id, handle, entry] {
         if (!entry->isModified()) return;
         entry->setModified(false);
@@ -110,6 +160,20 @@ QWidget* GuiSide::MakeControl(QtWindow& w, QtControl& c, QWidget* parent) {
     case ControlKind::Text: {
       auto* box = new QPlainTextEdit(text, parent);
       box->setReadOnly((s.attributes & kReadOnly) != 0);
+      box->document()->setModified(false);
+      // The edit reaches the engine when the box loses the focus (see
+      // eventFilter); the text is held to the field's length.
+      box->installEventFilter(this);
+      if (const int limit = EntryPictureOf(s).width; limit > 0) {
+        connect(box, &QPlainTextEdit::textChanged, this, [box, limit] {
+          if (box->toPlainText().size() <= limit) return;
+          const QSignalBlocker blocker(box);
+          QTextCursor cursor = box->textCursor();
+          box->setPlainText(box->toPlainText().left(limit));
+          cursor.setPosition(limit);
+          box->setTextCursor(cursor);
+        });
+      }
       return box;
     }
     case ControlKind::Check: {

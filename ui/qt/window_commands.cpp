@@ -13,7 +13,10 @@
 namespace tavero::ui::qt {
 
 void GuiSide::SetTitle(WindowId window, std::string_view title) {
-  if (QtWindow* w = Find(window); w != nullptr && w->top) w->top->setWindowTitle(FromWindows1252(title));
+  if (QtWindow* w = Find(window); w != nullptr && w->top) {
+    w->top->setWindowTitle(FromWindows1252(title));
+    w->top->setAccessibleName(w->top->windowTitle());
+  }
 }
 
 void GuiSide::SetStatusText(WindowId window, int zone, std::string_view text) {
@@ -27,15 +30,15 @@ void GuiSide::SetStatusText(WindowId window, int zone, std::string_view text) {
 void GuiSide::StartTimer(WindowId window, int milliseconds) {
   QtWindow* w = Find(window);
   if (w == nullptr) return;
-  if (w->timer == nullptr) {
-    w->timer = new QTimer(w->top);
+  if (!w->timer) {
+    w->timer = new QTimer(this);
     connect(w->timer, &QTimer::timeout, this, [this, window] { Post(MessageKind::Timer, window); });
   }
   w->timer->start(std::max(1, milliseconds));
 }
 
 void GuiSide::StopTimer(WindowId window) {
-  if (QtWindow* w = Find(window); w != nullptr && w->timer != nullptr) w->timer->stop();
+  if (QtWindow* w = Find(window); w != nullptr && w->timer) w->timer->stop();
 }
 
 void GuiSide::BringToFront(WindowId window) {

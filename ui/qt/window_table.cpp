@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <cassert>
 
@@ -83,14 +84,7 @@ bool GuiSide::Open(const WindowSpec& blueprint) {
       w.client = w.mdi;
       w.top = frame;
       BuildMenus(w, frame->menuBar());
-      if (blueprint.status_zones > 0) {
-        w.status = frame->statusBar();
-        for (int zone = 1; zone <= blueprint.status_zones; ++zone) {
-          auto* label = new QLabel(w.status);
-          label->setObjectName(QStringLiteral("zone%1").arg(zone));
-          w.status->addWidget(label, zone == 1 ? 1 : 0);
-        }
-      }
+      if (blueprint.status_zones > 0) AddStatusZones(w, frame->statusBar());
       frame->resize(client_size.expandedTo(QSize(320, 200)));
       break;
     }
@@ -105,7 +99,8 @@ bool GuiSide::Open(const WindowSpec& blueprint) {
       break;
     }
     case WindowType::Plain: {
-      auto* dialog = new QWidget(owner_top, Qt::Dialog);
+      // Not a Qt child of its owner: the engine, not Qt, decides when it goes.
+      auto* dialog = new QWidget(nullptr, Qt::Dialog);
       auto* layout = new QVBoxLayout(dialog);
       layout->setContentsMargins(0, 0, 0, 0);
       layout->addWidget(ClientWithMenu(w, client_size));
@@ -116,6 +111,11 @@ bool GuiSide::Open(const WindowSpec& blueprint) {
   }
   w.client->setFont(font);
   w.top->setWindowTitle(FromWindows1252(blueprint.title));
+  w.top->setAccessibleName(w.top->windowTitle());
+  if (blueprint.type == WindowType::Plain && owner_top != nullptr) {
+    w.top->winId();  // makes the native window, to stack it over its owner's
+    if (QWindow* handle = w.top->windowHandle()) handle->setTransientParent(owner_top->window()->windowHandle());
+  }
   w.top->setProperty(kWindowProperty, blueprint.id);
   w.top->installEventFilter(this);
   if (blueprint.type != WindowType::Application) BuildControls(w);
@@ -159,15 +159,23 @@ QWidget* GuiSide::ClientWithMenu(QtWindow& w, QSize client_size) {
   w.client->setFixedSize(client_size);
   bool has_menu = false;
   for (const QtControl& c : w.controls) has_menu = has_menu || c.blueprint.kind == ControlKind::MenuBar;
-  if (!has_menu) return w.client;
+  if (!has_menu && w.blueprint.status_zones <= 0) return w.client;
   auto* holder = new QWidget;
   auto* layout = new QVBoxLayout(holder);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
-  auto* bar = new QMenuBar(holder);
-  layout->setMenuBar(bar);
+  if (has_menu) {
+    auto* bar = new QMenuBar(holder);
+    layout->setMenuBar(bar);
+    BuildMenus(w, bar);
+  }
   layout->addWidget(w.client);
-  BuildMenus(w, bar);
+  if (w.blueprint.status_zones > 0) {
+    auto* status = new QStatusBar(holder);
+    status->setSizeGripEnabled(false);
+    layout->addWidget(status);
+    AddStatusZones(w, status);
+  }
   return holder;
 }
 
@@ -178,11 +186,26 @@ void GuiSide::Close(WindowId window) {
   std::unique_ptr<QtWindow> w = std::move(it->second);
   windows_.erase(it);
   w->closing = true;
-  if (w->timer != nullptr) w->timer->stop();
+  if (w->timer) {
+    w->timer->stop();
+    w->timer->deleteLater();
+  }
   if (w->top) {
     w->top->removeEventFilter(this);
     w->top->hide();
     w->top->deleteLater();
+  }
+}
+
+// The status bar's zones: labels "zone1" ... , the first one stretching.
+void GuiSide::AddStatusZones(QtWindow& w, QStatusBar* status) {
+  w.status = status;
+  status->setAccessibleName(QStringLiteral("Status bar"));
+  for (int zone = 1; zone <= w.blueprint.status_zones; ++zone) {
+    auto* label = new QLabel(status);
+    label->setObjectName(QStringLiteral("zone%1").arg(zone));
+    label->setAccessibleName(QStringLiteral("Status zone %1").arg(zone));
+    status->addWidget(label, zone == 1 ? 1 : 0);
   }
 }
 
