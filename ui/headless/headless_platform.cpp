@@ -522,9 +522,9 @@ bool HeadlessPlatform::Send(PlatformMessage message) {
     switch (message.kind) {
       case MessageKind::Edit: {
         // An entry takes no more characters than its picture shows.
-        CompiledPicture picture;
+        pictures::CompiledPicture picture;
         if (control->kind == ControlKind::Entry && !control->picture.empty() &&
-            CompilePicture(control->picture, picture) > 0 && message.text.size() > static_cast<std::size_t>(picture.width())) {
+            pictures::CompilePicture(control->picture, picture) > 0 && message.text.size() > static_cast<std::size_t>(picture.width())) {
           message.text.resize(static_cast<std::size_t>(picture.width()));
         }
         control->text = message.text;

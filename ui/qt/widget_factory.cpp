@@ -38,10 +38,10 @@ struct EntryPicture {
   bool numeric = false;
 };
 EntryPicture EntryPictureOf(const ControlSpec& s) {
-  CompiledPicture picture;
-  if (s.picture.empty() || CompilePicture(s.picture, picture) == 0) return {};
+  pictures::CompiledPicture picture;
+  if (s.picture.empty() || pictures::CompilePicture(s.picture, picture) == 0) return {};
   return {picture.width(),
-          picture.type() == PictureType::Numeric || picture.type() == PictureType::Scientific};
+          picture.type() == pictures::PictureType::Numeric || picture.type() == pictures::PictureType::Scientific};
 }
 
 }  // namespace
