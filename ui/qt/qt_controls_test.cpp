@@ -61,7 +61,7 @@ TEST(QtControls, EntriesAndTextBoxesKeepToTheirPicturesAndReportOnLeaving) {
   ASSERT_TRUE(driver.Type(card, 2, "A rookie card in mint condition"));
   ASSERT_TRUE(driver.Type(card, 3, "1234567"));
   ASSERT_TRUE(driver.Type(card, 4, "Topps 1952 set"));
-  EXPECT_EQ(log.Lines(), (Lines{"2 A rookie", "3 12345", "4 Topps 19"}));
+  EXPECT_EQ(log.Lines(), (Lines{"2 A rookie c", "3 12345", "4 Topps 19"}));
   auto* number = qobject_cast<QLineEdit*>(platform.Gui().ControlWidget(card, 3));
   ASSERT_NE(number, nullptr);
   EXPECT_TRUE(number->alignment() & Qt::AlignRight);

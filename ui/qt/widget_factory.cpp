@@ -165,13 +165,16 @@ QWidget* GuiSide::MakeControl(QtWindow& w, QtControl& c, QWidget* parent) {
       // eventFilter); the text is held to the field's length.
       box->installEventFilter(this);
       if (const int limit = EntryPictureOf(s).width; limit > 0) {
+        // What goes past the limit is cut off in place: setting the whole
+        // text again would mark the box unmodified, and the edit would
+        // never reach the engine.
         connect(box, &QPlainTextEdit::textChanged, this, [box, limit] {
           if (box->toPlainText().size() <= limit) return;
           const QSignalBlocker blocker(box);
-          QTextCursor cursor = box->textCursor();
-          box->setPlainText(box->toPlainText().left(limit));
-          cursor.setPosition(limit);
-          box->setTextCursor(cursor);
+          QTextCursor cut(box->document());
+          cut.setPosition(limit);
+          cut.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+          cut.removeSelectedText();
         });
       }
       return box;
