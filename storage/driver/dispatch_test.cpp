@@ -417,7 +417,8 @@ TEST_F(DispatchTest, AnOperationWaitingForALockKeepsItsFileFromOtherThreads) {
     order.push_back("closed");
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the other thread waits for the lock
-  Run(Code::Next);
+  EXPECT_EQ(Run(Code::SetRecordOrder), 0);
+  EXPECT_EQ(Run(Code::Next), 0);
   order.push_back("next done");
   engine_lock.unlock();
   other.join();
