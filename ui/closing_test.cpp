@@ -116,5 +116,33 @@ TEST(Closing, AChildClosedByItsOwnCloseBoxLeavesTheFrameAlone) {
   EXPECT_EQ(driver.Active(), frame);
 }
 
+// A frame closed by its procedure (not through the close-down round) while a
+// child is open on another thread: the engine takes the child away first,
+// the platform never keeps a window whose owner is gone, and the child's
+// loop ends.
+TEST(Closing, AnOwnerClosedByItsProcedureClosesItsChildrenFirst) {
+  EventLog log;
+  HeadlessProgram program([&] {
+    Window frame(testing::Frame());
+    frame.Open();
+    START([&] {
+      Window child(testing::MdiWindow("Child"));
+      child.Open();
+      ACCEPT([] { return LoopResult::Continue; });
+      log.Add("child loop ended, open " + std::to_string(child.IsOpen()));
+    }, 50000);
+    ACCEPT([&] { return ACCEPTED() == -6 ? LoopResult::Break : LoopResult::Continue; });
+    frame.Close();
+    Window after(testing::PlainWindow("After"));
+    after.Open();
+    ACCEPT([] { return LoopResult::Continue; });
+  });
+  auto& driver = program.driver();
+  ASSERT_EQ(driver.Titles(), (Lines{"Frame", "Child"}));
+  ASSERT_TRUE(driver.ChooseMenu(driver.Find("Frame"), -6));
+  EXPECT_EQ(driver.Titles(), (Lines{"After"}));
+  EXPECT_EQ(log.Lines(), (Lines{"child loop ended, open 0"}));
+}
+
 }  // namespace
 }  // namespace tavero::ui

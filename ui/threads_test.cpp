@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "runtime/error_state.h"
 #include "storage/driver/lock_wait.h"
@@ -235,6 +237,58 @@ TEST(Threads, TwoThreadsNeverRunEngineCodeAtOnce) {
   program.engine().Shutdown();
   EXPECT_EQ(overlaps.load(), 0);
   EXPECT_GE(shared_counter, 5 * 50 * 100);
+}
+
+// Holds a started thread's end (after it has given up the engine lock, as
+// its thread-local objects go) until it is released.
+struct SlowThreadEnd {
+  std::atomic<bool>* ending = nullptr;
+  std::atomic<bool>* release = nullptr;
+  ~SlowThreadEnd() {
+    if (ending == nullptr) return;
+    *ending = true;
+    for (int k = 0; k < 2000 && !*release; ++k) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+};
+
+// START reusing the slot of a thread still ending waits for it; a shutdown
+// that tells the live threads to quit meanwhile must reach the thread
+// started after all, or the shutdown waits for it for ever.
+TEST(Threads, AThreadStartedAsTheShutdownBeginsIsToldToQuit) {
+  std::atomic<bool> first_ending{false};
+  std::atomic<bool> release_first{false};
+  std::atomic<bool> starting_second{false};
+  headless::HeadlessPlatform platform;
+  Engine engine(platform);
+  std::thread main_thread([&] {
+    engine.RunMain([&] {
+      START([&] {
+        thread_local SlowThreadEnd slow_end;
+        slow_end.ending = &first_ending;
+        slow_end.release = &release_first;
+      });
+      while (!first_ending) driver::PauseBetweenLockAttempts(std::chrono::milliseconds(5));
+      starting_second = true;
+      EXPECT_EQ(START(Waiter), 2);  // waits in its slot for the first thread's end
+    });
+  });
+  while (!starting_second) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  std::atomic<bool> shut_down{false};
+  std::thread shutdown([&] {
+    engine.Shutdown();
+    shut_down = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the live threads are told
+  release_first = true;
+  for (int k = 0; k < 500 && !shut_down; ++k) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(shut_down) << "the thread started during the shutdown was never told to quit";
+  if (!shut_down) {
+    headless::HeadlessDriver driver(platform, engine);
+    driver.Close(driver.Find("Waiter 2"));
+  }
+  shutdown.join();
+  main_thread.join();
 }
 
 }  // namespace
