@@ -79,6 +79,10 @@ class Window {
   // icon fields name it.
   void SetListIcon(int control, int icon, std::string_view file);
 
+  // Image controls. Setting the text property of one to a file name shows
+  // that picture; SetPicture shows one the program drew (a page, for one).
+  void SetPicture(int control, const images::Image& picture);
+
  private:
   friend void SELECT(Window& window, int control);
   std::unique_ptr<WindowObject> object_;

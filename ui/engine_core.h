@@ -38,6 +38,10 @@
 
 namespace tavero::ui {
 
+// The picture an image file holds, found as image controls find it; empty
+// when it cannot be found or decoded.
+images::Image LoadNamedPicture(std::string_view file);
+
 struct ThreadSlot {
   bool used = false;
   std::thread::id id;              // platform thread id
@@ -98,6 +102,12 @@ class EngineCore final : public MessageSink {
   // Sends the rows of each list whose queue changed since it was last shown
   // (every list when `force`).
   void ShowLists(WindowObject& window, bool force);
+
+  // Image controls (image_controls.cpp): the pictures their texts name, sent
+  // when the window opens and when the text changes; a picture the program drew.
+  void ShowImageControls(WindowObject& window);
+  void SetImageFile(WindowObject& window, ControlSpec& control, std::string_view file);
+  void SetPicture(WindowObject& window, int control_number, const images::Image& picture);
 
   Platform& platform() { return platform_; }
   // Gives up the lock while `work` runs (see WithoutEngineLock).

@@ -72,7 +72,7 @@ void EngineCore::SetListIcon(WindowObject& window, int control_number, int icon,
   ListState* list = window.List(handle);
   if (list == nullptr) return;
   list->icons[icon] = std::string(file);
-  if (window.open()) platform_.SetListIcon(window.id, handle, icon, file);
+  if (window.open()) platform_.SetListIcon(window.id, handle, icon, file, LoadNamedPicture(file));
 }
 
 void EngineCore::ShowLists(WindowObject& window, bool force) {

@@ -28,6 +28,7 @@
 #include <string_view>
 #include <vector>
 
+#include "images/image.h"
 #include "ui/definitions/window_definition.h"
 #include "ui/event.h"
 #include "ui/printing.h"
@@ -253,8 +254,14 @@ class Platform {
   // Shows or removes the list's vertical scroll bar (a list that scrolls
   // itself shows it only while it holds more rows than it can show).
   virtual void SetListScrollBar(WindowId window, ControlHandle control, bool shown) = 0;
-  // Registers icon number `icon` of a list from an image file.
-  virtual void SetListIcon(WindowId window, ControlHandle control, int icon, std::string_view file) = 0;
+  // Registers icon number `icon` of a list: `picture` decoded by the engine
+  // from the image file `file` (empty when it could not be found or read).
+  virtual void SetListIcon(WindowId window, ControlHandle control, int icon, std::string_view file,
+                           const images::Image& picture) = 0;
+  // Shows `picture` in an image control, scaled to the control; an empty one
+  // shows nothing. The engine decodes it (from the file the control's text
+  // names, or a picture the program drew).
+  virtual void SetImage(WindowId window, ControlHandle control, const images::Image& picture) = 0;
   virtual void SetFocus(WindowId window, ControlHandle control) = 0;
 
   // A timer that posts MessageKind::Timer every `milliseconds`; a new call

@@ -82,7 +82,8 @@ void DISPLAY() {
   if (window == nullptr) return;
   Platform& platform = core.platform();
   for (const ControlSpec& control : window->blueprint.controls) {
-    platform.SetControlText(window->id, control.handle, control.text);
+    // An image control's text names its picture, which is shown already.
+    if (control.kind != ControlKind::Image) platform.SetControlText(window->id, control.handle, control.text);
     platform.SetControlValue(window->id, control.handle, control.value);
     platform.SetControlEnabled(window->id, control.handle, control.enabled);
     platform.SetControlVisible(window->id, control.handle, control.visible);

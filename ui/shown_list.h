@@ -2,6 +2,7 @@
 // read back, built the same way on both.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,14 @@
 #include "ui/platform.h"
 
 namespace tavero::ui {
+
+// A picture as a person sees it in an image control or as a list's icon:
+// its size in pixels, 0 by 0 when nothing is shown.
+struct ShownPicture {
+  int width = 0;
+  int height = 0;
+  bool operator==(const ShownPicture&) const = default;
+};
 
 struct ShownList {
   std::vector<std::string> headings;  // one per column
@@ -19,6 +28,7 @@ struct ShownList {
   int selected = 0;                   // the highlighted row, 1-based, 0 none
   bool scroll_bar = false;            // the vertical scroll bar is in sight
   int thumb = 0;                      // its position
+  std::map<int, ShownPicture> icons;  // the icons registered, by number
 };
 
 // The headings of a format's columns.

@@ -151,8 +151,11 @@ void EngineCore::OpenWindow(WindowObject& window) {
   if (type == WindowType::Application) application_ = &window;
   if (window.owner != nullptr) window.owner->children.push_back(&window);
   for (auto& [handle, list] : window.lists) {
-    for (const auto& [icon, file] : list.icons) platform_.SetListIcon(window.id, handle, icon, file);
+    for (const auto& [icon, file] : list.icons) {
+      platform_.SetListIcon(window.id, handle, icon, file, LoadNamedPicture(file));
+    }
   }
+  ShowImageControls(window);
   ShowLists(window, true);
   PostRecord(window, Event::OpenWindow, kNoControl);
   if (window.definition.timer > 0) StartTimer(window, window.definition.timer);
@@ -280,6 +283,7 @@ void EngineCore::SetProperty(WindowObject* window, int control_number, int prope
   if (SetListProperty(*window, *control, property, value)) return;
   switch (property) {
     case property::kText:
+      if (control->kind == ControlKind::Image) return SetImageFile(*window, *control, value);
       control->text = value;
       platform_.SetControlText(id, handle, value);
       return;

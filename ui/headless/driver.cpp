@@ -203,6 +203,15 @@ std::optional<ShownList> HeadlessDriver::List(WindowId window, int number) const
   return platform_.List(window, control->handle);
 }
 
+std::optional<ShownPicture> HeadlessDriver::Picture(WindowId window, int number) const {
+  std::optional<ScreenWindow> screen = platform_.Find(window);
+  if (!screen) return std::nullopt;
+  const ControlSpec* control = FindNumber(*screen, number);
+  if (control == nullptr || control->kind != ControlKind::Image) return std::nullopt;
+  auto shown = screen->pictures.find(control->handle);
+  return shown != screen->pictures.end() ? shown->second : ShownPicture{};
+}
+
 bool HeadlessDriver::ClickRow(WindowId window, int list_number, int row, bool right_button) {
   std::optional<ControlSpec> list = Reachable(window, list_number);
   std::optional<ShownList> shown = List(window, list_number);

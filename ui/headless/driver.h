@@ -53,6 +53,8 @@ class HeadlessDriver {
   bool PopupItemChecked(std::string_view path) const;
   // A list box as shown: headings, the rows in sight, highlight, scroll bar.
   std::optional<ShownList> List(WindowId window, int number) const;
+  // The picture an image control shows.
+  std::optional<ShownPicture> Picture(WindowId window, int number) const;
 
   // Acting.
   bool ChooseMenu(WindowId window, int item_number);

@@ -206,9 +206,18 @@ void HeadlessPlatform::SetListScrollBar(WindowId window, ControlHandle control, 
   if (ScreenList* list = ListLocked(window, control)) list->scroll_bar = shown;
 }
 
-void HeadlessPlatform::SetListIcon(WindowId window, ControlHandle control, int icon, std::string_view file) {
+void HeadlessPlatform::SetImage(WindowId window, ControlHandle control, const images::Image& picture) {
   std::lock_guard lock(mutex_);
-  if (ScreenList* list = ListLocked(window, control)) list->icons[icon] = std::string(file);
+  if (ScreenWindow* screen = FindLocked(window)) screen->pictures[control] = {picture.width, picture.height};
+}
+
+void HeadlessPlatform::SetListIcon(WindowId window, ControlHandle control, int icon, std::string_view file,
+                                   const images::Image& picture) {
+  std::lock_guard lock(mutex_);
+  if (ScreenList* list = ListLocked(window, control)) {
+    list->icons[icon] = std::string(file);
+    list->icon_pictures[icon] = {picture.width, picture.height};
+  }
 }
 
 std::optional<ShownList> HeadlessPlatform::List(WindowId window, ControlHandle control) const {
@@ -219,6 +228,7 @@ std::optional<ShownList> HeadlessPlatform::List(WindowId window, ControlHandle c
   if (list == nullptr || blueprint == nullptr) return std::nullopt;
   ShownList shown;
   shown.headings = ShownHeadings(list->format);
+  shown.icons = list->icon_pictures;
   const int tree = TreeColumn(list->format);
   const int count = static_cast<int>(list->rows.size());
   for (int i = list->top; i < count && i < list->top + list->rows_visible; ++i) {

@@ -35,7 +35,8 @@ struct ScreenList {
   int rows_visible = 1;
   int thumb = 0;         // immediate lists; the others show `top`
   bool scroll_bar = false;
-  std::map<int, std::string> icons;
+  std::map<int, std::string> icons;           // the file each icon was registered from
+  std::map<int, ShownPicture> icon_pictures;  // as decoded
 
   int LastTop() const { return std::max(0, static_cast<int>(rows.size()) - rows_visible); }
 };
@@ -45,6 +46,7 @@ struct ScreenWindow {
   WindowSpec blueprint;                          // controls with their present texts and state
   std::map<int, std::string> status_texts;  // by zone
   std::map<ControlHandle, ScreenList> lists;
+  std::map<ControlHandle, ShownPicture> pictures;  // image controls
   ControlHandle focused = kNoControl;
   int timer_milliseconds = 0;  // 0: no timer
   int timer_elapsed = 0;       // milliseconds since the last tick
@@ -82,7 +84,9 @@ class HeadlessPlatform final : public Platform {
   void SetListRows(WindowId window, ControlHandle control, std::vector<ListRow> rows) override;
   void SetListScroll(WindowId window, ControlHandle control, int position) override;
   void SetListScrollBar(WindowId window, ControlHandle control, bool shown) override;
-  void SetListIcon(WindowId window, ControlHandle control, int icon, std::string_view file) override;
+  void SetListIcon(WindowId window, ControlHandle control, int icon, std::string_view file,
+                   const images::Image& picture) override;
+  void SetImage(WindowId window, ControlHandle control, const images::Image& picture) override;
   void SetFocus(WindowId window, ControlHandle control) override;
   void StartTimer(WindowId window, int milliseconds) override;
   void StopTimer(WindowId window) override;

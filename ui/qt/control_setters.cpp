@@ -14,6 +14,7 @@
 #include <QTabWidget>
 #include <QTextDocument>
 
+#include "ui/qt/decoded_pictures.h"
 #include "ui/qt/windows1252.h"
 
 namespace tavero::ui::qt {
@@ -23,6 +24,7 @@ void GuiSide::SetText(WindowId window, ControlHandle control, std::string_view t
   if (c == nullptr) return;
   const QString t = FromWindows1252(text);
   c->blueprint.text = std::string(text);
+  if (c->blueprint.kind == ControlKind::Image) return;  // its picture is sent apart (SetImage)
   const QSignalBlocker blocker(c->widget.data());
   ++echo_blocked_;
   if (c->action) {
@@ -54,6 +56,14 @@ void GuiSide::SetText(WindowId window, ControlHandle control, std::string_view t
     }
   }
   --echo_blocked_;
+}
+
+// An image control shows the picture the engine decoded; its text (a file
+// name) is never shown.
+void GuiSide::SetImage(WindowId window, ControlHandle control, const images::Image& picture) {
+  QtControl* c = ControlOf(window, control);
+  if (c == nullptr || c->blueprint.kind != ControlKind::Image) return;
+  if (auto* label = qobject_cast<QLabel*>(c->widget)) label->setPixmap(PixmapOf(picture));
 }
 
 void GuiSide::SetMessage(WindowId window, ControlHandle control, std::string_view message) {

@@ -95,7 +95,8 @@ class GuiSide : public QObject {
   void SetListRows(WindowId window, ControlHandle control, std::vector<ListRow> rows);
   void SetListScroll(WindowId window, ControlHandle control, int position);
   void SetListScrollBar(WindowId window, ControlHandle control, bool shown);
-  void SetListIcon(WindowId window, ControlHandle control, int icon, std::string_view file);
+  void SetListIcon(WindowId window, ControlHandle control, int icon, const images::Image& picture);
+  void SetImage(WindowId window, ControlHandle control, const images::Image& picture);
   void SetFocus(WindowId window, ControlHandle control);
   void StartTimer(WindowId window, int milliseconds);
   void StopTimer(WindowId window);

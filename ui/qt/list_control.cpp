@@ -2,6 +2,7 @@
 // engine's commands to it.
 #include <QTreeView>
 
+#include "ui/qt/decoded_pictures.h"
 #include "ui/qt/gui_side.h"
 #include "ui/qt/list_widget.h"
 
@@ -56,8 +57,8 @@ void GuiSide::SetListScrollBar(WindowId window, ControlHandle control, bool show
   if (ListWidget* list = List(window, control)) list->SetScrollBar(shown);
 }
 
-void GuiSide::SetListIcon(WindowId window, ControlHandle control, int icon, std::string_view file) {
-  if (ListWidget* list = List(window, control)) list->SetIcon(icon, FromWindows1252(file));
+void GuiSide::SetListIcon(WindowId window, ControlHandle control, int icon, const images::Image& picture) {
+  if (ListWidget* list = List(window, control)) list->SetIcon(icon, PixmapOf(picture));
 }
 
 void GuiSide::SelectListRow(QWidget* widget, int row) {

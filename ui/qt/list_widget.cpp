@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "ui/qt/decoded_pictures.h"
 #include "ui/qt/key_codes.h"
 #include "ui/qt/windows1252.h"
 
@@ -79,6 +80,7 @@ class ListModel : public QAbstractTableModel {
   const std::vector<ListRow>& rows() const { return rows_; }
   int tree_column() const { return tree_column_; }
   void SetIcon(int icon, const QIcon& image) { icons_[icon] = image; }
+  const std::map<int, QIcon>& icons() const { return icons_; }
 
   int rowCount(const QModelIndex& parent = {}) const override {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
@@ -505,8 +507,8 @@ void ListWidget::SetScrollBar(bool shown) {
   }
 }
 
-void ListWidget::SetIcon(int icon, const QString& file) {
-  model_->SetIcon(icon, QIcon(file));
+void ListWidget::SetIcon(int icon, const QPixmap& picture) {
+  model_->SetIcon(icon, picture.isNull() ? QIcon() : QIcon(picture));
   view_->viewport()->update();
 }
 
@@ -515,6 +517,7 @@ QScrollBar* ListWidget::ActiveBar() const { return immediate_ ? bar_ : view_->ve
 ShownList ListWidget::Shown() const {
   ShownList shown;
   shown.headings = ShownHeadings(format_);
+  for (const auto& [number, icon] : model_->icons()) shown.icons[number] = ShownPictureOf(icon);
   const std::vector<ListRow>& rows = model_->rows();
   const int count = static_cast<int>(rows.size());
   shown.top = immediate_ ? 0 : view_->verticalScrollBar()->value();

@@ -49,7 +49,7 @@ class ListWidget : public QWidget {
   void SetSelected(int row);  // 1-based, 0 none
   void SetScroll(int position);
   void SetScrollBar(bool shown);
-  void SetIcon(int icon, const QString& file);
+  void SetIcon(int icon, const QPixmap& picture);  // a null one: none
 
   // What a person sees, and what a person does (the Qt driver).
   ShownList Shown() const;

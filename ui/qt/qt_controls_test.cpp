@@ -13,6 +13,7 @@
 #include "ui/qt/gui_side.h"
 #include "ui/qt/qt_driver.h"
 #include "ui/qt/test_application.h"
+#include "ui/test_pictures.h"
 #include "ui/test_windows.h"
 
 namespace tavero::ui::qt {
@@ -144,6 +145,23 @@ TEST(QtControls, MenuItemsCarryTheirKeysAsShortcuts) {
   EXPECT_EQ(platform.Gui().MenuAction(id, -20)->shortcut(), QKeySequence(Qt::Key_PageDown));
   EXPECT_EQ(platform.Gui().MenuAction(id, -21)->shortcut(), QKeySequence(Qt::Key_PageUp));
   driver.ChooseMenu(id, -2);
+}
+
+// The pictures script of the headless platform: the same pictures seen, the
+// same icons decoded (images/, never Qt's readers).
+TEST(QtControls, ImageControlsAndListIconsShowWhatTheHeadlessPlatformShows) {
+  TestApplication();
+  testing::PictureFiles files;
+  QtPlatform platform;
+  QtProgram program(platform, testing::PicturesProcedure);
+  QtDriver& driver = program.driver();
+  const WindowId window = driver.Find("Pictures");
+  ASSERT_NE(window, kNoWindow);
+  EXPECT_EQ(testing::PicturesScript(driver, window), testing::kPicturesSeen);
+  const std::optional<ShownList> list = driver.List(window, 3);
+  ASSERT_TRUE(list.has_value());
+  EXPECT_EQ(list->icons, (std::map<int, ShownPicture>{{1, {16, 16}}, {2, {0, 0}}}));
+  driver.Close(window);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <QTreeView>
 
+#include "ui/qt/decoded_pictures.h"
 #include "ui/qt/list_widget.h"
 
 #include <QAbstractButton>
@@ -250,6 +251,12 @@ ListWidget* ReachableList(GuiSide& gui, WindowId window, int number) {
   return Reachable(list) ? list : nullptr;
 }
 }  // namespace
+
+std::optional<ShownPicture> QtDriver::Picture(WindowId window, int number) {
+  auto* label = qobject_cast<QLabel*>(platform_.Gui().ControlWidget(window, number));
+  if (label == nullptr) return std::nullopt;
+  return ShownPictureOf(label->pixmap());
+}
 
 std::optional<ShownList> QtDriver::List(WindowId window, int number) {
   auto* list = dynamic_cast<ListWidget*>(platform_.Gui().ControlWidget(window, number));

@@ -65,6 +65,8 @@ class QtDriver {
   // in sight, the scroll bar, a character typed ('\b' Backspace), the box of
   // a tree row.
   std::optional<ShownList> List(WindowId window, int number);
+  // The picture an image control shows.
+  std::optional<ShownPicture> Picture(WindowId window, int number);
   bool ClickRow(WindowId window, int list_number, int row, bool right_button = false);
   bool Scroll(WindowId window, int list_number, ScrollAction action);
   bool DragThumb(WindowId window, int list_number, int position);

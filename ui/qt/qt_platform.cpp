@@ -82,8 +82,13 @@ void QtPlatform::SetListScrollBar(WindowId window, ControlHandle control, bool s
   gui_->Run([&] { gui_->SetListScrollBar(window, control, shown); });
 }
 
-void QtPlatform::SetListIcon(WindowId window, ControlHandle control, int icon, std::string_view file) {
-  gui_->Run([&] { gui_->SetListIcon(window, control, icon, file); });
+void QtPlatform::SetListIcon(WindowId window, ControlHandle control, int icon, std::string_view,
+                             const images::Image& picture) {
+  gui_->Run([&] { gui_->SetListIcon(window, control, icon, picture); });
+}
+
+void QtPlatform::SetImage(WindowId window, ControlHandle control, const images::Image& picture) {
+  gui_->Run([&] { gui_->SetImage(window, control, picture); });
 }
 
 void QtPlatform::SetFocus(WindowId window, ControlHandle control) {

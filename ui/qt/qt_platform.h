@@ -56,7 +56,9 @@ class QtPlatform final : public Platform {
   void SetListRows(WindowId window, ControlHandle control, std::vector<ListRow> rows) override;
   void SetListScroll(WindowId window, ControlHandle control, int position) override;
   void SetListScrollBar(WindowId window, ControlHandle control, bool shown) override;
-  void SetListIcon(WindowId window, ControlHandle control, int icon, std::string_view file) override;
+  void SetListIcon(WindowId window, ControlHandle control, int icon, std::string_view file,
+                   const images::Image& picture) override;
+  void SetImage(WindowId window, ControlHandle control, const images::Image& picture) override;
   void SetFocus(WindowId window, ControlHandle control) override;
   void StartTimer(WindowId window, int milliseconds) override;
   void StopTimer(WindowId window) override;

@@ -116,8 +116,7 @@ QWidget* GuiSide::MakeControl(QtWindow& w, QtControl& c, QWidget* parent) {
     case ControlKind::Field:
       return new QLabel(text, parent);
     case ControlKind::Image: {
-      auto* label = new QLabel(parent);
-      label->setPixmap(QPixmap(text));
+      auto* label = new QLabel(parent);  // the engine sends its picture (SetImage)
       label->setScaledContents(true);
       return label;
     }

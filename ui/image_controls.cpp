@@ -1,0 +1,61 @@
+// Image controls and list icons on the engine's side: the picture files
+// they name are found and decoded here (images/), so every platform shows
+// the same pixels and none reads a picture file itself.
+//
+// An image control shows the file its text names: when the window opens,
+// and again whenever the text property changes. A file that cannot be found
+// or decoded shows nothing; it is never an error of the procedure.
+#include <cassert>
+#include <system_error>
+
+#include "images/image.h"
+#include "runtime/runtime_error.h"
+#include "ui/engine_core.h"
+
+namespace tavero::ui {
+
+// A name with a directory is taken as it stands; a bare name is looked for
+// in the working directory, then beside the program, in any case.
+images::Image LoadNamedPicture(std::string_view file) {
+  if (file.empty()) return {};
+  std::optional<std::filesystem::path> path = images::FindImageFile(file);
+  std::error_code error;
+  if (!path && file.find('/') != std::string_view::npos && std::filesystem::is_regular_file(file, error)) {
+    path = std::filesystem::path(file);
+  }
+  if (!path) return {};
+  images::DecodeResult decoded = images::LoadImageFile(*path);
+  return decoded.ok() ? std::move(decoded.image) : images::Image{};
+}
+
+void EngineCore::ShowImageControls(WindowObject& window) {
+  assert(LockHeld());
+  for (const ControlSpec& control : window.blueprint.controls) {
+    if (control.kind == ControlKind::Image && !control.text.empty()) {
+      platform_.SetImage(window.id, control.handle, LoadNamedPicture(control.text));
+    }
+  }
+}
+
+void EngineCore::SetImageFile(WindowObject& window, ControlSpec& control, std::string_view file) {
+  assert(LockHeld() && control.kind == ControlKind::Image);
+  control.text = file;
+  if (window.open()) platform_.SetImage(window.id, control.handle, LoadNamedPicture(file));
+}
+
+void EngineCore::SetPicture(WindowObject& window, int control_number, const images::Image& picture) {
+  assert(LockHeld());
+  if (!window.open()) return ReportRuntimeError(536);
+  ControlSpec* control = window.Control(window.FindControl(control_number));
+  if (control == nullptr || control->kind != ControlKind::Image) return;
+  control->text.clear();  // the picture is no file's
+  platform_.SetImage(window.id, control->handle, picture);
+}
+
+void Window::SetPicture(int control, const images::Image& picture) {
+  EngineCore* engine = EngineCore::Installed();
+  assert(engine != nullptr && engine->LockHeld());
+  engine->SetPicture(*object_, control, picture);
+}
+
+}  // namespace tavero::ui
