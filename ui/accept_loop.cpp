@@ -1,6 +1,8 @@
 // The ACCEPT loop: turning platform messages into events, the queue of each
 // window, dispatch and delivery to the loop body.
+#include <algorithm>
 #include <cassert>
+#include <iterator>
 
 #include "runtime/runtime_error.h"
 #include "ui/engine_core.h"
@@ -305,7 +307,44 @@ void EngineCore::HandleMessage(InboxItem item) {
   }
 }
 
+namespace {
+
+// What a person does to a window (as against what the platform reports).
+bool IsInput(MessageKind kind) {
+  switch (kind) {
+    case MessageKind::Command:
+    case MessageKind::Edit:
+    case MessageKind::Check:
+    case MessageKind::ListSelect:
+    case MessageKind::TabSelect:
+    case MessageKind::Key:
+    case MessageKind::Close:
+    case MessageKind::SysCommand:
+    case MessageKind::ListScroll:
+    case MessageKind::ListThumb:
+    case MessageKind::ListExpand:
+    case MessageKind::ListContract:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+bool EngineCore::CoveredByPlainWindow(const WindowObject& window) const {
+  const std::vector<WindowObject*>& stack = slots_[window.thread].windows;
+  auto at = std::find(stack.begin(), stack.end(), &window);
+  return at != stack.end() && std::any_of(std::next(at), stack.end(), [](const WindowObject* above) {
+           return above->definition.type == definitions::WindowType::Plain;
+         });
+}
+
 void EngineCore::HandlePlatformMessage(WindowObject& window, const PlatformMessage& message) {
+  // A window below a plain window of its own thread takes no input: what a
+  // person does to it meanwhile is dropped, not queued to run once the plain
+  // window has closed (a menu choice on the frame while About is open).
+  if (IsInput(message.kind) && CoveredByPlainWindow(window)) return;
   ControlSpec* control = window.Control(message.control);
   auto usable = [&] { return control != nullptr && control->enabled && control->visible; };
   switch (message.kind) {

@@ -277,5 +277,31 @@ TEST(AcceptLoop, AnAlertKeyGivesPreAlertAtOnceAndThenAlertKeyUnlessCycled) {
                                 "EVENT:PageDown 34"}));
 }
 
+// A plain window opened over another window of the same thread: what a
+// person does to the window below meanwhile is dropped, not run afterwards.
+TEST(AcceptLoop, AWindowBelowAPlainWindowOfItsThreadTakesNoInput) {
+  EventLog log;
+  HeadlessProgram program([&] {
+    Window below(testing::PlainWindow("Below", {testing::Button(1, "&Count")}));
+    below.Open();
+    ACCEPT([&] {
+      if (ACCEPTED() == 1) {
+        log.Add("counted");
+        Window above(testing::PlainWindow("Above", {testing::Button(1, "&Done")}));
+        above.Open();
+        ACCEPT([&] { return ACCEPTED() == 1 ? LoopResult::Break : LoopResult::Continue; });
+        above.Close();
+      }
+      return LoopResult::Continue;
+    });
+  });
+  auto& driver = program.driver();
+  ASSERT_TRUE(driver.Click(driver.Find("Below"), 1));
+  driver.Click(driver.Find("Below"), 1);  // while "Above" is open
+  ASSERT_TRUE(driver.Click(driver.Find("Above"), 1));
+  EXPECT_EQ(log.Lines(), (Lines{"counted"}));
+  EXPECT_EQ(driver.Titles(), (Lines{"Below"}));
+}
+
 }  // namespace
 }  // namespace tavero::ui

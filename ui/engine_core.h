@@ -134,6 +134,7 @@ class EngineCore final : public MessageSink {
   void FocusBetweenThreads();
   void HandleMessage(InboxItem item);
   void HandlePlatformMessage(WindowObject& window, const PlatformMessage& message);
+  bool CoveredByPlainWindow(const WindowObject& window) const;
   void HandleCommand(WindowObject& window, ControlHandle control);
   void HandleSysCommand(WindowObject& window, SysCommand command);
   void HandleListKey(WindowObject& window, ControlHandle control, int key_code, int key_char);
