@@ -20,14 +20,16 @@ namespace zephcol::testing_support {
 
 class ScratchDirectory {
  public:
-  ScratchDirectory() : previous_(std::filesystem::current_path()) {
+  // `make_current` false: a scratch directory that is not the working one.
+  explicit ScratchDirectory(bool make_current = true)
+      : previous_(std::filesystem::current_path()), made_current_(make_current) {
     std::string pattern = (std::filesystem::temp_directory_path() / "zephcol-files-XXXXXX").string();
     EXPECT_NE(mkdtemp(pattern.data()), nullptr);
     path_ = pattern;
-    std::filesystem::current_path(path_);
+    if (made_current_) std::filesystem::current_path(path_);
   }
   ~ScratchDirectory() {
-    std::filesystem::current_path(previous_);
+    if (made_current_) std::filesystem::current_path(previous_);
     std::filesystem::permissions(path_, std::filesystem::perms::owner_all);
     std::filesystem::remove_all(path_);
   }
@@ -38,6 +40,7 @@ class ScratchDirectory {
 
  private:
   std::filesystem::path previous_;
+  bool made_current_ = true;
   std::filesystem::path path_;
 };
 

@@ -18,8 +18,9 @@ struct MenuCommand {
 // The commands of the frame's menu.
 std::span<const MenuCommand> MainMenuCommands();
 
+// Opens the frame, calls SPLASH, then serves the menu until the frame closes.
 void Main();
-// Main with another command table (tests).
-void RunMain(std::span<const MenuCommand> commands);
+// Main with another command table and splash (none: no splash) (tests).
+void RunMain(std::span<const MenuCommand> commands, void (*splash)() = nullptr);
 
 }  // namespace zephcol

@@ -1,5 +1,7 @@
-// zephcol_screenshot PNG: starts the program on an offscreen display, saves a
-// picture of the main frame once it waits for input, and chooses "E&xit".
+// zephcol_screenshot FRAME.png [SPLASH.png]: starts the program on an
+// offscreen display, saves a picture of the splash once README.TXT has
+// loaded (when asked for), presses "CONTINUE", saves a picture of the main
+// frame once it waits for input, and chooses "E&xit".
 #include <QApplication>
 
 #include <cstdio>
@@ -11,8 +13,8 @@
 #include "ui/qt/qt_platform.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fputs("usage: zephcol_screenshot OUTPUT.png\n", stderr);
+  if (argc != 2 && argc != 3) {
+    std::fputs("usage: zephcol_screenshot FRAME.png [SPLASH.png]\n", stderr);
     return 2;
   }
   qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -22,11 +24,20 @@ int main(int argc, char** argv) {
   tavero::ui::qt::QtPlatform platform;
   tavero::ui::qt::QtProgram program(platform, zephcol::Main);
   tavero::ui::qt::QtDriver& person = program.driver();
+  person.SettleUntil([&] {
+    return !person.MessageCaption().empty() || (person.Find("Welcome to ZEPHYRA") != tavero::ui::kNoWindow &&
+                                               person.Find("Reading File") == tavero::ui::kNoWindow);
+  });
+  if (!person.MessageCaption().empty()) person.PressButton("OK");  // no README.TXT to show
+  const tavero::ui::WindowId splash = person.Find("Welcome to ZEPHYRA");
+  bool saved_splash = argc == 2 || (splash != tavero::ui::kNoWindow && person.Grab(splash, argv[2]));
+  if (!saved_splash) std::fprintf(stderr, "zephcol_screenshot: no picture of the splash saved\n");
+  person.Click(splash, 4);
   const tavero::ui::WindowId frame = person.Find("ZEPHYRA VERSION 1.0");
   // The "&Browse Files" menu open, the pointer on "EDIT &CARD SETS".
   const bool saved = frame != tavero::ui::kNoWindow && person.GrabWithMenu(frame, -6, argv[1]);
   if (!saved) std::fprintf(stderr, "zephcol_screenshot: no picture of the frame saved\n");
   person.ChooseMenu(frame, -2);
   program.WaitUntilFinished();
-  return saved ? 0 : 1;
+  return saved && saved_splash ? 0 : 1;
 }

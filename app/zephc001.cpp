@@ -1,5 +1,6 @@
 // zephc001: `Main`, the frame "MAIN$APPFRAME" and its menu.
 #include "app/global_request.h"
+#include "app/information_windows.h"
 #include "app/main_frame.h"
 #include "ui/engine.h"
 
@@ -16,7 +17,7 @@ constexpr MenuCommand kMenuCommands[] = {
     {-9, nullptr, 50000},   // "EDIT CARD T&YPES": BrowseTYPES
     {-10, nullptr, 25000},  // "TREE BROWSE THE COLLECTION": the tree browse
     {-12, nullptr, 50000},  // "Print MAIN REPORT": the report procedure
-    {-19, nullptr, 0},      // "ABOUT"
+    {-19, About, 0},        // "ABOUT"
 };
 
 void Perform(const MenuCommand& command) {
@@ -32,20 +33,36 @@ void Perform(const MenuCommand& command) {
 
 std::span<const MenuCommand> MainMenuCommands() { return kMenuCommands; }
 
-void Main() { RunMain(MainMenuCommands()); }
+void Main() { RunMain(MainMenuCommands(), Splash); }
 
-void RunMain(std::span<const MenuCommand> commands) {
+void RunMain(std::span<const MenuCommand> commands, void (*splash)()) {
   namespace ui = tavero::ui;
   ProcedureRequest request;
   ui::Window frame("ZEPHCOL$zephc001", "MAIN$APPFRAME");
   frame.Open();
+  // The splash runs on this thread before the loop: the menu can be used
+  // once it has closed (the engine drops input to the frame meanwhile).
+  if (splash != nullptr) splash();
+  bool opened = false;
   ui::ACCEPT([&] {
-    // The frame shows its menu as it stands: there is nothing of its own to
-    // redisplay on EVENT:OpenWindow and EVENT:GainFocus.
-    if (ui::EVENT() == ui::Event::Accepted) {
-      for (const MenuCommand& command : commands) {
-        if (command.item == ui::FIELD()) Perform(command);
-      }
+    switch (ui::EVENT()) {
+      case ui::Event::OpenWindow:
+        if (opened) break;
+        opened = true;
+        ui::DISPLAY();
+        break;
+      case ui::Event::GainFocus:
+        ui::DISPLAY();
+        break;
+      case ui::Event::Accepted:
+        for (const MenuCommand& command : commands) {
+          if (command.item != ui::FIELD()) continue;
+          Perform(command);
+          ui::DISPLAY();
+        }
+        break;
+      default:
+        break;
     }
     return ui::LoopResult::Continue;
   });
