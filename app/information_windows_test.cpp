@@ -143,6 +143,29 @@ TEST_F(SplashTest, ATickEndsAfterABoundedNumberOfLines) {
   EXPECT_EQ(ListCount(), 5000);
 }
 
+// Past 21 474 837 bytes read, read * 100 no longer fits 32 bits: the
+// percentage still rises steadily to the end of a 25 000 000-byte file.
+TEST_F(SplashTest, PercentagesOfALargeFileStayInRange) {
+  {
+    std::ofstream out(here_.path() / "README.TXT", std::ios::binary);
+    const std::string line = std::string(248, 'x') + "\r\n";
+    for (int n = 0; n < 100000; ++n) out << line;
+  }
+  Start();
+  int last = 0;
+  bool steady = true;
+  for (int tick = 0; tick < 2000 && person().Find(kProgress) != ui::kNoWindow; ++tick) {
+    const int percent = std::stoi(Progress());
+    steady = steady && percent >= last && percent <= 100;
+    last = percent;
+    person().PassTime(10);
+  }
+  EXPECT_TRUE(steady);
+  EXPECT_GE(last, 99);
+  EXPECT_EQ(person().Find(kProgress), ui::kNoWindow);
+  EXPECT_EQ(ListCount(), 100000);
+}
+
 // Main with the splash and About: the frame takes no input while the splash
 // is open, About opens from Help and closes with "Close".
 class FrameWithSplash : public SplashTest {

@@ -114,6 +114,7 @@ class SplashProcedure {
   void Run() {
     ProcedureRequest request;
     ui::Window window("ZEPHCOL$zephc026", "SPLASH$WINDOW");
+    window_ = &window;
     window.SetListFrom(kLinesList, &lines_.queue());
     window.Open();
     bool opened = false;
@@ -179,6 +180,9 @@ class SplashProcedure {
   }
 
   void ReadWithProgress(const std::string& name, std::int64_t size) {
+    // The list takes the lines once they are read: showing the growing
+    // queue after every tick would send it again and again.
+    window_->SetListFrom(kLinesList, nullptr);
     ui::Window progress("ZEPHCOL$zephc026", "SPLASH$PROGRESSWINDOW");
     progress.Open();
     ui::SetProperty(0, property::kText, "Reading File");
@@ -205,6 +209,7 @@ class SplashProcedure {
       return ui::LoopResult::Continue;
     });
     progress.Close();
+    window_->SetListFrom(kLinesList, &lines_.queue());
   }
 
   struct Tick {
@@ -249,6 +254,7 @@ class SplashProcedure {
   }
 
   std::optional<std::filesystem::path> program_directory_;
+  ui::Window* window_ = nullptr;  // the splash window while Run runs
   ReadmeFile readme_;
   LineQueue lines_;
   std::string loaded_name_;
