@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -337,6 +338,25 @@ TEST_F(ViewTest, RecordOperationsGoToThePrimaryAndOthersAreRefused) {
   Run(cards_.file, Code::Close);
   View closed(ViewComponent{.file = &cards_.file});
   EXPECT_EQ(Run(closed, Code::Next), 37);
+}
+
+// A view that delivers no memo field has the driver leave the memos unread
+// on every read (SKIPMEMOS before it): a browse of cards does not look up
+// notes it never shows. One that asks for them reads them.
+TEST_F(ViewTest, OnlyAComponentThatAsksForMemosHasThemRead) {
+  std::array<std::uint8_t, 40> notes{};
+  driver::BlobObject memo{.name = "SET:NOTES", .buffer = notes, .size = static_cast<std::uint32_t>(notes.size())};
+  cards_.file.blobs.push_back(&memo);
+  for (std::int16_t card : {1, 2, 3}) AddCard(7, card);
+  for (const bool memos : {false, true}) {
+    View browse(ViewComponent{.file = &cards_.file, .memos = memos});
+    ASSERT_EQ(Run(cards_.file, Code::SetKeyOrder, {.key = set_key_}), 0);
+    driver_.ResetCounts();
+    EXPECT_EQ(Rows(browse, [&] { return std::to_string(cards_.Get16(2)); }).size(), 3u);
+    EXPECT_EQ(driver_.calls[Code::Next], 4) << "memos " << memos;
+    EXPECT_EQ(driver_.calls[Code::SkipMemos], memos ? 0 : 4) << "memos " << memos;
+  }
+  cards_.file.blobs.clear();
 }
 
 }  // namespace
