@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <tuple>
 
+#include "app/app_test_support.h"
 #include "app/global_request.h"
 #include "app/main_frame.h"
 #include "app/window_blocks.h"
@@ -48,6 +50,7 @@ TEST(GlobalRequest, AProcedureTakesTheRequestAndHandsBackItsResponse) {
 
 TEST(Main, OpensTheFrameWithItsMenuAndEndsOnExit) {
   RegisterProgramWindows();
+  testing_support::ScratchDirectory scratch;  // the browses create the data files here
   SetGlobalRequest(Request::Insert);
   ui::headless::HeadlessProgram program(Main);
   ui::headless::HeadlessDriver& person = program.driver();
@@ -58,16 +61,26 @@ TEST(Main, OpensTheFrameWithItsMenuAndEndsOnExit) {
   EXPECT_EQ(person.Text(frame, -11), "&Reports");
   EXPECT_EQ(GlobalRequest(), Request::None);  // taken by Main
 
-  // Items whose procedures are not built yet do nothing; the frame stays.
-  for (int item : {-6, -7, -8, -9, -10, -12}) {
-    EXPECT_TRUE(person.ChooseMenu(frame, item)) << item;
-  }
-  EXPECT_EQ(person.Titles(), std::vector<std::string>{kTitle});
   // "ABOUT" is called on the frame's thread and waited for.
   ASSERT_TRUE(person.ChooseMenu(frame, "ABOUT"));
   EXPECT_EQ(person.Titles(), (std::vector<std::string>{kTitle, "About ZEPHYRA"}));
   ASSERT_TRUE(person.Click(person.Find("About ZEPHYRA"), 6));
   EXPECT_EQ(person.Titles(), std::vector<std::string>{kTitle});
+
+  // The "&Browse Files" items open their browses and the tree, each on a
+  // thread of its own with the stack the menu gives it.
+  const std::tuple<int, const char*, std::size_t> kBrowses[] = {{-6, "CARD SET INFORMATION", 50000},
+                                                                {-7, "CARD SETS", 50000},
+                                                                {-8, "MANUFACTURERS", 50000},
+                                                                {-9, "Browse the TYPES File", 50000},
+                                                                {-10, "Tree View Card Collection", 25000}};
+  int thread = 1;
+  for (const auto& [item, title, stack] : kBrowses) {
+    EXPECT_TRUE(person.ChooseMenu(frame, item)) << item;
+    EXPECT_NE(person.Find(title), ui::kNoWindow) << title;
+    EXPECT_EQ(program.engine().StackSize(++thread), stack) << title;
+  }
+  EXPECT_EQ(program.engine().LiveThreads(), 6);
 
   // The engine performs the standard items itself.
   EXPECT_TRUE(person.ChooseMenu(frame, "T&ile"));
@@ -78,6 +91,7 @@ TEST(Main, OpensTheFrameWithItsMenuAndEndsOnExit) {
   EXPECT_EQ(actions[1].second, StandardAction::HelpContents);
 
   EXPECT_TRUE(person.ChooseMenu(frame, "E&xit"));
+  person.Settle();
   EXPECT_TRUE(program.Finished());
   EXPECT_TRUE(person.Titles().empty());
   EXPECT_EQ(GlobalResponse(), Response::Cancelled);

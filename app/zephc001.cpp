@@ -1,7 +1,9 @@
 // zephc001: `Main`, the frame "MAIN$APPFRAME" and its menu.
+#include "app/browse_procedures.h"
 #include "app/global_request.h"
 #include "app/information_windows.h"
 #include "app/main_frame.h"
+#include "app/tree_browse.h"
 #include "ui/engine.h"
 
 namespace zephcol {
@@ -11,11 +13,11 @@ namespace {
 // their own; ABOUT runs on the frame's thread and is waited for. Procedures
 // not built yet are left empty.
 constexpr MenuCommand kMenuCommands[] = {
-    {-6, nullptr, 50000},   // "EDIT &CARD SETS": BrowseCARDSET
-    {-7, nullptr, 50000},   // "EDIT &INDIVIDUAL CARDS": BrowseSETINFORMATION
-    {-8, nullptr, 50000},   // "EDIT  CARD &MANUFACTURERS": BrowseMANUFACTURER
-    {-9, nullptr, 50000},   // "EDIT CARD T&YPES": BrowseTYPES
-    {-10, nullptr, 25000},  // "TREE BROWSE THE COLLECTION": the tree browse
+    {-6, BrowseCARDSET, 50000},         // "EDIT &CARD SETS"
+    {-7, BrowseSETINFORMATION, 50000},  // "EDIT &INDIVIDUAL CARDS"
+    {-8, BrowseMANUFACTURER, 50000},    // "EDIT  CARD &MANUFACTURERS"
+    {-9, BrowseTYPES, 50000},           // "EDIT CARD T&YPES"
+    {-10, TREEBROWSE, 25000},           // "TREE BROWSE THE COLLECTION"
     {-12, nullptr, 50000},  // "Print MAIN REPORT": the report procedure
     {-19, About, 0},        // "ABOUT"
 };

@@ -1,0 +1,26 @@
+// zephc011: `SelectMANUFACTURER`, the lookup of a card maker ("MANUFACTURER").
+#include "app/browse_procedure.h"
+#include "app/browse_procedures.h"
+
+namespace zephcol {
+namespace {
+
+constexpr std::string_view kColumns[] = {"MAN:MANUFACTURER"};
+constexpr SortOrderDeclaration kSortOrders[] = {
+    {.key = "MAN:MANFACT", .locator_field = "MAN:MANUFACTURER", .thumb_field = "MAN:MANUFACTURER"},
+};
+constexpr PageBrowseDeclaration kPage{Manufacturer, kColumns, kSortOrders};
+constexpr DataFile& (*const kCounted[])() = {Manufacturer};
+constexpr BrowseProcedure kProcedure{.module = "ZEPHCOL$zephc011",
+                                     .procedure = "SELECTMANUFACTURER$QUICKWINDOW",
+                                     .page = kPage,
+                                     .counted_files = kCounted,
+                                     .sheet = 3,
+                                     .select = 2,
+                                     .close = 4};
+
+}  // namespace
+
+void SelectMANUFACTURER() { RunPageBrowse(kProcedure); }
+
+}  // namespace zephcol
