@@ -45,6 +45,33 @@ struct BrowseProcedure {
   std::span<const CallButton> calls = {};
 };
 
+// The two window layouts the procedures share. A browse: the list 1,
+// "&Insert" 2, "&Change" 3, "&Delete" 4, the sheet 5 and "Close" `close`,
+// its update form and its calling buttons.
+constexpr BrowseProcedure BrowseWindow(std::string_view module, std::string_view procedure,
+                                       const PageBrowseDeclaration& page,
+                                       std::span<DataFile& (*const)()> counted_files, void (*update_form)(),
+                                       std::span<const CallButton> calls = {}, int close = 7) {
+  return {.module = module,
+          .procedure = procedure,
+          .page = page,
+          .counted_files = counted_files,
+          .sheet = 5,
+          .insert = 2,
+          .change = 3,
+          .remove = 4,
+          .close = close,
+          .update_form = update_form,
+          .calls = calls};
+}
+// A select: the list 1, "&Select" 2, the sheet 3 and "Close" 4.
+constexpr BrowseProcedure SelectWindow(std::string_view module, std::string_view procedure,
+                                       const PageBrowseDeclaration& page,
+                                       std::span<DataFile& (*const)()> counted_files) {
+  return {.module = module, .procedure = procedure, .page = page, .counted_files = counted_files, .sheet = 3,
+          .select = 2, .close = 4};
+}
+
 // Runs the procedure until its window closes: takes GlobalRequest on entry
 // and leaves GlobalResponse (1 when a select chose a record).
 void RunPageBrowse(const BrowseProcedure& procedure);

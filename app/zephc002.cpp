@@ -34,17 +34,8 @@ constexpr CallButton kCalls[] = {
     {7, SelectTYPES, Request::Select},         // "TYPES"
     {8, BrowseSET_SET_KEY, Request::None, true},  // "SET CARDS"
 };
-constexpr BrowseProcedure kProcedure{.module = "ZEPHCOL$zephc002",
-                                     .procedure = "BROWSECARDSET$QUICKWINDOW",
-                                     .page = kPage,
-                                     .counted_files = kCounted,
-                                     .sheet = 5,
-                                     .insert = 2,
-                                     .change = 3,
-                                     .remove = 4,
-                                     .close = 9,
-                                     .update_form = UpdateCARDSET,
-                                     .calls = kCalls};
+constexpr BrowseProcedure kProcedure =
+    BrowseWindow("ZEPHCOL$zephc002", "BROWSECARDSET$QUICKWINDOW", kPage, kCounted, UpdateCARDSET, kCalls, 9);
 
 }  // namespace
 

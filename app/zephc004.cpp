@@ -16,17 +16,8 @@ constexpr DataFile& (*const kCounted[])() = {Manufacturer};
 constexpr CallButton kCalls[] = {
     {6, BrowseCAR_MANUFACTURERS, Request::None, true},  // "CARDSET"
 };
-constexpr BrowseProcedure kProcedure{.module = "ZEPHCOL$zephc004",
-                                     .procedure = "BROWSEMANUFACTURER$QUICKWINDOW",
-                                     .page = kPage,
-                                     .counted_files = kCounted,
-                                     .sheet = 5,
-                                     .insert = 2,
-                                     .change = 3,
-                                     .remove = 4,
-                                     .close = 7,
-                                     .update_form = UpdateMANUFACTURER,
-                                     .calls = kCalls};
+constexpr BrowseProcedure kProcedure =
+    BrowseWindow("ZEPHCOL$zephc004", "BROWSEMANUFACTURER$QUICKWINDOW", kPage, kCounted, UpdateMANUFACTURER, kCalls);
 
 }  // namespace
 

@@ -16,17 +16,8 @@ constexpr DataFile& (*const kCounted[])() = {Types};
 constexpr CallButton kCalls[] = {
     {6, BrowseCAR_TYPES, Request::None, true},  // "CARDSET"
 };
-constexpr BrowseProcedure kProcedure{.module = "ZEPHCOL$zephc005",
-                                     .procedure = "BROWSETYPES$QUICKWINDOW",
-                                     .page = kPage,
-                                     .counted_files = kCounted,
-                                     .sheet = 5,
-                                     .insert = 2,
-                                     .change = 3,
-                                     .remove = 4,
-                                     .close = 7,
-                                     .update_form = UpdateTYPES,
-                                     .calls = kCalls};
+constexpr BrowseProcedure kProcedure =
+    BrowseWindow("ZEPHCOL$zephc005", "BROWSETYPES$QUICKWINDOW", kPage, kCounted, UpdateTYPES, kCalls);
 
 }  // namespace
 

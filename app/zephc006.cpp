@@ -18,17 +18,8 @@ constexpr DataFile& (*const kCounted[])() = {Cardset, SetInformation};
 constexpr CallButton kCalls[] = {
     {6, SelectCARDSET, Request::Select},  // "Select CARDSET": the chosen set becomes the range
 };
-constexpr BrowseProcedure kProcedure{.module = "ZEPHCOL$zephc006",
-                                     .procedure = "BROWSESETINFORMATION$QUICKWINDOW",
-                                     .page = kPage,
-                                     .counted_files = kCounted,
-                                     .sheet = 5,
-                                     .insert = 2,
-                                     .change = 3,
-                                     .remove = 4,
-                                     .close = 7,
-                                     .update_form = UpdateSETINFORMATION,
-                                     .calls = kCalls};
+constexpr BrowseProcedure kProcedure =
+    BrowseWindow("ZEPHCOL$zephc006", "BROWSESETINFORMATION$QUICKWINDOW", kPage, kCounted, UpdateSETINFORMATION, kCalls);
 
 }  // namespace
 

@@ -14,16 +14,8 @@ constexpr SortOrderDeclaration kSortOrders[] = {
 };
 constexpr PageBrowseDeclaration kPage{SetInformation, kColumns, kSortOrders};
 constexpr DataFile& (*const kCounted[])() = {Cardset, SetInformation};
-constexpr BrowseProcedure kProcedure{.module = "ZEPHCOL$zephc007",
-                                     .procedure = "BROWSESET:SET_KEY$QUICKWINDOW",
-                                     .page = kPage,
-                                     .counted_files = kCounted,
-                                     .sheet = 5,
-                                     .insert = 2,
-                                     .change = 3,
-                                     .remove = 4,
-                                     .close = 7,
-                                     .update_form = UpdateSETINFORMATION};
+constexpr BrowseProcedure kProcedure =
+    BrowseWindow("ZEPHCOL$zephc007", "BROWSESET:SET_KEY$QUICKWINDOW", kPage, kCounted, UpdateSETINFORMATION);
 
 }  // namespace
 

@@ -17,17 +17,8 @@ constexpr DataFile& (*const kCounted[])() = {Cardset, Manufacturer};
 constexpr CallButton kCalls[] = {
     {6, BrowseSET_SET_KEY, Request::None, true},  // "CARDS IN THIS SET"
 };
-constexpr BrowseProcedure kProcedure{.module = "ZEPHCOL$zephc008",
-                                     .procedure = "BROWSECAR:MANUFACTURERS$QUICKWINDOW",
-                                     .page = kPage,
-                                     .counted_files = kCounted,
-                                     .sheet = 5,
-                                     .insert = 2,
-                                     .change = 3,
-                                     .remove = 4,
-                                     .close = 7,
-                                     .update_form = UpdateCARDSET,
-                                     .calls = kCalls};
+constexpr BrowseProcedure kProcedure =
+    BrowseWindow("ZEPHCOL$zephc008", "BROWSECAR:MANUFACTURERS$QUICKWINDOW", kPage, kCounted, UpdateCARDSET, kCalls);
 
 }  // namespace
 

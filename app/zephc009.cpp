@@ -17,17 +17,8 @@ constexpr DataFile& (*const kCounted[])() = {Cardset, Types};
 constexpr CallButton kCalls[] = {
     {6, BrowseSET_SET_KEY, Request::None, true},  // "CARDS IN THIS SET"
 };
-constexpr BrowseProcedure kProcedure{.module = "ZEPHCOL$zephc009",
-                                     .procedure = "BROWSECAR:TYPES$QUICKWINDOW",
-                                     .page = kPage,
-                                     .counted_files = kCounted,
-                                     .sheet = 5,
-                                     .insert = 2,
-                                     .change = 3,
-                                     .remove = 4,
-                                     .close = 7,
-                                     .update_form = UpdateCARDSET,
-                                     .calls = kCalls};
+constexpr BrowseProcedure kProcedure =
+    BrowseWindow("ZEPHCOL$zephc009", "BROWSECAR:TYPES$QUICKWINDOW", kPage, kCounted, UpdateCARDSET, kCalls);
 
 }  // namespace
 

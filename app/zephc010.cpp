@@ -11,13 +11,7 @@ constexpr SortOrderDeclaration kSortOrders[] = {
 };
 constexpr PageBrowseDeclaration kPage{Types, kColumns, kSortOrders};
 constexpr DataFile& (*const kCounted[])() = {Types};
-constexpr BrowseProcedure kProcedure{.module = "ZEPHCOL$zephc010",
-                                     .procedure = "SELECTTYPES$QUICKWINDOW",
-                                     .page = kPage,
-                                     .counted_files = kCounted,
-                                     .sheet = 3,
-                                     .select = 2,
-                                     .close = 4};
+constexpr BrowseProcedure kProcedure = SelectWindow("ZEPHCOL$zephc010", "SELECTTYPES$QUICKWINDOW", kPage, kCounted);
 
 }  // namespace
 

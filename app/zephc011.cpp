@@ -11,13 +11,7 @@ constexpr SortOrderDeclaration kSortOrders[] = {
 };
 constexpr PageBrowseDeclaration kPage{Manufacturer, kColumns, kSortOrders};
 constexpr DataFile& (*const kCounted[])() = {Manufacturer};
-constexpr BrowseProcedure kProcedure{.module = "ZEPHCOL$zephc011",
-                                     .procedure = "SELECTMANUFACTURER$QUICKWINDOW",
-                                     .page = kPage,
-                                     .counted_files = kCounted,
-                                     .sheet = 3,
-                                     .select = 2,
-                                     .close = 4};
+constexpr BrowseProcedure kProcedure = SelectWindow("ZEPHCOL$zephc011", "SELECTMANUFACTURER$QUICKWINDOW", kPage, kCounted);
 
 }  // namespace
 

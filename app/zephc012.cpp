@@ -15,13 +15,7 @@ constexpr SortOrderDeclaration kSortOrders[] = {
 };
 constexpr PageBrowseDeclaration kPage{Cardset, kColumns, kSortOrders};
 constexpr DataFile& (*const kCounted[])() = {Cardset};
-constexpr BrowseProcedure kProcedure{.module = "ZEPHCOL$zephc012",
-                                     .procedure = "SELECTCARDSET$QUICKWINDOW",
-                                     .page = kPage,
-                                     .counted_files = kCounted,
-                                     .sheet = 3,
-                                     .select = 2,
-                                     .close = 4};
+constexpr BrowseProcedure kProcedure = SelectWindow("ZEPHCOL$zephc012", "SELECTCARDSET$QUICKWINDOW", kPage, kCounted);
 
 }  // namespace
 
