@@ -21,6 +21,7 @@
 #include <stdlib.h>
 #include <time.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -30,6 +31,7 @@
 
 #include "app/collection_tree.h"
 #include "app/dictionary/dictionary.h"
+#include "runtime/error_state.h"
 #include "storage/driver/driver.h"
 #include "storage/vmr/vmr.h"
 #include "tools/sample_collection.h"
@@ -94,15 +96,21 @@ struct Collection {
     const tavero::tool::SampleOptions options{
         .sets = static_cast<int>(cards / kCardsPerSet), .cards_per_set = kCardsPerSet, .seed = kSeed};
     std::string failure;
-    return tavero::tool::WriteSampleFiles(directory.string(), tavero::tool::MakeSampleCollection(options), failure) == 0;
+    const int error = tavero::tool::WriteSampleFiles(directory.string(), tavero::tool::MakeSampleCollection(options), failure);
+    if (error != 0) std::fprintf(stderr, "tree_bench: %s failed (%d)\n", failure.c_str(), error);
+    return error == 0;
   }
   // Opens the thread's MANUFACTURER, CARDSET and SETINFORMATION here.
   bool Open() {
+    fs::current_path(directory);
     for (DataFile* file : {&zephcol::Manufacturer(), &zephcol::Cardset(), &zephcol::SetInformation()}) {
       ops::Close(file->file());
       file->file().entry = &tavero::vmr::Driver();
-      file->file().name = (directory / std::string(file->declaration().label)).string();
-      if (ops::Open(file->file(), kReadWriteDenyNone) != 0) return false;
+      file->file().name = std::string(file->declaration().label);  // found in the working directory, as the program finds it
+      if (ops::Open(file->file(), kReadWriteDenyNone) != 0) {
+        std::fprintf(stderr, "tree_bench: %s does not open (%d)\n", file->file().name.c_str(), tavero::ErrorCode());
+        return false;
+      }
       file->file().entry = &counting;
     }
     return true;
