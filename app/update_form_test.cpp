@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/app_test_support.h"
+#include "app/form_script.h"
 #include "app/global_request.h"
 #include "app/index_filters.h"
 #include "app/open_files.h"
@@ -564,6 +565,15 @@ TEST_F(UpdateFormTest, NotesAreReadBackAndTakeAtMost500Characters) {
   ASSERT_TRUE(person().Click(form, card_form::kOk));
   EXPECT_EQ(FormResponse(), Response::Completed);
   EXPECT_EQ(Cards()[0].notes, "Signed.");
+}
+
+// The script the Qt smoke test runs, here on the headless platform.
+TEST_F(UpdateFormTest, TheCardFormScriptSavesWhatWasShown) {
+  Open({Request::Insert, UpdateSETINFORMATIONForm, SetInformation, {},
+        [](DataFile& data) { data.set_number("SET:SET_NO", 3); }});
+  EXPECT_EQ(testing_support::RunCardFormScript(person(), true), std::vector<std::string>{});
+  EXPECT_EQ(FormResponse(), Response::Completed);
+  EXPECT_EQ(Cards(), (std::vector<CardRow>{{3, 12, 2, "1500.25", "0.00", "Signed on the sweet spot."}}));
 }
 
 }  // namespace
