@@ -24,6 +24,7 @@
 #include "tools/sample_files.h"
 #include "ui/definitions/definitions.h"
 #include "ui/headless/driver.h"
+#include "ui/test_windows.h"
 
 namespace zephcol {
 namespace {
@@ -419,18 +420,33 @@ TEST_F(UpdateFormTest, SetNumbersOutsideOneTo32767AreRefusedBeforeAnythingIsStor
   EXPECT_EQ(Sets(), (std::vector<Set>{{5, "TOPPS", "1957", "BASEBALL"}}));
 }
 
-// Guards the numbering past 32767 (it used to wrap) and the cancel after a
-// numbering that added nothing (it used to delete the last set read).
-TEST_F(UpdateFormTest, NumberingPast32767IsRefusedAndLeavesTheFileAsItWas) {
+// Guards the numbering past 32767 (it used to wrap) and a numbering that
+// ends without a set: Cancel used to delete the last set read, and the
+// close it posted closed the calling browse.
+TEST_F(UpdateFormTest, NumberingPast32767IsRefusedAndLeavesTheFileAndTheCallerAsTheyWere) {
   AddSet({32767, "TOPPS", "1957", "BASEBALL"});
-  Open({Request::Insert, UpdateCARDSETForm});
-  EXPECT_EQ(Answer("Retry"),
+  program_ = std::make_unique<ui::headless::HeadlessProgram>([this] {
+    ui::Window caller(ui::testing::PlainWindow("CARD SET INFORMATION", {ui::testing::Button(1, "&Insert")}));
+    caller.Open();
+    ui::ACCEPT([&] {
+      if (ui::ACCEPTED() == 1) {
+        SetGlobalRequest(Request::Insert);
+        UpdateCARDSETForm();
+        response_ = GlobalResponse();
+      }
+      return ui::LoopResult::Continue;
+    });
+  });
+  const ui::WindowId browse = Window("CARD SET INFORMATION");
+  ASSERT_TRUE(person().Click(browse, 1));
+  EXPECT_EQ(Answer("&Retry"),
             "Auto Increment Error|Attempts to automatically number this record have failed.  Error: Variable out of "
             "range (405).|&Retry Cancel (Cancel)");
   EXPECT_EQ(Answer("Cancel").substr(0, 21), "Auto Increment Error|");
-  EXPECT_EQ(FormResponse(), Response::Cancelled);
-  EXPECT_TRUE(person().Titles().empty());  // no window was opened
+  EXPECT_EQ(response_, Response::Cancelled);
+  EXPECT_EQ(person().Titles(), std::vector<std::string>{"CARD SET INFORMATION"});  // no form; the caller stays
   EXPECT_EQ(Sets(), (std::vector<Set>{{32767, "TOPPS", "1957", "BASEBALL"}}));
+  person().Close(browse);
 }
 
 // Guards the lookup: only the first 20 of the 30 characters were compared,
