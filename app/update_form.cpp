@@ -30,10 +30,10 @@ using ui::Event;
 // "Variable out of range": a number the field cannot take.
 constexpr int kVariableOutOfRange = 405;
 
-// Runs `step` (an integrity routine) where the wait cursor belongs; the
-// engine has no cursor call yet, so the step runs as it is.
+// Runs `step` (an integrity routine) with the platform's wait cursor shown.
 template <typename Step>
 int WithWaitCursor(Step step) {
+  ui::BusyCursor wait;
   return step();
 }
 
