@@ -1,5 +1,5 @@
 // One script for the card form, run on the headless platform and on Qt
-// offscreen: a person types a card with a quantity that does not fit, reads
+// offscreen: a person types a card with a negative quantity, reads
 // the warning, corrects it, types a price and the notes, and saves.
 // `Driver` is HeadlessDriver or QtDriver.
 #pragma once
@@ -34,7 +34,7 @@ std::vector<std::string> RunCardFormScript(Driver& driver, bool type_notes) {
   expect(driver.Type(form, kCardNo, "12"), "card number typed");
   expect(driver.Type(form, kFirstName, "Hank"), "first name typed");
   expect(driver.Type(form, kLastName, "Aaron"), "last name typed");
-  expect(driver.Type(form, kQty, "1000"), "quantity typed");
+  expect(driver.Type(form, kQty, "-1"), "quantity typed");
   expect(driver.MessageCaption() == "Range Error", "caption: " + driver.MessageCaption());
   expect(driver.MessageText() == "The value of QUANTITY OF THIS CARD HELD must be between 0 and 999.",
          "text: " + driver.MessageText());

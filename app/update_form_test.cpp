@@ -530,11 +530,11 @@ TEST_F(UpdateFormTest, CardValuesThatDoNotFitAreRefusedAndWhatIsShownIsStored) {
     std::string_view typed, text;
   };
   const Refused refused[] = {
-      {card_form::kQty, "1000", "The value of QUANTITY OF THIS CARD HELD must be between 0 and 999."},
-      {card_form::kQty, "70000", "The value of QUANTITY OF THIS CARD HELD must be between 0 and 999."},
+      {card_form::kQty, "-1", "The value of QUANTITY OF THIS CARD HELD must be between 0 and 999."},
       {card_form::kLowValue, "123456", "The value of LOWEST RECORDED VALUE must be between -99999.99 and 99999.99."},
       {card_form::kHighValue, "1500.2.5", "The value of HIGHEST VALUE RECORDED must be between -99999.99 and 99999.99."},
-      {card_form::kCardNo, "40000", "The value of CARD NUMBER IN THIS SET must be between 0 and 32767."},
+      {card_form::kCardNo, "-5", "The value of CARD NUMBER IN THIS SET must be between 0 and 32767."},
+      {card_form::kSetNo, "40000", "The value of UNIQUE SET IDENTIFIER must be between 0 and 32767."},
   };
   for (const Refused& r : refused) {
     SCOPED_TRACE(r.typed);
@@ -546,6 +546,10 @@ TEST_F(UpdateFormTest, CardValuesThatDoNotFitAreRefusedAndWhatIsShownIsStored) {
     EXPECT_TRUE(Cards().empty());
     ASSERT_TRUE(person().Type(form, r.control, "0"));
   }
+  // The entry takes three characters: "1000" is cut to what it shows.
+  ASSERT_TRUE(person().Type(form, card_form::kQty, "1000"));
+  EXPECT_EQ(person().Text(form, card_form::kQty), "100");
+  ASSERT_TRUE(person().Type(form, card_form::kSetNo, "4"));
   ASSERT_TRUE(person().Type(form, card_form::kQty, "999"));
   ASSERT_TRUE(person().Type(form, card_form::kLowValue, "1500.25"));
   EXPECT_EQ(person().Text(form, card_form::kLowValue), "  1,500.25");
