@@ -2,6 +2,7 @@
 
 #include "app/index_filters.h"
 #include "app/main_frame.h"
+#include "app/update_forms_declared.h"
 #include "app/window_blocks.h"
 #include "locale/locale.h"
 #include "runtime/startup.h"
@@ -16,6 +17,7 @@ int RunProgram(tavero::ui::Platform& platform) {
   (void)tavero::LoadLocale();
   tavero::definitions::RegisterBlocks(WindowDefinitionBlocks());
   InstallIndexFilters(tavero::vmr::Driver());
+  InstallUpdateForms();
   tavero::ui::Engine engine(platform);
   engine.RunMain(Main);
   return 0;

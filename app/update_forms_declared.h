@@ -19,4 +19,9 @@ void UpdateSETINFORMATIONForm();
 using SelectProcedure = void (*)();
 void InstallLookupSelects(SelectProcedure manufacturers, SelectProcedure types);
 
+// Installs the four forms as the ones the browses and the tree call
+// (app/update_forms.h) and the program's selects for the lookups. Called at
+// the program's start, before any procedure runs.
+void InstallUpdateForms();
+
 }  // namespace zephcol
