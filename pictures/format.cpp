@@ -388,30 +388,24 @@ std::string FormatRealWith(const CompiledPicture& pic, double value) {
 
 }  // namespace
 
-std::string FORMAT(std::int64_t value, std::string_view picture) {
-  CompiledPicture pic;
-  if (CompilePicture(picture, pic) == 0) return {};
-  return FormatLongWith(pic, value);
+std::string FORMAT(std::int64_t value, const CompiledPicture& pic) {
+  return pic.valid() ? FormatLongWith(pic, value) : std::string();
 }
 
-std::string FORMAT(double value, std::string_view picture) {
-  CompiledPicture pic;
-  if (CompilePicture(picture, pic) == 0) return {};
-  return FormatRealWith(pic, value);
+std::string FORMAT(double value, const CompiledPicture& pic) {
+  return pic.valid() ? FormatRealWith(pic, value) : std::string();
 }
 
-std::string FORMAT(std::string_view value, std::string_view picture) {
-  CompiledPicture pic;
-  if (CompilePicture(picture, pic) == 0) return {};
+std::string FORMAT(std::string_view value, const CompiledPicture& pic) {
+  if (!pic.valid()) return {};
   if (IsStringPicture(pic)) return FormatString(pic, value);
   // Any other picture takes the text as a real number.
   const std::string text(value.substr(0, 255));
   return FormatRealWith(pic, std::strtod(text.c_str(), nullptr));
 }
 
-std::string FORMAT(const decimal::DecimalAccumulator& value, std::string_view picture) {
-  CompiledPicture pic;
-  if (CompilePicture(picture, pic) == 0) return {};
+std::string FORMAT(const decimal::DecimalAccumulator& value, const CompiledPicture& pic) {
+  if (!pic.valid()) return {};
   switch (pic.type()) {
     case PictureType::Date:
     case PictureType::Time:
@@ -422,6 +416,21 @@ std::string FORMAT(const decimal::DecimalAccumulator& value, std::string_view pi
     default:
       return FormatNumber(pic, DigitString::FromDecimal(value));
   }
+}
+
+namespace {
+CompiledPicture Compiled(std::string_view picture) {
+  CompiledPicture pic;
+  CompilePicture(picture, pic);
+  return pic;
+}
+}  // namespace
+
+std::string FORMAT(std::int64_t value, std::string_view picture) { return FORMAT(value, Compiled(picture)); }
+std::string FORMAT(double value, std::string_view picture) { return FORMAT(value, Compiled(picture)); }
+std::string FORMAT(std::string_view value, std::string_view picture) { return FORMAT(value, Compiled(picture)); }
+std::string FORMAT(const decimal::DecimalAccumulator& value, std::string_view picture) {
+  return FORMAT(value, Compiled(picture));
 }
 
 }  // namespace tavero::pictures

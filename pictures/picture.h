@@ -5,7 +5,8 @@
 //
 // Picture text is untrusted: an invalid picture compiles to width 0, FORMAT
 // and DEFORMAT then give an empty text, and no input reads or writes outside
-// its buffers. Compilation is cheap and is repeated on every call.
+// its buffers. Compilation is cheap and is repeated on every call of the
+// forms that take picture text.
 #pragma once
 
 #include <array>
@@ -140,6 +141,13 @@ inline std::string FORMAT(std::int32_t value, std::string_view picture) {
 }
 // - a decimal number (money fields), exact.
 std::string FORMAT(const decimal::DecimalAccumulator& value, std::string_view picture);
+
+// The same with a picture compiled once (a report field formats every row
+// through its own); an invalid picture gives an empty text.
+std::string FORMAT(std::string_view value, const CompiledPicture& picture);
+std::string FORMAT(double value, const CompiledPicture& picture);
+std::string FORMAT(std::int64_t value, const CompiledPicture& picture);
+std::string FORMAT(const decimal::DecimalAccumulator& value, const CompiledPicture& picture);
 
 // DEFORMAT: the plain value of typed text. Numeric pictures give a number
 // text (optional leading '-', digits, '.', exponent); date pictures the

@@ -59,7 +59,7 @@ Drawing RenderBand(const Band& band, std::span<const Value> values, RenderContex
         }
         const int v = band.variables[k];
         if (v < 0 || static_cast<std::size_t>(v) >= values.size()) break;
-        drawing.ops.push_back(TextOp{x, y, font(), FormatValue(values[v], c.picture)});
+        drawing.ops.push_back(TextOp{x, y, font(), FormatValue(values[v], band.pictures[k])});
         break;
       }
       case ControlKind::String:

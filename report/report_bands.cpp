@@ -47,7 +47,9 @@ class Collector {
     band.group = group;
     band.controls = record.children;
     band.variables.reserve(band.controls.size());
+    band.pictures.reserve(band.controls.size());
     for (const ControlDefinition& c : band.controls) {
+      band.pictures.emplace_back(c.picture);
       band.variables.push_back(c.has(definitions::control_attribute::kUsesVariable) ? out_.variables++
                                                                                       : kNoVariable);
     }

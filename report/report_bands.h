@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "report/report_value.h"
 #include "ui/definitions/window_definition.h"
 
 namespace tavero::report {
@@ -33,6 +34,7 @@ struct Band {
   std::int32_t page_after = 0;    // with kPageAfter
   std::vector<definitions::ControlDefinition> controls;
   std::vector<int> variables;     // one per control, kNoVariable for those that take none
+  std::vector<FieldPicture> pictures;  // one per control: its picture, compiled once
   int group = -1;                 // index of the innermost break group holding it, -1 none
 };
 

@@ -59,22 +59,32 @@ Value ReadField(const driver::FieldDescriptor& f, std::span<const std::uint8_t> 
 
 }  // namespace
 
-std::string FormatValue(const Value& value, std::string_view picture) {
-  const bool plain = !picture.empty() && picture != "@";
+FieldPicture::FieldPicture(std::string_view text) : plain(text.empty() || text == "@") {
+  if (!plain) pictures::CompilePicture(text, compiled);
+}
+
+std::string FormatValue(const Value& value, const FieldPicture& picture) {
+  const bool plain = picture.plain;
+  const pictures::CompiledPicture& compiled = picture.compiled;
   return std::visit(
       [&](const auto& v) -> std::string {
         using T = std::decay_t<decltype(v)>;
         if constexpr (std::is_same_v<T, std::string>) {
-          return plain ? pictures::FORMAT(std::string_view(v), picture) : std::string(WithoutTrailingBlanks(v));
+          return plain ? std::string(WithoutTrailingBlanks(v)) : pictures::FORMAT(std::string_view(v), compiled);
         } else if constexpr (std::is_same_v<T, decimal::DecimalAccumulator>) {
-          return plain ? pictures::FORMAT(v, picture) : v.ToText();
+          return plain ? v.ToText() : pictures::FORMAT(v, compiled);
         } else if constexpr (std::is_same_v<T, double>) {
-          return plain ? pictures::FORMAT(v, picture) : decimal::DecimalAccumulator::FromText(std::to_string(v)).ToText();
+          return plain ? decimal::DecimalAccumulator::FromText(std::to_string(v)).ToText()
+                       : pictures::FORMAT(v, compiled);
         } else {
-          return plain ? pictures::FORMAT(v, picture) : std::to_string(v);
+          return plain ? std::to_string(v) : pictures::FORMAT(v, compiled);
         }
       },
       value);
+}
+
+std::string FormatValue(const Value& value, std::string_view picture) {
+  return FormatValue(value, FieldPicture(picture));
 }
 
 bool SameValue(const Value& a, const Value& b) {

@@ -12,6 +12,7 @@
 #include <variant>
 
 #include "decimal/decimal.h"
+#include "pictures/picture.h"
 #include "storage/driver/record_layout.h"
 
 namespace tavero::report {
@@ -23,9 +24,17 @@ using Value = std::variant<std::string, std::int64_t, double, decimal::DecimalAc
 // A USE variable of a report: reads the variable's current value.
 using Variable = std::function<Value()>;
 
+// A field's picture, compiled once for every value it formats.
+struct FieldPicture {
+  explicit FieldPicture(std::string_view text = {});
+  bool plain = true;  // no picture ("" or "@"): values shown as they are
+  pictures::CompiledPicture compiled;
+};
+
 // The text a field shows: `value` formatted by `picture` (without its "@").
-// An empty or invalid picture shows a text as it is (trailing blanks
-// removed) and a number in its plain decimal form.
+// No picture shows a text as it is (trailing blanks removed) and a number in
+// its plain decimal form; an invalid picture shows nothing.
+std::string FormatValue(const Value& value, const FieldPicture& picture);
 std::string FormatValue(const Value& value, std::string_view picture);
 
 // True when two values are the same (break values): texts compare without
