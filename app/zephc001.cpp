@@ -4,6 +4,7 @@
 #include "app/information_windows.h"
 #include "app/main_frame.h"
 #include "app/tree_browse.h"
+#include "app/master_report.h"
 #include "ui/engine.h"
 
 namespace zephcol {
@@ -18,7 +19,7 @@ constexpr MenuCommand kMenuCommands[] = {
     {-8, BrowseMANUFACTURER, 50000},    // "EDIT  CARD &MANUFACTURERS"
     {-9, BrowseTYPES, 50000},           // "EDIT CARD T&YPES"
     {-10, TREEBROWSE, 25000},           // "TREE BROWSE THE COLLECTION"
-    {-12, nullptr, 50000},  // "Print MAIN REPORT": the report procedure
+    {-12, PrintMasterReport, 50000},    // "Print MAIN REPORT"
     {-19, About, 0},        // "ABOUT"
 };
 

@@ -185,6 +185,13 @@ bool HeadlessDriver::SetCheck(WindowId window, int number, bool checked) {
   return SendAndSettle(MakeMessage(MessageKind::Check, window, control->handle, checked ? 1 : 0));
 }
 
+bool HeadlessDriver::SetSpin(WindowId window, int number, int value) {
+  std::optional<ControlSpec> control = Reachable(window, number);
+  if (!control || control->kind != ControlKind::Spin) return false;
+  if (control->high > control->low) value = std::clamp(value, control->low, control->high);
+  return SendAndSettle(MakeMessage(MessageKind::Check, window, control->handle, value));
+}
+
 bool HeadlessDriver::PickTab(WindowId window, int sheet_number, int tab) {
   std::optional<ControlSpec> sheet = Reachable(window, sheet_number);
   if (!sheet || sheet->kind != ControlKind::Sheet || tab < 1) return false;

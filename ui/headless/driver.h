@@ -63,6 +63,8 @@ class HeadlessDriver {
   bool Type(WindowId window, int number, std::string_view text);
   bool PressKey(WindowId window, int number, int key_code, int key_char = 0);
   bool SetCheck(WindowId window, int number, bool checked);
+  // A spin box set to `value`, held inside its range as the box holds it.
+  bool SetSpin(WindowId window, int number, int value);
   bool PickTab(WindowId window, int sheet_number, int tab);  // tab 1-based
   bool SelectRow(WindowId window, int list_number, int row);  // row 1-based
   // Lists, as a person uses them: a click on a row in sight (1-based, of all

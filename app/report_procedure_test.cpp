@@ -1,0 +1,298 @@
+// "Print MAIN REPORT" as a person uses it, on the sample collection's files
+// in a scratch working directory: the progress window, the preview, the
+// pages' contents, printing, cancelling and leaving the program meanwhile.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app_test_support.h"
+#include "app/global_request.h"
+#include "app/main_frame.h"
+#include "app/report_procedure.h"
+#include "app/window_blocks.h"
+#include "report/page_files.h"
+#include "report/report_testing.h"
+#include "tools/sample_files.h"
+#include "ui/definitions/definitions.h"
+#include "ui/headless/driver.h"
+
+namespace zephcol {
+namespace {
+
+namespace ui = tavero::ui;
+using tavero::tool::SampleCollection;
+
+constexpr const char* kFrameTitle = "ZEPHYRA VERSION 1.0";
+constexpr const char* kTitle = "CARD COLLECTION - MASTER REPORT";
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// One detail row as the pages show it: maker, set's type and year, card
+// number, last and first name.
+using PrintedRow = std::vector<std::string>;
+
+// What the pages of a report show: the page numbers in their headers and
+// the detail rows under their group headers.
+struct Printed {
+  std::vector<std::string> page_numbers;
+  std::vector<std::string> makers;  // group 1 headers, in order
+  std::vector<PrintedRow> rows;
+};
+
+Printed ReadPages(const std::vector<std::filesystem::path>& files) {
+  Printed printed;
+  std::string maker, type, year;
+  for (const std::filesystem::path& file : files) {
+    auto page = tavero::report::ReadPageFile(file);
+    EXPECT_TRUE(std::holds_alternative<tavero::images::Metafile>(page)) << file;
+    if (!std::holds_alternative<tavero::images::Metafile>(page)) continue;
+    const std::vector<std::string> t = tavero::report::testing::PageTexts(std::get<tavero::images::Metafile>(page));
+    for (std::size_t i = 0; i < t.size();) {
+      if (t[i] == kTitle && i + 2 < t.size()) {  // title, "PAGE", the number
+        printed.page_numbers.push_back(t[i + 2]);
+        i += 3;
+      } else if (t[i] == "MANUFACTURER" && i + 1 < t.size()) {
+        maker = t[i + 1];
+        printed.makers.push_back(maker);
+        i += 2;
+      } else if (t[i] == "TYPE OF CARD:" && i + 8 < t.size()) {  // labels, type, year, five headings
+        type = t[i + 2];
+        year = t[i + 3];
+        i += 9;
+      } else if (i + 4 < t.size()) {  // price, quantity, card number, last name, first name
+        printed.rows.push_back({maker, type, year, t[i + 2], t[i + 3], t[i + 4]});
+        i += 5;
+      } else {
+        ADD_FAILURE() << "a page ends inside a row: " << t[i];
+        break;
+      }
+    }
+  }
+  return printed;
+}
+
+// The rows the report must print: makers in key order (upper-cased), their
+// sets in CAR:MANUFACTURERS order, each set's cards in the order they were
+// stored (duplicates of SET:SET_KEY keep it).
+std::vector<PrintedRow> ExpectedRows(const SampleCollection& c) {
+  std::vector<std::string> makers = c.manufacturers;
+  std::sort(makers.begin(), makers.end(), [](const auto& a, const auto& b) { return Upper(a) < Upper(b); });
+  std::vector<PrintedRow> rows;
+  for (const std::string& maker : makers) {
+    std::vector<tavero::tool::SampleSet> sets;
+    for (const auto& s : c.sets) {
+      if (Upper(s.manufacturer) == Upper(maker)) sets.push_back(s);
+    }
+    std::stable_sort(sets.begin(), sets.end(), [](const auto& a, const auto& b) {
+      return std::make_pair(Upper(a.year), Upper(a.type)) < std::make_pair(Upper(b.year), Upper(b.type));
+    });
+    // Joined records without a match are cleared: blank texts, number 0.
+    if (sets.empty()) rows.push_back({maker, "", "", "0", "", ""});
+    for (const auto& s : sets) {
+      bool any = false;
+      for (const auto& card : c.cards) {
+        if (card.set != s.number) continue;
+        any = true;
+        rows.push_back({maker, s.type, s.year, std::to_string(card.card), card.last_name, card.first_name});
+      }
+      if (!any) rows.push_back({maker, s.type, s.year, "0", "", ""});
+    }
+  }
+  return rows;
+}
+
+class MasterReport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tavero::definitions::RegisterBlocks(WindowDefinitionBlocks());
+    // Page files go to a directory of the test's own, where what is left
+    // behind can be counted.
+    const char* previous = std::getenv("TMPDIR");
+    previous_tmpdir_ = previous != nullptr ? previous : "";
+    std::filesystem::create_directory(directory_.path() / "tmp");
+    setenv("TMPDIR", (directory_.path() / "tmp").c_str(), 1);
+  }
+  void TearDown() override {
+    if (program_) {
+      person().ChooseMenu(person().Find(kFrameTitle), "E&xit");
+      program_.reset();
+    }
+    if (previous_tmpdir_.empty()) {
+      unsetenv("TMPDIR");
+    } else {
+      setenv("TMPDIR", previous_tmpdir_.c_str(), 1);
+    }
+  }
+
+  // Page files left in the test's temporary directory.
+  std::size_t PageFilesLeft() const {
+    std::size_t left = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(directory_.path() / "tmp")) {
+      left += entry.path().extension() == ".wmf";
+    }
+    return left;
+  }
+
+  void WriteSample(int sets, int cards_per_set) {
+    collection_ = tavero::tool::MakeSampleCollection({.sets = sets, .cards_per_set = cards_per_set});
+    std::string failure;
+    ASSERT_EQ(tavero::tool::WriteSampleFiles(directory_.path().string(), collection_, failure), 0) << failure;
+  }
+  void StartProgram() {
+    program_ = std::make_unique<ui::headless::HeadlessProgram>(Main);
+    frame_ = person().Find(kFrameTitle);
+    ASSERT_NE(frame_, ui::kNoWindow);
+  }
+  ui::headless::HeadlessDriver& person() { return program_->driver(); }
+  ui::headless::HeadlessPrinter& printer() { return program_->platform().printer(); }
+
+  // Chooses the menu item and lets the timer run until the progress window
+  // has gone.
+  void PrintMainReport() {
+    ASSERT_TRUE(person().ChooseMenu(frame_, "Print MAIN REPORT"));
+    for (int tick = 0; tick < 1000 && person().Find("Generating Report") != ui::kNoWindow; ++tick) {
+      person().PassTime(10);
+    }
+  }
+  // The page files the open preview shows, paging through it.
+  std::vector<std::filesystem::path> PreviewPages() {
+    const ui::WindowId preview = person().Find("Print Preview");
+    std::vector<std::filesystem::path> files;
+    if (preview == ui::kNoWindow) return files;
+    while (true) {
+      files.emplace_back(person().Text(preview, 15));
+      if (!person().Enabled(preview, 5)) break;
+      person().ChooseMenu(preview, 5);
+    }
+    return files;
+  }
+
+  testing_support::ScratchDirectory directory_;
+  std::string previous_tmpdir_;
+  SampleCollection collection_;
+  std::unique_ptr<ui::headless::HeadlessProgram> program_;
+  ui::WindowId frame_ = ui::kNoWindow;
+};
+
+TEST_F(MasterReport, ThePagesHoldEveryRowInOrderAndGoToThePreview) {
+  WriteSample(12, 20);
+  StartProgram();
+  ASSERT_TRUE(person().ChooseMenu(frame_, "Print MAIN REPORT"));
+  const ui::WindowId progress = person().Find("Generating Report");
+  ASSERT_NE(progress, ui::kNoWindow);
+  EXPECT_EQ(person().Text(progress, 4), "Cancel");
+  EXPECT_NE(person().Text(progress, 3).find("% Completed"), std::string::npos);
+  person().PassTime(10);  // one tick: fewer than 1000 rows
+  ASSERT_EQ(person().Find("Generating Report"), ui::kNoWindow);
+  const ui::WindowId preview = person().Find("Print Preview");
+  ASSERT_NE(preview, ui::kNoWindow);
+
+  const std::vector<std::filesystem::path> files = PreviewPages();
+  ASSERT_GE(files.size(), 2u);
+  EXPECT_EQ(person().StatusText(preview, 4),
+            "Page " + std::to_string(files.size()) + " of " + std::to_string(files.size()));
+  const Printed printed = ReadPages(files);
+  std::vector<std::string> numbers;
+  for (std::size_t n = 1; n <= files.size(); ++n) numbers.push_back(std::to_string(n));
+  EXPECT_EQ(printed.page_numbers, numbers);
+  const std::vector<PrintedRow> expected = ExpectedRows(collection_);
+  ASSERT_EQ(printed.rows.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    ASSERT_EQ(printed.rows[i], expected[i]) << "row " << i;
+  }
+
+  // "&Cancel!": nothing printed, the page files gone.
+  ASSERT_TRUE(person().ChooseMenu(preview, 1));
+  EXPECT_EQ(person().Find("Print Preview"), ui::kNoWindow);
+  EXPECT_TRUE(printer().Documents().empty());
+  for (const auto& file : files) EXPECT_FALSE(std::filesystem::exists(file)) << file;
+  EXPECT_TRUE(person().ErrorBoxes().empty());
+}
+
+TEST_F(MasterReport, PrintFromThePreviewPrintsEveryPageAndEachChoiceIsAReportOfItsOwn) {
+  WriteSample(4, 10);
+  StartProgram();
+  PrintMainReport();
+  ui::WindowId preview = person().Find("Print Preview");
+  ASSERT_NE(preview, ui::kNoWindow);
+  const std::vector<std::filesystem::path> files = PreviewPages();
+  ASSERT_TRUE(person().ChooseMenu(preview, "&Print!"));
+  const auto documents = printer().Documents();
+  ASSERT_EQ(documents.size(), 1u);
+  EXPECT_EQ(documents[0].title, kTitle);
+  EXPECT_EQ(documents[0].pages.size(), files.size());
+  EXPECT_TRUE(documents[0].finished);
+  for (const auto& file : files) EXPECT_FALSE(std::filesystem::exists(file)) << file;
+
+  PrintMainReport();  // again: new pages, numbered from 1
+  preview = person().Find("Print Preview");
+  ASSERT_NE(preview, ui::kNoWindow);
+  EXPECT_EQ(person().StatusText(preview, 4), "Page 1 of " + std::to_string(files.size()));
+  EXPECT_NE(person().Text(preview, 15), files.front().string());
+  ASSERT_TRUE(person().ChooseMenu(preview, "&Cancel!"));
+  EXPECT_EQ(printer().Documents().size(), 1u);
+}
+
+TEST_F(MasterReport, NoRowsNoPagesNoPreview) {
+  StartProgram();  // the files are created empty
+  PrintMainReport();
+  EXPECT_EQ(person().Titles(), std::vector<std::string>{kFrameTitle});
+  EXPECT_TRUE(printer().Documents().empty());
+}
+
+TEST_F(MasterReport, CancelStopsTheReportEvenWithATickAlreadyQueued) {
+  WriteSample(150, 20);  // 3000 rows: three ticks
+  StartProgram();
+  ASSERT_TRUE(person().ChooseMenu(frame_, "Print MAIN REPORT"));
+  const ui::WindowId progress = person().Find("Generating Report");
+  ASSERT_NE(progress, ui::kNoWindow);
+  person().PassTime(10);  // the first 1000 rows
+  ASSERT_EQ(person().Find("Generating Report"), progress);
+  program_->platform().PassTime(10);  // the next tick waits in the queue ...
+  ASSERT_TRUE(person().Click(progress, 4));  // ... when Cancel is pressed
+  person().PassTime(50);
+  EXPECT_EQ(person().Titles(), std::vector<std::string>{kFrameTitle});
+  EXPECT_TRUE(printer().Documents().empty());
+  EXPECT_EQ(PageFilesLeft(), 0u);
+}
+
+TEST_F(MasterReport, ExitDuringGenerationEndsTheProgramWithoutAPreview) {
+  WriteSample(70, 20);
+  StartProgram();
+  ASSERT_TRUE(person().ChooseMenu(frame_, "Print MAIN REPORT"));
+  person().PassTime(10);
+  ASSERT_NE(person().Find("Generating Report"), ui::kNoWindow);
+  ASSERT_TRUE(person().ChooseMenu(frame_, "E&xit"));
+  person().Settle();
+  EXPECT_TRUE(program_->Finished());
+  EXPECT_TRUE(person().Titles().empty());
+  EXPECT_TRUE(person().ErrorBoxes().empty());
+  EXPECT_TRUE(printer().Documents().empty());
+  program_.reset();
+  EXPECT_EQ(PageFilesLeft(), 0u);
+}
+
+TEST(ProgressPercent, WholeNumbersHeldAt100AndAnEmptyTotalIsDone) {
+  struct Case {
+    std::uint64_t read, total;
+    int percent;
+  } cases[] = {
+      {0, 0, 100},  {20, 0, 100},  {0, 200, 0},    {20, 200, 10},  {199, 200, 99},
+      {400, 200, 100}, {std::uint64_t{1} << 40, std::uint64_t{1} << 41, 50},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ProgressPercent(c.read, c.total), c.percent) << c.read << "/" << c.total;
+}
+
+}  // namespace
+}  // namespace zephcol
