@@ -107,6 +107,8 @@ class EngineCore final : public MessageSink {
   // when the window opens and when the text changes; a picture the program drew.
   void ShowImageControls(WindowObject& window);
   void SetImageFile(WindowObject& window, ControlSpec& control, std::string_view file);
+  // An image control shows its file: a page (SetPage) or a picture (SetImage).
+  void ShowImageFile(WindowObject& window, const ControlSpec& control);
   void SetPicture(WindowObject& window, int control_number, const images::Image& picture);
 
   Platform& platform() { return platform_; }

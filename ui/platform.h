@@ -262,6 +262,10 @@ class Platform {
   // shows nothing. The engine decodes it (from the file the control's text
   // names, or a picture the program drew).
   virtual void SetImage(WindowId window, ControlHandle control, const images::Image& picture) = 0;
+  // An image control whose file is a placeable metafile (a report's page,
+  // read and checked by the engine) shows it fitted to the control; a
+  // platform that cannot draw one shows nothing.
+  virtual void SetPage(WindowId /*window*/, ControlHandle /*control*/, const images::Metafile& /*page*/) {}
   virtual void SetFocus(WindowId window, ControlHandle control) = 0;
 
   // A timer that posts MessageKind::Timer every `milliseconds`; a new call

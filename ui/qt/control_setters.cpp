@@ -1,6 +1,7 @@
 // What the engine changes on a control: text, help line, value, range,
 // enabled and visible state, focus.
 #include "ui/qt/gui_side.h"
+#include "ui/qt/image_control.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -28,7 +29,7 @@ void GuiSide::SetText(WindowId window, ControlHandle control, std::string_view t
   const QSignalBlocker blocker(c->widget.data());
   ++echo_blocked_;
   if (c->action) {
-    c->action->setText(t);
+    c->action->setText(ShownMenuText(*Find(window), *c, t));
   } else if (auto* label = qobject_cast<QLabel*>(c->widget)) {
     label->setText(t);
   } else if (auto* button = qobject_cast<QAbstractButton*>(c->widget)) {
@@ -63,7 +64,13 @@ void GuiSide::SetText(WindowId window, ControlHandle control, std::string_view t
 void GuiSide::SetImage(WindowId window, ControlHandle control, const images::Image& picture) {
   QtControl* c = ControlOf(window, control);
   if (c == nullptr || c->blueprint.kind != ControlKind::Image) return;
-  if (auto* label = qobject_cast<QLabel*>(c->widget)) label->setPixmap(PixmapOf(picture));
+  if (auto* image = dynamic_cast<ImageControl*>(c->widget.data())) image->ShowPicture(PixmapOf(picture));
+}
+
+void GuiSide::SetPage(WindowId window, ControlHandle control, const images::Metafile& page) {
+  QtControl* c = ControlOf(window, control);
+  if (c == nullptr || c->blueprint.kind != ControlKind::Image) return;
+  if (auto* image = dynamic_cast<ImageControl*>(c->widget.data())) image->ShowPage(page);
 }
 
 void GuiSide::SetMessage(WindowId window, ControlHandle control, std::string_view message) {

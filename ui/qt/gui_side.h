@@ -59,6 +59,10 @@ struct QtControl {
   QPointer<QMenu> menu;      // menus
 };
 
+struct QtWindow;
+// The text menu item `c` of `w` shows for `text`.
+QString ShownMenuText(const QtWindow& w, const QtControl& c, QString text);
+
 struct QtWindow {
   WindowSpec blueprint;
   QPointer<QWidget> top;     // QMainWindow, QMdiSubWindow, or a dialog
@@ -97,6 +101,7 @@ class GuiSide : public QObject {
   void SetListScrollBar(WindowId window, ControlHandle control, bool shown);
   void SetListIcon(WindowId window, ControlHandle control, int icon, const images::Image& picture);
   void SetImage(WindowId window, ControlHandle control, const images::Image& picture);
+  void SetPage(WindowId window, ControlHandle control, const images::Metafile& page);
   void SetFocus(WindowId window, ControlHandle control);
   void StartTimer(WindowId window, int milliseconds);
   void StopTimer(WindowId window);

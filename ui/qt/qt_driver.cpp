@@ -1,5 +1,6 @@
 #include "ui/qt/qt_driver.h"
 
+
 #include <QTreeView>
 
 #include "ui/qt/decoded_pictures.h"

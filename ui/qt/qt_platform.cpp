@@ -16,7 +16,8 @@ QtPlatform::QtPlatform() : QtPlatform(Options{}) {}
 
 QtPlatform::QtPlatform(Options options)
     : gui_(std::make_unique<GuiSide>(std::move(options.help_page))),
-      printer_(std::make_unique<QtPrinterPort>([this](const std::function<void()>& work) { gui_->Run(work); })) {}
+      printer_(std::make_unique<QtPrinterPort>([this](const std::function<void()>& work) { gui_->Run(work); },
+                                               std::move(options.unattended_print_file))) {}
 
 QtPlatform::~QtPlatform() = default;
 
@@ -89,6 +90,10 @@ void QtPlatform::SetListIcon(WindowId window, ControlHandle control, int icon, s
 
 void QtPlatform::SetImage(WindowId window, ControlHandle control, const images::Image& picture) {
   gui_->Run([&] { gui_->SetImage(window, control, picture); });
+}
+
+void QtPlatform::SetPage(WindowId window, ControlHandle control, const images::Metafile& page) {
+  gui_->Run([&] { gui_->SetPage(window, control, page); });
 }
 
 void QtPlatform::SetFocus(WindowId window, ControlHandle control) {

@@ -34,6 +34,9 @@ class QtPlatform final : public Platform {
     // The program's help page, opened in the desktop's browser by the Help
     // menu's standard items (with "#contents", "#search", "#using-help").
     std::filesystem::path help_page;
+    // On a display nobody watches (offscreen): the name "Print To File..."
+    // answers; empty: the dialog is left unanswered, nothing is printed.
+    std::filesystem::path unattended_print_file;
   };
 
   QtPlatform();
@@ -59,6 +62,7 @@ class QtPlatform final : public Platform {
   void SetListIcon(WindowId window, ControlHandle control, int icon, std::string_view file,
                    const images::Image& picture) override;
   void SetImage(WindowId window, ControlHandle control, const images::Image& picture) override;
+  void SetPage(WindowId window, ControlHandle control, const images::Metafile& page) override;
   void SetFocus(WindowId window, ControlHandle control) override;
   void StartTimer(WindowId window, int milliseconds) override;
   void StopTimer(WindowId window) override;

@@ -48,7 +48,8 @@ class QtDocument final : public PrintDocument {
 
 }  // namespace
 
-QtPrinterPort::QtPrinterPort(GuiRunner gui) : gui_(std::move(gui)) {}
+QtPrinterPort::QtPrinterPort(GuiRunner gui, std::filesystem::path unattended_print_file)
+    : gui_(std::move(gui)), unattended_print_file_(std::move(unattended_print_file)) {}
 
 PrinterQuery QtPrinterPort::QueryPrinter() {
   QString name;
@@ -92,7 +93,10 @@ std::variant<std::unique_ptr<PrintDocument>, PrintStatus> QtPrinterPort::StartDo
 std::optional<std::filesystem::path> QtPrinterPort::AskPrintFile() {
   std::optional<std::filesystem::path> file;
   gui_([&] {
-    if (Unattended()) return;  // nobody can answer the dialog
+    if (Unattended()) {  // nobody can answer the dialog
+      if (!unattended_print_file_.empty()) file = unattended_print_file_;
+      return;
+    }
     const QString name = QFileDialog::getSaveFileName(nullptr, "Print To File...", QString(), "All files (*.*)");
     if (!name.isEmpty()) file = std::filesystem::path(name.toStdString());
   });

@@ -22,7 +22,9 @@ class QtPrinterPort final : public PrinterPort {
  public:
   // Runs a function on the GUI thread and returns when it is done.
   using GuiRunner = std::function<void(const std::function<void()>&)>;
-  explicit QtPrinterPort(GuiRunner gui);
+  // `unattended_print_file`: the answer to "Print To File..." on a display
+  // nobody watches (empty: none).
+  explicit QtPrinterPort(GuiRunner gui, std::filesystem::path unattended_print_file = {});
 
   PrinterQuery QueryPrinter() override;
   bool PrintToFileChosen() override;
@@ -36,6 +38,7 @@ class QtPrinterPort final : public PrinterPort {
 
  private:
   GuiRunner gui_;
+  std::filesystem::path unattended_print_file_;
   std::mutex mutex_;
   QString chosen_printer_;     // empty: the system's default printer
   bool print_to_file_ = false;  // Print Setup chose a file

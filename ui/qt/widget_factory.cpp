@@ -1,6 +1,7 @@
 // The widget factory: a window's controls as Qt widgets on its client, placed
 // by dialog units, and the tab pages that show and hide them.
 #include "ui/qt/gui_side.h"
+#include "ui/qt/image_control.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -116,9 +117,10 @@ QWidget* GuiSide::MakeControl(QtWindow& w, QtControl& c, QWidget* parent) {
     case ControlKind::Field:
       return new QLabel(text, parent);
     case ControlKind::Image: {
-      auto* label = new QLabel(parent);  // the engine sends its picture (SetImage)
-      label->setScaledContents(true);
-      return label;
+      // The engine sends its picture (SetImage) or page (SetPage).
+      auto* image = new ImageControl(parent);
+      image->setAccessibleName(s.tip.empty() ? QStringLiteral("Picture") : FromWindows1252(s.tip));
+      return image;
     }
     case ControlKind::Box:
     case ControlKind::Region: {
