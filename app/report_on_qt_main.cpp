@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
   tavero::definitions::RegisterBlocks(zephcol::WindowDefinitionBlocks());
   ui::qt::QtPlatform platform({.unattended_print_file = pdf});
   {
-    ui::qt::QtProgram program(platform, zephcol::Main);
+    ui::qt::QtProgram program(platform, [] { zephcol::RunMain(zephcol::MainMenuCommands()); });
     ui::qt::QtDriver& person = program.driver();
     const ui::WindowId frame = person.Find("ZEPHYRA VERSION 1.0");
     Check(frame != ui::kNoWindow, "no frame");

@@ -73,7 +73,9 @@ void EngineCore::ShowImageControls(WindowObject& window) {
 void EngineCore::SetImageFile(WindowObject& window, ControlSpec& control, std::string_view file) {
   assert(LockHeld() && control.kind == ControlKind::Image);
   control.text = file;
-  if (window.open()) ShowImageFile(window, control);
+  if (!window.open()) return;
+  platform_.SetControlText(window.id, control.handle, file);  // the file it shows, for readers of the screen
+  ShowImageFile(window, control);
 }
 
 void EngineCore::SetPicture(WindowObject& window, int control_number, const images::Image& picture) {
