@@ -19,6 +19,7 @@ class ImageControl final : public QWidget {
   void ShowPicture(const QPixmap& picture);  // a null picture: nothing
   void ShowPage(const images::Metafile& page);
   bool ShowsPage() const { return page_.has_value(); }
+  const QPixmap& picture() const { return picture_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -1,5 +1,7 @@
 #include "ui/qt/qt_driver.h"
 
+#include "ui/qt/image_control.h"
+
 
 #include <QTreeView>
 
@@ -254,7 +256,9 @@ ListWidget* ReachableList(GuiSide& gui, WindowId window, int number) {
 }  // namespace
 
 std::optional<ShownPicture> QtDriver::Picture(WindowId window, int number) {
-  auto* label = qobject_cast<QLabel*>(platform_.Gui().ControlWidget(window, number));
+  QWidget* widget = platform_.Gui().ControlWidget(window, number);
+  if (auto* image = dynamic_cast<ImageControl*>(widget)) return ShownPictureOf(image->picture());
+  auto* label = qobject_cast<QLabel*>(widget);
   if (label == nullptr) return std::nullopt;
   return ShownPictureOf(label->pixmap());
 }
