@@ -67,14 +67,18 @@ tavero::views::ViewComponent ViewOf(std::span<const ReportViewFile> declared, st
   return component;
 }
 
+std::vector<DataFile*> FilesOf(const ReportDeclaration& declaration) {
+  std::vector<DataFile*> files;
+  for (const ReportViewFile& f : declaration.view) files.push_back(&f.file());
+  return files;
+}
+
 // One run of a report: its files, view, report, page names and progress.
 class ReportRun {
  public:
   explicit ReportRun(const ReportDeclaration& declaration) : declaration_(declaration) {
-    for (const ReportViewFile& f : declaration.view) files_.push_back(&f.file());
-    std::vector<tavero::report::Variable> variables;
-    for (std::string_view name : declaration.variables) variables.push_back(FieldOf(files_, name));
-    report_.emplace(declaration.module, declaration.report, std::move(variables));
+    files_ = FilesOf(declaration);
+    report_.emplace(declaration.module, declaration.report, ReportVariables(declaration));
     page_names_.emplace(page_record_, page_layout_);
   }
 
@@ -85,7 +89,7 @@ class ReportRun {
       DataFile& primary = *files_.front();
       total_ = static_cast<std::uint64_t>(std::max<std::int64_t>(driver::Records(primary.file()), 0)) *
                primary.file().record.size();
-      view_.emplace(ViewOf(declaration_.view, files_));
+      view_.emplace(ReportView(declaration_));
 
       ui::Window progress(declaration_.module, declaration_.progress_window);
       progress.Open();
@@ -227,6 +231,17 @@ class ReportRun {
 };
 
 }  // namespace
+
+tavero::views::ViewComponent ReportView(const ReportDeclaration& declaration) {
+  return ViewOf(declaration.view, FilesOf(declaration));
+}
+
+std::vector<tavero::report::Variable> ReportVariables(const ReportDeclaration& declaration) {
+  const std::vector<DataFile*> files = FilesOf(declaration);
+  std::vector<tavero::report::Variable> variables;
+  for (std::string_view name : declaration.variables) variables.push_back(FieldOf(files, name));
+  return variables;
+}
 
 int ProgressPercent(std::uint64_t read, std::uint64_t total) {
   if (total == 0 || read >= total) return 100;

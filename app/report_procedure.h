@@ -34,8 +34,11 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "app/dictionary/dictionary.h"
+#include "report/report_value.h"
+#include "storage/views/view.h"
 
 namespace zephcol {
 
@@ -66,6 +69,12 @@ struct ReportDeclaration {
 };
 
 inline constexpr int kRowsPerTick = 1000;
+
+// The declared view over the calling thread's files, and the report's
+// variables over their record buffers (the benchmark reads them without a
+// window).
+tavero::views::ViewComponent ReportView(const ReportDeclaration& declaration);
+std::vector<tavero::report::Variable> ReportVariables(const ReportDeclaration& declaration);
 
 // Runs the report procedure of `declaration` on the calling engine thread.
 void RunReport(const ReportDeclaration& declaration);
