@@ -13,6 +13,8 @@
 #include "app/form_script.h"
 #include "app/global_request.h"
 #include "app/index_filters.h"
+#include "app/main_frame.h"
+#include "app/update_forms.h"
 #include "app/open_files.h"
 #include "app/record_copy.h"
 #include "app/update_forms_declared.h"
@@ -594,6 +596,33 @@ TEST_F(UpdateFormTest, TheCardFormScriptSavesWhatWasShown) {
   EXPECT_EQ(testing_support::RunCardFormScript(person(), true), std::vector<std::string>{});
   EXPECT_EQ(FormResponse(), Response::Completed);
   EXPECT_EQ(Cards(), (std::vector<CardRow>{{3, 12, 2, "1500.25", "0.00", "Signed on the sweet spot."}}));
+}
+
+// From the frame's menu: "EDIT CARD T&YPES" starts the browse on its own
+// thread, its Insert calls the type form through the update-form hook, and
+// the browse shows the type the form saved.
+TEST_F(UpdateFormTest, TheFrameMenuReachesAFormThroughItsBrowse) {
+  InstallUpdateForms();
+  program_ = std::make_unique<ui::headless::HeadlessProgram>([] { RunMain(MainMenuCommands()); });  // no splash
+  const ui::WindowId frame = Window("ZEPHYRA VERSION 1.0");
+  ASSERT_TRUE(person().ChooseMenu(frame, -9));
+  const ui::WindowId browse = Window("Browse the TYPES File");
+  ASSERT_NE(browse, ui::kNoWindow);
+  ASSERT_TRUE(person().Click(browse, 2));
+  const ui::WindowId form = Window(kTypesTitleInsert);
+  ASSERT_NE(form, ui::kNoWindow);
+  ASSERT_TRUE(person().Type(form, maker_form::kName, "ROOKIE"));
+  ASSERT_TRUE(person().Click(form, maker_form::kOk));
+  EXPECT_EQ(Window(kTypesTitleInsert), ui::kNoWindow);
+  std::optional<ui::ShownList> types = person().List(browse, 1);
+  ASSERT_TRUE(types);
+  EXPECT_EQ(types->rows, std::vector<std::string>{"ROOKIE"});
+  person().ChooseMenu(frame, -2);  // E&xit
+  program_.reset();
+  for (FormFile file : {FormFile::Cardset, FormFile::Manufacturer, FormFile::Types, FormFile::SetInformation}) {
+    InstallUpdateForm(file, nullptr);
+  }
+  EXPECT_EQ(Names(Types, "TYP:TYPE", "TYP:TYPE_OF_CARD"), std::vector<std::string>{"ROOKIE"});
 }
 
 }  // namespace
