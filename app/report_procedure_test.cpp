@@ -6,14 +6,17 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "app/app_test_support.h"
+#include "app/file_reports.h"
 #include "app/global_request.h"
 #include "app/main_frame.h"
 #include "app/report_procedure.h"
@@ -282,6 +285,76 @@ TEST_F(MasterReport, ExitDuringGenerationEndsTheProgramWithoutAPreview) {
   EXPECT_TRUE(printer().Documents().empty());
   program_.reset();
   EXPECT_EQ(PageFilesLeft(), 0u);
+}
+
+// The eight reports of one file each run on the same procedure: started in
+// place of the master report, each prints every record of its file, with
+// page numbers 1..N, into the preview.
+template <std::size_t N>
+void RunFileReport() {
+  RunReport(FileReports()[N]);
+}
+
+template <std::size_t... N>
+constexpr std::array<void (*)(), sizeof...(N)> FileReportProcedures(std::index_sequence<N...>) {
+  return {&RunFileReport<N>...};
+}
+
+TEST_F(MasterReport, EachFileReportRunsOnTheReportProcedureAndPrintsEveryRecordOfItsFile) {
+  constexpr auto kProcedures = FileReportProcedures(std::make_index_sequence<8>());
+  ASSERT_EQ(FileReports().size(), kProcedures.size());
+  WriteSample(30, 20);  // 600 cards: several pages
+  const std::regex set_number("[0-9]{6}");
+  for (std::size_t r = 0; r < kProcedures.size(); ++r) {
+    const ReportDeclaration& report = FileReports()[r];
+    SCOPED_TRACE(report.report);
+    std::vector<MenuCommand> commands(MainMenuCommands().begin(), MainMenuCommands().end());
+    for (MenuCommand& command : commands) {
+      if (command.item == -12) command.procedure = kProcedures[r];
+    }
+    program_ = std::make_unique<ui::headless::HeadlessProgram>([&commands] { RunMain(commands); });
+    frame_ = person().Find(kFrameTitle);
+    ASSERT_NE(frame_, ui::kNoWindow);
+    PrintMainReport();
+    const std::vector<std::filesystem::path> files = PreviewPages();
+    ASSERT_FALSE(files.empty());
+
+    // Every page opens with the report's title, "PAGE" and its number; the
+    // set numbers (the only six-digit texts) count the CARDSET and
+    // SETINFORMATION records, the texts after the headings the types.
+    std::size_t records = 0;
+    std::vector<int> numbers;
+    for (std::size_t page = 0; page < files.size(); ++page) {
+      auto read = tavero::report::ReadPageFile(files[page]);
+      ASSERT_TRUE(std::holds_alternative<tavero::images::Metafile>(read));
+      const auto texts = tavero::report::testing::PageTexts(std::get<tavero::images::Metafile>(read));
+      ASSERT_GE(texts.size(), 3u);
+      EXPECT_EQ(texts[1], "PAGE");
+      EXPECT_EQ(std::stoi(texts[2]), static_cast<int>(page + 1));
+      if (report.read_error_file == "TYPES") {
+        records += texts.size() - 4;  // title, "PAGE", number, heading
+      } else {
+        for (const std::string& text : texts) {
+          if (std::regex_match(text, set_number)) numbers.push_back(std::stoi(text));
+        }
+      }
+    }
+    if (report.read_error_file == "TYPES") {
+      EXPECT_EQ(records, collection_.types.size());
+    } else if (report.read_error_file == "CARDSET") {
+      EXPECT_EQ(numbers.size(), collection_.sets.size());
+    } else {
+      EXPECT_EQ(numbers.size(), collection_.cards.size());
+      if (report.report == "PRINTSET:SET_KEY$REPORT") {
+        EXPECT_TRUE(std::is_sorted(numbers.begin(), numbers.end()));
+      }
+    }
+    ASSERT_TRUE(person().ChooseMenu(person().Find("Print Preview"), "&Cancel!"));
+    EXPECT_TRUE(person().ErrorBoxes().empty());
+    person().ChooseMenu(frame_, "E&xit");
+    program_.reset();
+    EXPECT_EQ(PageFilesLeft(), 0u);
+  }
 }
 
 TEST(ProgressPercent, WholeNumbersHeldAt100AndAnEmptyTotalIsDone) {
