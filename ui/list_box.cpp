@@ -176,7 +176,7 @@ bool EngineCore::GetListProperty(WindowObject& window, const ControlSpec& contro
     case property::kListItems: value = std::to_string(list->rows_visible); return true;
     case property::kListSelected: value = std::to_string(control.value); return true;
     case property::kListThumb: value = std::to_string(list->thumb); return true;
-    case property::kVerticalScroll: value = list->scroll_bar ? "1" : "0"; return true;
+    case property::kVerticalScroll: value.assign(1, list->scroll_bar ? '1' : '0'); return true;
     case property::kListEventRow: value = std::to_string(list->event_row); return true;
     default: return false;
   }
