@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/list_scrolling.h"
 #include "app/open_files.h"
 #include "app/warnings.h"
 #include "runtime/error_state.h"
@@ -25,12 +26,6 @@ using ui::Event;
 constexpr int kAlertKeys[] = {ui::kKeyInsert, ui::kKeyDelete, ui::kKeyCtrl | ui::kKeyEnter, ui::kKeyDoubleClick};
 constexpr int kKeyRightButton = 2;
 constexpr int kKeyBackspace = 0x08;
-
-int ToNumber(const std::string& text) {
-  int value = 0;
-  std::from_chars(text.data(), text.data() + text.size(), value);
-  return value;
-}
 
 // One running browse: its window, files, page and state.
 class BrowseRun {
@@ -84,13 +79,13 @@ class BrowseRun {
   bool Has(int control) const { return control != 0; }
 
   int VisibleRows() {
-    const int rows = ToNumber(window_.GetProperty(procedure_.list, property::kListItems));
+    const int rows = PropertyNumber(window_.GetProperty(procedure_.list, property::kListItems));
     return rows > 0 ? rows : 10;
   }
 
   int Tab() {
     if (!Has(procedure_.sheet)) return 1;
-    const int tab = ToNumber(window_.GetProperty(procedure_.sheet, property::kValue));
+    const int tab = PropertyNumber(window_.GetProperty(procedure_.sheet, property::kValue));
     const int orders = static_cast<int>(procedure_.page.sort_orders.size());
     return tab >= 1 && tab <= orders ? tab : 1;
   }
@@ -143,22 +138,14 @@ class BrowseRun {
 
   void NewSelection() {
     if (page_->count() == 0) return;
-    page_->Select(ToNumber(window_.GetProperty(procedure_.list, property::kListSelected)));
+    page_->Select(PropertyNumber(window_.GetProperty(procedure_.list, property::kListSelected)));
     window_.SetProperty(procedure_.list, property::kListThumb, page_->ThumbPosition());
     Refresh();
   }
 
   void OnListEvent(Event event) {
+    if (ScrollPage(*page_, window_, procedure_.list, event)) return AfterMove();
     switch (event) {
-      case Event::ScrollUp: page_->ScrollUp(); return AfterMove();
-      case Event::ScrollDown: page_->ScrollDown(); return AfterMove();
-      case Event::PageUp: page_->PageUp(); return AfterMove();
-      case Event::PageDown: page_->PageDown(); return AfterMove();
-      case Event::ScrollTop: page_->ScrollTop(); return AfterMove();
-      case Event::ScrollBottom: page_->ScrollBottom(); return AfterMove();
-      case Event::ScrollDrag:
-        page_->ThumbDrag(ToNumber(window_.GetProperty(procedure_.list, property::kListThumb)));
-        return AfterMove();
       case Event::NewSelection:
         if (ui::KEYCODE() == kKeyRightButton) return PopupMenu();
         return NewSelection();
@@ -219,7 +206,7 @@ class BrowseRun {
   // where it stood; the button does nothing more.
   bool ReloadHighlighted() {
     if (page_->count() == 0) return true;
-    page_->Select(ToNumber(window_.GetProperty(procedure_.list, property::kListSelected)));
+    page_->Select(PropertyNumber(window_.GetProperty(procedure_.list, property::kListSelected)));
     if (page_->Reload() == 0) return true;
     ShowWarning(35, file().declaration().label);
     page_->RefillKeepingPlace();

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <string>
 
+#include "app/list_scrolling.h"
 #include "app/warnings.h"
 #include "storage/driver/file_operations.h"
 #include "ui/properties.h"
@@ -18,12 +19,6 @@ using ui::Event;
 // double click.
 constexpr int kAlertKeys[] = {ui::kKeyInsert, ui::kKeyDelete, ui::kKeyCtrl | ui::kKeyEnter, ui::kKeyDoubleClick};
 
-int ToNumber(const std::string& text) {
-  int value = 0;
-  std::from_chars(text.data(), text.data() + text.size(), value);
-  return value;
-}
-
 }  // namespace
 
 FormChildList::FormChildList(const ChildListDeclaration& declaration, ui::Window& window,
@@ -33,7 +28,7 @@ FormChildList::FormChildList(const ChildListDeclaration& declaration, ui::Window
 FormChildList::~FormChildList() = default;
 
 int FormChildList::VisibleRows() {
-  const int rows = ToNumber(window_.GetProperty(declaration_.list, property::kListItems));
+  const int rows = PropertyNumber(window_.GetProperty(declaration_.list, property::kListItems));
   return rows > 0 ? rows : 8;
 }
 
@@ -76,23 +71,15 @@ void FormChildList::Show() {
 
 void FormChildList::AfterMove() {
   Show();
-  if (page_->count() > 0) page_->Select(ToNumber(window_.GetProperty(declaration_.list, property::kListSelected)));
+  if (page_->count() > 0) page_->Select(PropertyNumber(window_.GetProperty(declaration_.list, property::kListSelected)));
 }
 
 void FormChildList::OnEvent(Event event, int control) {
   if (control == declaration_.list) {
+    if (ScrollPage(*page_, window_, declaration_.list, event)) return AfterMove();
     switch (event) {
-      case Event::ScrollUp: page_->ScrollUp(); return AfterMove();
-      case Event::ScrollDown: page_->ScrollDown(); return AfterMove();
-      case Event::PageUp: page_->PageUp(); return AfterMove();
-      case Event::PageDown: page_->PageDown(); return AfterMove();
-      case Event::ScrollTop: page_->ScrollTop(); return AfterMove();
-      case Event::ScrollBottom: page_->ScrollBottom(); return AfterMove();
-      case Event::ScrollDrag:
-        page_->ThumbDrag(ToNumber(window_.GetProperty(declaration_.list, property::kListThumb)));
-        return AfterMove();
       case Event::NewSelection:
-        if (page_->count() > 0) page_->Select(ToNumber(window_.GetProperty(declaration_.list, property::kListSelected)));
+        if (page_->count() > 0) page_->Select(PropertyNumber(window_.GetProperty(declaration_.list, property::kListSelected)));
         return;
       case Event::AlertKey: return OnKey(ui::KEYCODE());
       default: return;
@@ -119,7 +106,7 @@ void FormChildList::OnKey(int key_code) {
 // another station removed it, warning 35 and the page rebuilt where it
 // stood.
 bool FormChildList::ReloadHighlighted() {
-  page_->Select(ToNumber(window_.GetProperty(declaration_.list, property::kListSelected)));
+  page_->Select(PropertyNumber(window_.GetProperty(declaration_.list, property::kListSelected)));
   if (page_->Reload() == 0) return true;
   ShowWarning(35, page_->file().declaration().label);
   load_parent_();
