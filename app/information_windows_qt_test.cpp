@@ -32,8 +32,15 @@ TEST(InformationWindowsOnQt, TheSplashShowsTheReadmeAndAboutOpensFromHelp) {
   ui::qt::QtPlatform platform;
   ui::qt::QtProgram program(platform, [] { RunMain(kCommands, [] { Splash(std::filesystem::path()); }); });
   ui::qt::QtDriver& person = program.driver();
-  person.SettleUntil([&] { return person.Find("Welcome to ZEPHYRA") != ui::kNoWindow &&
-                                  person.Find("Reading File") == ui::kNoWindow; });
+  // The welcome window opens before its progress window does: wait for the
+  // lines themselves, the progress window closed.
+  const auto loaded = [&] {
+    const ui::WindowId shown = person.Find("Welcome to ZEPHYRA");
+    if (shown == ui::kNoWindow || person.Find("Reading File") != ui::kNoWindow) return false;
+    const auto lines = person.List(shown, 3);
+    return lines.has_value() && lines->count == 500;
+  };
+  person.SettleUntil(loaded);
   const ui::WindowId splash = person.Find("Welcome to ZEPHYRA");
   ASSERT_NE(splash, ui::kNoWindow);
   const auto list = person.List(splash, 3);

@@ -52,9 +52,13 @@ int main(int argc, char** argv) {
   tavero::ui::qt::QtPlatform platform;
   tavero::ui::qt::QtProgram program(platform, zephcol::Main);
   tavero::ui::qt::QtDriver& person = program.driver();
+  // The welcome window opens before its progress window: wait for lines.
   person.SettleUntil([&] {
-    return !person.MessageCaption().empty() || (person.Find("Welcome to ZEPHYRA") != tavero::ui::kNoWindow &&
-                                               person.Find("Reading File") == tavero::ui::kNoWindow);
+    if (!person.MessageCaption().empty()) return true;
+    const tavero::ui::WindowId shown = person.Find("Welcome to ZEPHYRA");
+    if (shown == tavero::ui::kNoWindow || person.Find("Reading File") != tavero::ui::kNoWindow) return false;
+    const auto lines = person.List(shown, 3);
+    return lines.has_value() && lines->count > 0;
   });
   if (!person.MessageCaption().empty()) person.PressButton("OK");  // no README.TXT to show
   const tavero::ui::WindowId splash = person.Find("Welcome to ZEPHYRA");

@@ -210,6 +210,9 @@ class Engine {
   // then run to their end) and waits until all have ended. The destructor
   // does this too. Never call it from an engine thread.
   void Shutdown();
+  // The asking half of Shutdown, without the wait: for the GUI thread, which
+  // must go on serving the loop while the engine threads end.
+  void RequestShutdown();
 
   // The event trace to "TVLOG.TXT".
   void SetEventTrace(bool on);

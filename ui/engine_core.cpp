@@ -51,8 +51,7 @@ void EngineCore::Shutdown() {
   assert(!LockHeld());
   // It waits for the engine threads, which may wait for the GUI thread.
   assert((!platform_.OnGuiThread() || inbox_.LiveCount() == 0) && "a blocking call on the GUI thread");
-  shutting_down_ = true;
-  for (int slot = 0; slot < kThreadSlots; ++slot) inbox_.Push(slot, InboxItem{InboxItem::Kind::Quit, {}, {}});
+  RequestShutdown();
   inbox_.WaitUntilNoneLive();
   {
     std::lock_guard handles(handles_mutex_);
@@ -61,6 +60,11 @@ void EngineCore::Shutdown() {
       joinable_[slot] = false;
     }
   }
+}
+
+void EngineCore::RequestShutdown() {
+  shutting_down_ = true;
+  for (int slot = 0; slot < kThreadSlots; ++slot) inbox_.Push(slot, InboxItem{InboxItem::Kind::Quit, {}, {}});
 }
 
 EngineCore* EngineCore::Installed() { return installed_engine.load(); }
@@ -257,6 +261,7 @@ void Engine::WaitUntilIdle() { core_->WaitUntilIdle(); }
 int Engine::LiveThreads() const { return core_->LiveThreads(); }
 void Engine::SetEventTrace(bool on) { core_->SetEventTrace(on); }
 void Engine::Shutdown() { core_->Shutdown(); }
+void Engine::RequestShutdown() { core_->RequestShutdown(); }
 std::size_t Engine::StackSize(int thread_number) const { return core_->StackSize(thread_number); }
 
 }  // namespace tavero::ui

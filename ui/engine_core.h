@@ -74,6 +74,7 @@ class EngineCore final : public MessageSink {
   std::size_t StackSize(int thread_number);
   void SetEventTrace(bool on) { trace_.SetEnabled(on); }
   void Shutdown();
+  void RequestShutdown();
 
   // Everything below runs on an engine thread holding the lock.
   bool LockHeld() const;

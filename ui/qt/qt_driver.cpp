@@ -67,9 +67,15 @@ void QtDriver::Settle() {
   }
 }
 
-void QtDriver::SettleUntil(const std::function<bool()>& done) {
-  while (!done()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+bool QtDriver::SettleUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto give_up = std::chrono::steady_clock::now() + limit;
+  bool held = done();
+  while (!held && std::chrono::steady_clock::now() < give_up) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    held = done();
+  }
   QCoreApplication::processEvents();
+  return held;
 }
 
 std::vector<WindowId> QtDriver::Windows() { return platform_.Gui().OpenWindows(); }
@@ -460,6 +466,9 @@ QtProgram::QtProgram(QtPlatform& platform, std::function<void()> main) {
 }
 
 QtProgram::~QtProgram() {
+  // A test that stopped early leaves the program running: its threads are
+  // asked to end (each ACCEPT loop is left) while the GUI goes on serving.
+  if (!finished_) engine_->RequestShutdown();
   WaitUntilFinished();
   main_.join();
   // The engine's last calls to the platform need the loop too.
@@ -467,7 +476,8 @@ QtProgram::~QtProgram() {
 }
 
 void QtProgram::WaitUntilFinished() {
-  driver_->SettleUntil([this] { return finished_.load(); });
+  while (!driver_->SettleUntil([this] { return finished_.load(); })) {
+  }
 }
 
 }  // namespace tavero::ui::qt

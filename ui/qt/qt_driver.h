@@ -10,6 +10,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -34,8 +35,11 @@ class QtDriver {
 
   // Lets the engine react to everything so far.
   void Settle();
-  // Serves the GUI until `done` holds (the program's thread has ended, say).
-  void SettleUntil(const std::function<bool()>& done);
+  // Serves the GUI until `done` holds (the program's thread has ended, say),
+  // giving up after `limit` so that a test whose program never gets there
+  // fails on its next check instead of hanging. Returns whether it held.
+  bool SettleUntil(const std::function<bool()>& done,
+                   std::chrono::milliseconds limit = std::chrono::seconds(120));
 
   // Seeing.
   std::vector<WindowId> Windows();
