@@ -255,14 +255,7 @@ class BrowseRun {
     procedure_.update_form();
     const Response response = GlobalResponse();
     page_->OpenView();
-    if (response == Response::Completed) {
-      if (request == Request::Delete) {
-        page_->RemoveHighlighted();
-      } else {
-        page_->LocateToRecord();
-      }
-      AfterMove();
-    }
+    if (page_->FollowForm(request, response)) AfterMove();
     ui::SELECT(procedure_.list);
     Refresh();
   }

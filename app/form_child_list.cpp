@@ -132,12 +132,7 @@ void FormChildList::CallForm(Request request) {
   const Response response = GlobalResponse();
   load_parent_();
   page_->OpenView();
-  if (response == Response::Completed) {
-    if (request == Request::Delete) {
-      page_->RemoveHighlighted();
-    } else {
-      page_->LocateToRecord();
-    }
+  if (page_->FollowForm(request, response)) {
     AfterMove();
   } else {
     Show();

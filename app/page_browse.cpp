@@ -19,19 +19,10 @@ using driver::FieldType;
 using tavero::error_code::kRecordNotAvailable;  // the end (or beginning) of the view
 constexpr std::string_view kFilterProperty = "31928";
 
-bool SameName(std::string_view a, std::string_view b) {
-  auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
-           return up(x) == up(y);
-         });
-}
-
 const FieldDeclaration& DeclaredField(const FileDeclaration& file, std::string_view name) {
-  for (const FieldDeclaration& field : file.fields) {
-    if (SameName(field.name, name)) return field;
-  }
-  assert(false && "no such field");
-  return file.fields.front();
+  const FieldDeclaration* found = FindField(file, name);
+  assert(found != nullptr && "no such field");
+  return found != nullptr ? *found : file.fields.front();
 }
 
 bool IsText(const FieldDeclaration& field) { return driver::IsStringType(field.type); }
@@ -438,18 +429,17 @@ int BrowsePage::ThumbPosition() {
 
 bool BrowsePage::LocatorType(char c) {
   if (sort_ == 0 || order().locator_field.empty() || !locator_.Type(c)) return false;
-  const std::string_view field = order().locator_field;
-  if (locator_.numeric()) {
-    file_.set_number(field, static_cast<std::int32_t>(locator_.number()));
-  } else {
-    file_.set_text(field, locator_.text());
-  }
-  LocateOnField(field);
+  LocateOnLocator();
   return true;
 }
 
 bool BrowsePage::LocatorBackspace() {
   if (sort_ == 0 || order().locator_field.empty() || !locator_.Backspace()) return false;
+  LocateOnLocator();
+  return true;
+}
+
+void BrowsePage::LocateOnLocator() {
   const std::string_view field = order().locator_field;
   if (locator_.numeric()) {
     file_.set_number(field, static_cast<std::int32_t>(locator_.number()));
@@ -457,7 +447,6 @@ bool BrowsePage::LocatorBackspace() {
     file_.set_text(field, locator_.text());
   }
   LocateOnField(field);
-  return true;
 }
 
 void BrowsePage::ClearLocator() {
@@ -482,6 +471,16 @@ void BrowsePage::LocateToRecord() {
   ResetView(LocateMode::KeyValue);
   Position();
   BuildThumbTable();
+}
+
+bool BrowsePage::FollowForm(Request request, Response response) {
+  if (response != Response::Completed) return false;
+  if (request == Request::Delete) {
+    RemoveHighlighted();
+  } else {
+    LocateToRecord();
+  }
+  return true;
 }
 
 void BrowsePage::RemoveHighlighted() {

@@ -28,6 +28,7 @@
 
 #include "app/browse_locator.h"
 #include "app/dictionary/dictionary.h"
+#include "app/global_request.h"
 #include "app/thumb_table.h"
 #include "storage/queues/queue.h"
 #include "storage/views/view.h"
@@ -146,6 +147,9 @@ class BrowsePage {
   // After a delete: the highlighted entry leaves the page, which is filled
   // again around its neighbour.
   void RemoveHighlighted();
+  // After an update form ran with `request`: a completed insert or change is
+  // located, a completed delete leaves the page. Returns whether it completed.
+  bool FollowForm(Request request, Response response);
   // Rebuilds the page where it stands (the highlighted record kept when it
   // is still there), and the thumb table.
   void RefillKeepingPlace();
@@ -188,6 +192,8 @@ class BrowsePage {
   // Locates on the value now in the sort order's `field`: the earlier key
   // components come from the range, the later ones are set to their lowest.
   void LocateOnField(std::string_view field);
+  // The locator's text or number put into its field, then located on.
+  void LocateOnLocator();
   const FieldDeclaration& FileField(std::string_view name) const;
   void Restart();
 

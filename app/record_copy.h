@@ -15,10 +15,6 @@
 
 namespace zephcol {
 
-// The declaration of field `name` of `file` (any case), nullptr when it
-// has none.
-const FieldDeclaration* FindField(const FileDeclaration& file, std::string_view name);
-
 class RecordCopy {
  public:
   RecordCopy() = default;

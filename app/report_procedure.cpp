@@ -37,11 +37,6 @@ constexpr std::size_t kPageNameLength = 80;
 // once cancelled it stays cancelled.
 enum class RunState { Running, Completed, Cancelled };
 
-bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return std::toupper(x) == std::toupper(y); });
-}
-
 // The USE variable over field `name` of one of the view's files.
 tavero::report::Variable FieldOf(std::span<DataFile* const> files, std::string_view name) {
   for (DataFile* file : files) {

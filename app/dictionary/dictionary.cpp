@@ -12,13 +12,6 @@ namespace {
 
 using tavero::driver::FieldType;
 
-bool same_name(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-           return up(x) == up(y);
-         });
-}
-
 std::vector<std::uint8_t> compile_layout(const FileDeclaration& declaration) {
   tavero::driver::RecordLayoutWriter writer;
   for (const FieldDeclaration& field : declaration.fields) {
@@ -41,6 +34,52 @@ std::vector<std::uint8_t> compile_layout(const FileDeclaration& declaration) {
 }
 
 }  // namespace
+
+bool SameName(std::string_view a, std::string_view b) {
+  auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return up(x) == up(y); });
+}
+
+const FieldDeclaration* FindField(const FileDeclaration& file, std::string_view name) {
+  for (const FieldDeclaration& field : file.fields) {
+    if (SameName(field.name, name)) return &field;
+  }
+  return nullptr;
+}
+
+std::string FieldText(std::span<const std::uint8_t> bytes) {
+  std::size_t length = bytes.size();
+  while (length > 0 && (bytes[length - 1] == ' ' || bytes[length - 1] == 0)) --length;
+  return std::string(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
+}
+
+void SetFieldText(std::span<std::uint8_t> bytes, std::string_view value) {
+  std::fill(bytes.begin(), bytes.end(), ' ');
+  std::copy_n(value.begin(), std::min(value.size(), bytes.size()), bytes.begin());
+}
+
+std::int32_t FieldNumber(std::span<const std::uint8_t> bytes) {
+  if (bytes.size() == 2) {
+    std::int16_t value;
+    std::memcpy(&value, bytes.data(), 2);
+    return value;
+  }
+  assert(bytes.size() == 4);
+  std::int32_t value;
+  std::memcpy(&value, bytes.data(), 4);
+  return value;
+}
+
+void SetFieldNumber(std::span<std::uint8_t> bytes, std::int32_t value) {
+  if (bytes.size() == 2) {
+    const auto narrow = static_cast<std::int16_t>(value);
+    std::memcpy(bytes.data(), &narrow, 2);
+  } else {
+    assert(bytes.size() == 4);
+    std::memcpy(bytes.data(), &value, 4);
+  }
+}
 
 DataFile::DataFile(const FileDeclaration& declaration, tavero::driver::DriverEntry& driver)
     : declaration_(declaration),
@@ -80,18 +119,16 @@ DataFile::DataFile(const FileDeclaration& declaration, tavero::driver::DriverEnt
 
 tavero::driver::KeyObject& DataFile::key(std::string_view name) {
   for (tavero::driver::KeyObject& key : keys_) {
-    if (same_name(key.name, name)) return key;
+    if (SameName(key.name, name)) return key;
   }
   assert(false && "no such key");
   return keys_.front();
 }
 
 const FieldDeclaration& DataFile::declared(std::string_view name) const {
-  for (const FieldDeclaration& field : declaration_.fields) {
-    if (same_name(field.name, name)) return field;
-  }
-  assert(false && "no such field");
-  return declaration_.fields.front();
+  const FieldDeclaration* found = FindField(declaration_, name);
+  assert(found != nullptr && "no such field");
+  return found != nullptr ? *found : declaration_.fields.front();
 }
 
 std::span<std::uint8_t> DataFile::field(std::string_view name) {
@@ -99,42 +136,13 @@ std::span<std::uint8_t> DataFile::field(std::string_view name) {
   return std::span(record_).subspan(f.offset, f.size);
 }
 
-std::string DataFile::text(std::string_view name) {
-  const std::span<std::uint8_t> bytes = field(name);
-  std::string value(bytes.begin(), bytes.end());
-  value.erase(value.find_last_not_of(' ') + 1);
-  return value;
-}
+std::string DataFile::text(std::string_view name) { return FieldText(field(name)); }
 
-void DataFile::set_text(std::string_view name, std::string_view value) {
-  const std::span<std::uint8_t> bytes = field(name);
-  std::fill(bytes.begin(), bytes.end(), ' ');
-  std::copy_n(value.begin(), std::min(value.size(), bytes.size()), bytes.begin());
-}
+void DataFile::set_text(std::string_view name, std::string_view value) { SetFieldText(field(name), value); }
 
-std::int32_t DataFile::number(std::string_view name) {
-  const std::span<std::uint8_t> bytes = field(name);
-  if (bytes.size() == 2) {
-    std::int16_t value;
-    std::memcpy(&value, bytes.data(), 2);
-    return value;
-  }
-  assert(bytes.size() == 4);
-  std::int32_t value;
-  std::memcpy(&value, bytes.data(), 4);
-  return value;
-}
+std::int32_t DataFile::number(std::string_view name) { return FieldNumber(field(name)); }
 
-void DataFile::set_number(std::string_view name, std::int32_t value) {
-  const std::span<std::uint8_t> bytes = field(name);
-  if (bytes.size() == 2) {
-    const auto narrow = static_cast<std::int16_t>(value);
-    std::memcpy(bytes.data(), &narrow, 2);
-  } else {
-    assert(bytes.size() == 4);
-    std::memcpy(bytes.data(), &value, 4);
-  }
-}
+void DataFile::set_number(std::string_view name, std::int32_t value) { SetFieldNumber(field(name), value); }
 
 void DataFile::clear() {
   std::fill(record_.begin(), record_.end(), 0);

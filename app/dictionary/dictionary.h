@@ -56,6 +56,21 @@ struct FileDeclaration {
   std::span<const MemoDeclaration> memos;
 };
 
+// Names of fields, keys and files compare upper-cased (ASCII letters only).
+bool SameName(std::string_view a, std::string_view b);
+// The declaration of field `name` of `file` (any case), nullptr when it
+// has none.
+const FieldDeclaration* FindField(const FileDeclaration& file, std::string_view name);
+
+// A field's stored bytes. Strings: the text without trailing blanks (or
+// NULs, which another program may have padded with); assignment pads with
+// blanks or cuts. Integers: INT16 or INT32 by the field's size (an INT16
+// keeps the low 16 bits: callers that care check the range first).
+std::string FieldText(std::span<const std::uint8_t> bytes);
+void SetFieldText(std::span<std::uint8_t> bytes, std::string_view value);
+std::int32_t FieldNumber(std::span<const std::uint8_t> bytes);
+void SetFieldNumber(std::span<std::uint8_t> bytes, std::int32_t value);
+
 extern const FileDeclaration kCardsetDeclaration;
 extern const FileDeclaration kManufacturerDeclaration;
 extern const FileDeclaration kTypesDeclaration;
