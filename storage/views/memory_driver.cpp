@@ -231,8 +231,10 @@ int MemoryDriver::Handle(Code code, driver::FileObject& file, driver::DriverStat
       s.start = MemoryState::Start::FromValue;
       s.start_image.assign(s.record.begin(), s.record.end());
       return 0;
-    case Code::Next: return s.Read(true);
-    case Code::Previous: return s.Read(false);
+    case Code::Next:
+    case Code::Previous:
+      if (auto failing = read_errors.find(file.name); failing != read_errors.end()) return failing->second;
+      return s.Read(code == Code::Next);
     case Code::GetByPointer: return s.Load(args.pointer);
     case Code::Position:
     case Code::PositionOfKey: result.text = NumberText(s.current_record); return 0;

@@ -3,7 +3,7 @@
 // order from a key value, NEXT, PREVIOUS, GET by pointer, POSITION, RESET,
 // REGET, SKIPMEMOS) plus OPEN, CLOSE, ADD, PUT, DELETE, HOLD, RELEASE and
 // SET in record order or from the start of a key, and counts every
-// operation it handles.
+// operation it handles. Reads of a file can be made to fail (read_errors).
 //
 // Records are numbered from 1 in the order they were added; a key orders by
 // its components (text by collation, upper-cased when the key is
@@ -28,6 +28,8 @@ class MemoryDriver final : public driver::FileDriver {
   // Operations handled so far, by code.
   std::map<driver::OperationCode, long> calls;
   long Reads() const;  // NEXT, PREVIOUS, GET, REGET
+  // Files whose NEXT and PREVIOUS fail, by name, with the error they answer.
+  std::map<std::string, int> read_errors;
   void ResetCounts() { calls.clear(); }
 
   struct Table;  // one file's records

@@ -9,6 +9,12 @@
 //    the key value); then reads on while the linked fields still match.
 //  - A joined component with no matching record at all delivers the row
 //    once with its record cleared; the next read moves on.
+//  - After RESET the first read delivers the row named: the primary reads
+//    on from its reset position, and each joined component from its own
+//    instead of searching by its links (view_state.h (5)).
+//  - Any read error but 33, of the primary or of a joined component, ends
+//    the read with that error: a joined file that cannot be read is not a
+//    parent without a match.
 //  - The primary's end of file ends the view (33). With a filter that bounds
 //    the leading components of the order, a primary record past the end of
 //    the range ends the view at once, and one before the range makes the
@@ -19,6 +25,7 @@
 //  - A row's reads are one read statement (driver::ReadStatement).
 #include <cmath>
 #include <optional>
+#include <utility>
 
 #include "locale/locale.h"
 #include "runtime/error_codes.h"
@@ -133,6 +140,8 @@ class RowReader {
   // ends the read (33 at the end of the view).
   int ReadPrimary() {
     ComponentState& p = s_.components[0];
+    // Only the first record read after RESET is the row it named.
+    p.on_reset_row = std::exchange(s_.resuming, false);
     const int error = ReadFile(p);
     if (error != 0) {
       p.has_record = false;
@@ -216,15 +225,28 @@ class RowReader {
       j.read_state = 0;
       return -1;
     }
+    // (5) After RESET the component reads on from its record of the row
+    // named, while its parent holds that row's record.
+    bool resumed = false;
     if (j.read_state == 0) {
-      if (const int error = Position(j)) {
+      resumed = std::exchange(j.resume, false) && s_.components[static_cast<std::size_t>(j.parent)].on_reset_row;
+      if (const int error = Position(j, /*search=*/!resumed)) {
         error_ = error;
         s_.read_state = 0;
         return 0;
       }
-      j.read_state = 1;
+      // Resumed, the parent row has had its matches up to the one named: a
+      // record that no longer matches ends its children.
+      j.read_state = resumed ? 3 : 1;
     }
-    if (ReadFile(j) == 0 && LinksMatch(j)) {
+    const int read = ReadFile(j);
+    j.on_reset_row = resumed && read == 0;
+    if (read != 0 && read != error_code::kRecordNotAvailable) {  // a read error ends the read, as the primary's does
+      error_ = read;
+      s_.read_state = 0;
+      return 0;
+    }
+    if (read == 0 && LinksMatch(j)) {
       j.read_state = 3;
       j.has_record = true;
       return Accepted(c) ? 1 : 0;
@@ -240,7 +262,10 @@ class RowReader {
     return Accepted(c) ? 1 : 0;
   }
 
-  int Position(ComponentState& j) {
+  // Stores the parent's link values into the component's key fields (the
+  // values a matching record carries) and, with `search`, SETs the key from
+  // them.
+  int Position(ComponentState& j, bool search) {
     driver::FileObject& f = *j.file;
     if (!f.driver_state || j.key == nullptr || j.key->descriptor == nullptr) return error_code::kFileNotOpen;
     const auto& fields = f.driver_state->fields;
@@ -260,6 +285,7 @@ class RowReader {
         StoreExtreme(field, f.record, forward_ == components[i].descending);
       }
     }
+    if (!search) return 0;
     driver::Perform(f, Code::SetKeyOrderFromValue, {.key = j.key});
     return ErrorCode();
   }

@@ -92,6 +92,7 @@ int Reposition(View& view, std::string_view text, bool reget) {
     const std::string_view part = text.substr(at, length);
     at += length;
     driver::KeyObject* key = c == 0 ? (key_number ? primary.keys[key_number - 1] : nullptr) : cs.key;
+    cs.resume = false;
     if (part.empty()) {
       // No record in that row: drop the component's record.
       PushErrorState();
@@ -105,8 +106,10 @@ int Reposition(View& view, std::string_view text, bool reget) {
     driver::Perform(*cs.file, code, {.key = key, .text = part});
     if (const int error = ErrorCode()) return error;
     cs.has_record = reget;
+    cs.resume = !reget && c > 0;  // (5)
   }
   s.read_state = reget ? 2 : 0;
+  s.resuming = !reget;
   for (ComponentState& cs : s.components) cs.read_state = 0;
   return 0;
 }

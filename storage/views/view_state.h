@@ -14,6 +14,10 @@
 //      the parent row was delivered once with this component cleared.
 //  (4) The compiled filter and the links belong to the state and are
 //      released with it.
+//  (5) A component's `resume` is used only while every component above it
+//      holds its record of the row RESET named (its parent's on_reset_row),
+//      so that RESET then NEXT delivers that very row, joined records
+//      included; any other start of the component searches by its links.
 #pragma once
 
 #include <optional>
@@ -37,6 +41,12 @@ struct ComponentState {
   std::vector<std::string> link_values;
   int read_state = 0;
   bool has_record = false;
+  // (5) RESET left this joined component at its record of the row named:
+  // its first start reads on from there instead of searching by the links.
+  bool resume = false;
+  // The record in the buffer is the one of the row RESET named (the primary:
+  // the first record read after RESET).
+  bool on_reset_row = false;
 };
 
 // One comparison of the filter that bounds an order component: the
@@ -68,6 +78,8 @@ struct ViewState {
   std::optional<eval::Expression> filter;
   std::vector<Conjunct> conjuncts;
   int read_state = 0;
+  // RESET positioned the view and no primary record has been read since.
+  bool resuming = false;
   // After a jump over a key range: the next primary record is not checked
   // against the range again (a value that cannot be stored exactly must not
   // make the view jump forever).

@@ -199,6 +199,40 @@ TEST_F(ViewTest, NestedJoinsReadLikeAnOdometer) {
             (std::vector<std::string>{"Fleer/3/9", "Score/0/0", "Topps/7/1", "Topps/7/2", "Topps/5/0"}));
 }
 
+TEST_F(ViewTest, AReadErrorOfAnyComponentEndsTheReadWithThatError) {
+  AddManufacturer("Fleer");
+  AddManufacturer("Topps");
+  AddCardSet(3, "fleer");
+  AddCardSet(7, "Topps");
+  for (std::int16_t card : {1, 2}) AddCard(3, card);
+  AddCard(7, 1);
+  ViewComponent cards{.file = &cards_.file, .key = set_key_, .links = {"CAR:SET_NO"}};
+  ViewComponent sets{.file = &cardset_.file,
+                     .key = car_manufacturers_,
+                     .links = {"MAN:MANUFACTURER"},
+                     .join_flags = join_flag::kCaseInsensitive,
+                     .children = {cards}};
+  View report(ViewComponent{.file = &manufacturer_.file, .children = {sets}});
+  const auto row = [&] {
+    return manufacturer_.Text(0, 20) + "/" + std::to_string(cardset_.Get16(0)) + "/" + std::to_string(cards_.Get16(2));
+  };
+  // A file that cannot be read is not a row without its joined records: the
+  // read that meets the error answers it, whichever file it was.
+  for (const char* failing : {"MANUFACTURER", "CARDSET", "SETINFORMATION"}) {
+    SCOPED_TRACE(failing);
+    ASSERT_EQ(Run(manufacturer_.file, Code::SetKeyOrder, {.key = man_key_}), 0);
+    ASSERT_EQ(Run(report, Code::Open), 0);
+    driver_.read_errors[failing] = 36;
+    EXPECT_EQ(Run(report, Code::Next), 36);  // the first row reads all three
+    driver_.read_errors.clear();
+    Run(report, Code::Close);
+  }
+  // Read again, the view delivers every row.
+  ASSERT_EQ(Run(manufacturer_.file, Code::SetKeyOrder, {.key = man_key_}), 0);
+  ASSERT_EQ(Run(report, Code::Open), 0);
+  EXPECT_EQ(Rows(report, row), (std::vector<std::string>{"Fleer/3/1", "Fleer/3/2", "Topps/7/1"}));
+}
+
 TEST_F(ViewTest, AFilterPinningTheFirstKeyComponentEndsTheViewEarly) {
   for (std::int16_t set = 1; set <= 100; ++set) {
     for (std::int16_t card = 1; card <= 10; ++card) AddCard(set, card);
@@ -302,6 +336,50 @@ TEST_F(ViewTest, PositionOfAJoinedRowBringsBackBothRecords) {
 
 // The filter text outlives CLOSE and is compiled again when the view
 // restarts; replacing the text with itself must not read freed memory.
+TEST_F(ViewTest, ResetToAnyRowOfAJoinedViewReadsThatRowAgainAndGoesOnFromIt) {
+  AddManufacturer("Fleer");
+  AddManufacturer("Score");
+  AddManufacturer("Topps");
+  AddCardSet(7, "Topps");
+  AddCardSet(3, "fleer");
+  AddCardSet(5, "TOPPS");
+  AddCardSet(8, "Topps");
+  for (std::int16_t card : {1, 2, 3}) AddCard(7, card);
+  for (std::int16_t card : {4, 9}) AddCard(3, card);
+  AddCard(8, 6);
+  ViewComponent cards{.file = &cards_.file, .key = set_key_, .links = {"CAR:SET_NO"}};
+  ViewComponent sets{.file = &cardset_.file,
+                     .key = car_manufacturers_,
+                     .links = {"MAN:MANUFACTURER"},
+                     .join_flags = join_flag::kCaseInsensitive,
+                     .children = {cards}};
+  View report(ViewComponent{.file = &manufacturer_.file, .children = {sets}});
+  const auto row = [&] {
+    return manufacturer_.Text(0, 20) + "/" + std::to_string(cardset_.Get16(0)) + "/" + std::to_string(cards_.Get16(2));
+  };
+  const std::vector<std::string> all{"Fleer/3/4",  "Fleer/3/9",  "Score/0/0", "Topps/7/1",
+                                     "Topps/7/2",  "Topps/7/3",  "Topps/5/0", "Topps/8/6"};
+  ASSERT_EQ(Run(manufacturer_.file, Code::SetKeyOrder, {.key = man_key_}), 0);
+  ASSERT_EQ(Run(report, Code::Open), 0);
+  ASSERT_EQ(Rows(report, row), all);
+  // Each row's position, the files moved elsewhere, then RESET: the next
+  // read delivers that row, and the reads after it the rest in order.
+  for (std::size_t at = 0; at < all.size(); ++at) {
+    SCOPED_TRACE(all[at]);
+    ASSERT_EQ(Run(report, Code::Close), 0);
+    ASSERT_EQ(Run(manufacturer_.file, Code::SetKeyOrder, {.key = man_key_}), 0);
+    ASSERT_EQ(Run(report, Code::Open), 0);
+    for (std::size_t n = 0; n <= at; ++n) ASSERT_EQ(Run(report, Code::Next), 0);
+    const std::string position = driver::Perform(report, Code::Position).text;
+    for (TestFile* f : {&cardset_, &manufacturer_, &cards_}) {
+      ASSERT_EQ(Run(f->file, Code::SetKeyOrder, {.key = f->file.keys.front()}), 0);
+      ASSERT_EQ(Run(f->file, Code::Next), 0);
+    }
+    ASSERT_EQ(Run(report, Code::Reset, {.text = position}), 0);
+    EXPECT_EQ(Rows(report, row), std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(at), all.end()));
+  }
+}
+
 TEST_F(ViewTest, AFilterSurvivesCloseAndIsCompiledAgain) {
   for (std::int16_t set = 1; set <= 5; ++set) AddCardSet(set, "Topps");
   View view(ViewComponent{.file = &cardset_.file});
