@@ -9,6 +9,8 @@
 #include <array>
 #include <cctype>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <regex>
@@ -115,6 +117,18 @@ std::vector<PrintedRow> ExpectedRows(const SampleCollection& c) {
   return rows;
 }
 
+// The pages are numbered 1..N and hold exactly `expected`, in order.
+void ExpectPagesHold(const std::vector<std::filesystem::path>& files, const std::vector<PrintedRow>& expected) {
+  const Printed printed = ReadPages(files);
+  std::vector<std::string> numbers;
+  for (std::size_t n = 1; n <= files.size(); ++n) numbers.push_back(std::to_string(n));
+  EXPECT_EQ(printed.page_numbers, numbers);
+  ASSERT_EQ(printed.rows.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    ASSERT_EQ(printed.rows[i], expected[i]) << "row " << i;
+  }
+}
+
 class MasterReport : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -206,15 +220,7 @@ TEST_F(MasterReport, ThePagesHoldEveryRowInOrderAndGoToThePreview) {
   ASSERT_GE(files.size(), 2u);
   EXPECT_EQ(person().StatusText(preview, 4),
             "Page " + std::to_string(files.size()) + " of " + std::to_string(files.size()));
-  const Printed printed = ReadPages(files);
-  std::vector<std::string> numbers;
-  for (std::size_t n = 1; n <= files.size(); ++n) numbers.push_back(std::to_string(n));
-  EXPECT_EQ(printed.page_numbers, numbers);
-  const std::vector<PrintedRow> expected = ExpectedRows(collection_);
-  ASSERT_EQ(printed.rows.size(), expected.size());
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    ASSERT_EQ(printed.rows[i], expected[i]) << "row " << i;
-  }
+  ExpectPagesHold(files, ExpectedRows(collection_));
 
   // "&Cancel!": nothing printed, the page files gone.
   ASSERT_TRUE(person().ChooseMenu(preview, 1));
@@ -285,6 +291,93 @@ TEST_F(MasterReport, ExitDuringGenerationEndsTheProgramWithoutAPreview) {
   EXPECT_TRUE(printer().Documents().empty());
   program_.reset();
   EXPECT_EQ(PageFilesLeft(), 0u);
+}
+
+// Overwrites `length` bytes of `file` at `offset` with `byte`.
+void Overwrite(const std::filesystem::path& file, std::uint64_t offset, std::size_t length, char byte) {
+  std::fstream out(file, std::ios::in | std::ios::out | std::ios::binary);
+  ASSERT_TRUE(out) << file;
+  out.seekp(static_cast<std::streamoff>(offset));
+  const std::string bytes(length, byte);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out) << file;
+}
+
+TEST_F(MasterReport, AReadErrorMidReportShowsWarning35AndThenThePagesSoFar) {
+  WriteSample(150, 20);  // 3000 rows: three ticks
+  StartProgram();
+  ASSERT_TRUE(person().ChooseMenu(frame_, "Print MAIN REPORT"));
+  const ui::WindowId progress = person().Find("Generating Report");
+  ASSERT_NE(progress, ui::kNoWindow);
+  person().PassTime(10);  // the first 1000 rows
+  ASSERT_EQ(person().Find("Generating Report"), progress);
+  // Another station's write went wrong: SETINFORMATION's header is damaged,
+  // so the next read of the file fails.
+  Overwrite(directory_.path() / "SETINFORMATION.VMR", 14, 4, 'X');
+  person().PassTime(10);
+  ASSERT_TRUE(person().MessageBox());
+  EXPECT_EQ(person().MessageCaption(), "Record Retrieval Error");
+  EXPECT_EQ(person().MessageText(),
+            "Error: (Invalid Data File (36)) attempting to access a record from the SETINFORMATION file.  returning "
+            "to previous window.");
+  EXPECT_EQ(person().MessageButtons(), std::vector<std::string>{"OK"});
+  ASSERT_TRUE(person().PressButton(person().MessageDefault()));
+
+  // The preview shows the rows printed before the error, and no more.
+  EXPECT_EQ(person().Find("Generating Report"), ui::kNoWindow);
+  ASSERT_NE(person().Find("Print Preview"), ui::kNoWindow);
+  const std::vector<std::filesystem::path> files = PreviewPages();
+  std::vector<PrintedRow> expected = ExpectedRows(collection_);
+  expected.resize(kRowsPerTick);
+  ExpectPagesHold(files, expected);
+  ASSERT_TRUE(person().ChooseMenu(person().Find("Print Preview"), "&Print!"));
+  ASSERT_EQ(printer().Documents().size(), 1u);
+  EXPECT_EQ(printer().Documents()[0].pages.size(), files.size());
+  EXPECT_TRUE(person().ErrorBoxes().empty());
+  EXPECT_EQ(PageFilesLeft(), 0u);
+}
+
+TEST_F(MasterReport, ReadsOfItsFilesByOtherWindowsBetweenTicksLoseOrRepeatNoRow) {
+  WriteSample(430, 7);  // 3010 rows: four ticks, each ending inside a set
+  StartProgram();
+  ASSERT_TRUE(person().ChooseMenu(frame_, "Print MAIN REPORT"));
+  const ui::WindowId progress = person().Find("Generating Report");
+  ASSERT_NE(progress, ui::kNoWindow);
+  // Between the ticks other windows, each on a thread of its own, read
+  // MANUFACTURER, CARDSET and SETINFORMATION elsewhere: the tree down to a
+  // set's cards, the card sets and the makers browsed to their ends, the
+  // cards browse opened.
+  // The browse a menu item opened, scrolled to its end.
+  const auto browse_to_the_end = [&](std::string_view item) {
+    ASSERT_TRUE(person().ChooseMenu(frame_, item));
+    const ui::WindowId browse = person().Find(person().Titles().back());
+    ASSERT_TRUE(person().Scroll(browse, 1, ui::ScrollAction::Bottom)) << person().Titles().back();
+  };
+  const auto between_ticks = std::to_array<std::function<void()>>({
+      [&] {
+        ASSERT_TRUE(person().ChooseMenu(frame_, "TREE BROWSE THE COLLECTION"));
+        const ui::WindowId tree = person().Find("Tree View Card Collection");
+        ASSERT_NE(tree, ui::kNoWindow);
+        ASSERT_TRUE(person().Expand(tree, 1, 3));
+        ASSERT_TRUE(person().Expand(tree, 1, 4));
+      },
+      [&] {
+        browse_to_the_end("EDIT &CARD SETS");
+        ASSERT_TRUE(person().ChooseMenu(frame_, "EDIT &INDIVIDUAL CARDS"));  // the cards of no set yet
+      },
+      [&] { browse_to_the_end("EDIT  CARD &MANUFACTURERS"); },
+  });
+  for (const auto& reads : between_ticks) {
+    person().PassTime(10);
+    ASSERT_EQ(person().Find("Generating Report"), progress);
+    reads();
+    ASSERT_FALSE(person().MessageBox()) << person().MessageText();
+  }
+  person().PassTime(10);  // the last 10 rows
+  ASSERT_EQ(person().Find("Generating Report"), ui::kNoWindow);
+  ASSERT_NE(person().Find("Print Preview"), ui::kNoWindow);
+  ExpectPagesHold(PreviewPages(), ExpectedRows(collection_));
+  EXPECT_TRUE(person().ErrorBoxes().empty());
 }
 
 // The eight reports of one file each run on the same procedure: started in
