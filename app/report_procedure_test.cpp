@@ -380,6 +380,80 @@ TEST_F(MasterReport, ReadsOfItsFilesByOtherWindowsBetweenTicksLoseOrRepeatNoRow)
   EXPECT_TRUE(person().ErrorBoxes().empty());
 }
 
+// The page files in `directory` by the page number printed on them.
+std::map<int, std::filesystem::path> PageFilesByNumber(const std::filesystem::path& directory) {
+  std::map<int, std::filesystem::path> pages;
+  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+    auto read = tavero::report::ReadPageFile(entry.path());
+    if (!std::holds_alternative<tavero::images::Metafile>(read)) continue;
+    const auto texts = tavero::report::testing::PageTexts(std::get<tavero::images::Metafile>(read));
+    if (texts.size() >= 3 && texts[0] == kTitle) pages[std::stoi(texts[2])] = entry.path();
+  }
+  return pages;
+}
+
+TEST_F(MasterReport, APageFileGoneOrDamagedShowsAnEmptyFrameAndPrintingItSaysSoAndPrintsNothing) {
+  WriteSample(30, 20);
+  struct Damage {
+    const char* what;
+    void (*spoil)(const std::filesystem::path&);
+    const char* why;  // the reason the print box gives
+  } const damages[] = {
+      {"deleted", [](const std::filesystem::path& file) { std::filesystem::remove(file); },
+       "(cannot open a page file: No such file or directory)."},
+      {"cut short",
+       [](const std::filesystem::path& file) {
+         std::filesystem::resize_file(file, std::filesystem::file_size(file) / 2);
+       },
+       "(a damaged page file: "},
+      {"garbled", [](const std::filesystem::path& file) { Overwrite(file, 22, 18, 'X'); }, "(a damaged page file: "},
+  };
+  for (const Damage& damage : damages) {
+    SCOPED_TRACE(damage.what);
+    StartProgram();
+    PrintMainReport();
+    const ui::WindowId preview = person().Find("Print Preview");
+    ASSERT_NE(preview, ui::kNoWindow);
+    EXPECT_NE(person().Picture(preview, 15), ui::ShownPicture{});  // page 1 in the centre frame
+    const std::map<int, std::filesystem::path> pages = PageFilesByNumber(directory_.path() / "tmp");
+    ASSERT_GE(pages.size(), 4u);
+    const std::string of = " of " + std::to_string(pages.size());
+    damage.spoil(pages.at(2));  // before the preview has shown it
+
+    // Page 2 shows as an empty frame, numbered as ever; its neighbours show.
+    ASSERT_TRUE(person().ChooseMenu(preview, "&Next Page!"));
+    EXPECT_EQ(person().StatusText(preview, 3), "Single Page");
+    EXPECT_EQ(person().StatusText(preview, 4), "Page 2" + of);
+    EXPECT_TRUE(person().Visible(preview, 14));
+    EXPECT_EQ(person().Text(preview, 15), pages.at(2).string());
+    EXPECT_EQ(person().Picture(preview, 15), ui::ShownPicture{});
+    ASSERT_TRUE(person().ChooseMenu(preview, "&Facing Pages!"));  // 2 and 3
+    EXPECT_EQ(person().StatusText(preview, 4), "Pages 2 and 3" + of);
+    EXPECT_EQ(person().Picture(preview, 9), ui::ShownPicture{});
+    EXPECT_NE(person().Picture(preview, 12), ui::ShownPicture{});
+    ASSERT_TRUE(person().Click(preview, 10));  // zoom into page 2
+    EXPECT_EQ(person().StatusText(preview, 2), "ZOOM");
+    EXPECT_EQ(person().StatusText(preview, 4), "Page 2" + of);
+    EXPECT_EQ(person().Picture(preview, 17), ui::ShownPicture{});
+    EXPECT_TRUE(person().ErrorBoxes().empty());
+
+    // "&Print!" says which page is wrong and prints nothing.
+    ASSERT_TRUE(person().ChooseMenu(preview, "&Print!"));
+    EXPECT_EQ(person().Find("Print Preview"), ui::kNoWindow);
+    EXPECT_TRUE(printer().Documents().empty());
+    ASSERT_EQ(person().ErrorBoxes().size(), 1u);
+    const std::string box = person().ErrorBoxes()[0];
+    EXPECT_EQ(box.rfind("Print: The report could not be printed: page 2" + of + " is missing or damaged " + damage.why,
+                        0),
+              0u)
+        << box;
+    EXPECT_EQ(PageFilesLeft(), 0u);
+    EXPECT_EQ(person().Titles(), std::vector<std::string>{kFrameTitle});  // the program goes on
+    person().ChooseMenu(frame_, "E&xit");
+    program_.reset();
+  }
+}
+
 // The eight reports of one file each run on the same procedure: started in
 // place of the master report, each prints every record of its file, with
 // page numbers 1..N, into the preview.

@@ -20,6 +20,23 @@ constexpr int kReferenceDpi = 600;
 constexpr char kRuntimeErrorTitle[] = "Runtime error";
 constexpr char kPrintTitle[] = "Print";
 
+// What the print box says of page `index` (0-based) of `count` that could
+// not be read back.
+std::string UnreadablePageText(std::size_t index, std::size_t count, std::string_view why) {
+  return "The report could not be printed: page " + std::to_string(index + 1) + " of " + std::to_string(count) +
+         " is missing or damaged (" + std::string(why) + ").";
+}
+
+// Every page file read back: the first one gone or damaged since it was
+// written, in the words the print box shows, or nullopt when all are sound.
+std::optional<std::string> UnreadablePage(const std::vector<std::filesystem::path>& files) {
+  for (std::size_t page = 0; page < files.size(); ++page) {
+    auto read = ReadPageFile(files[page]);
+    if (auto* error = std::get_if<std::string>(&read)) return UnreadablePageText(page, files.size(), *error);
+  }
+  return std::nullopt;
+}
+
 std::uint32_t ItemFlags(std::uint32_t attributes) {
   std::uint32_t flags = 0;
   if (attributes & band_attribute::kNoPageHeader) flags |= item_flag::kNoPageHeader;
@@ -380,13 +397,20 @@ bool Report::PrintOnePage(const images::Metafile& page) {
 void Report::Flush() {
   if (!open_ || !preview() || cancelled_ || document_) return;
   const std::vector<std::filesystem::path> files = page_files_->files();
-  std::optional<ui::PrintTarget> target = ChooseTarget();
+  // A page that cannot be read back stops the printing before anything
+  // goes to the printer (no part of a report is printed), and says which.
+  std::optional<ui::PrintTarget> target;
+  if (std::optional<std::string> unreadable = UnreadablePage(files)) {
+    ui::ShowErrorBox(kPrintTitle, *unreadable);
+  } else {
+    target = ChooseTarget();
+  }
   if (target && StartDocument(*target)) {
     bool ok = true;
-    for (const std::filesystem::path& file : files) {
-      auto page = ReadPageFile(file);
-      if (auto* error = std::get_if<std::string>(&page)) {
-        ui::ShowErrorBox(kPrintTitle, "The report could not be printed: " + *error);
+    for (std::size_t index = 0; index < files.size(); ++index) {
+      auto page = ReadPageFile(files[index]);
+      if (auto* error = std::get_if<std::string>(&page)) {  // gone since the check
+        ui::ShowErrorBox(kPrintTitle, UnreadablePageText(index, files.size(), *error));
         ok = false;
         break;
       }

@@ -97,6 +97,9 @@ class Report {
   // Prints every page of the preview, then empties the preview queue and
   // deletes the page files. With no printer, or when Print Setup asked for a
   // file, the pages go to a PDF file named in the "Print To File..." dialog.
+  // A page file gone or damaged since it was written prints nothing: a box
+  // titled "Print" names the page ("The report could not be printed: page 2
+  // of 5 is missing or damaged (...).").
   void Flush();
 
   // PRINT and ENDPAGE (see the free functions below).

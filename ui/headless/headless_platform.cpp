@@ -211,6 +211,13 @@ void HeadlessPlatform::SetImage(WindowId window, ControlHandle control, const im
   if (ScreenWindow* screen = FindLocked(window)) screen->pictures[control] = {picture.width, picture.height};
 }
 
+void HeadlessPlatform::SetPage(WindowId window, ControlHandle control, const images::Metafile& page) {
+  std::lock_guard lock(mutex_);
+  if (ScreenWindow* screen = FindLocked(window)) {
+    screen->pictures[control] = {page.header.right - page.header.left, page.header.bottom - page.header.top};
+  }
+}
+
 void HeadlessPlatform::SetListIcon(WindowId window, ControlHandle control, int icon, std::string_view file,
                                    const images::Image& picture) {
   std::lock_guard lock(mutex_);

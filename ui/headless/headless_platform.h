@@ -87,6 +87,8 @@ class HeadlessPlatform final : public Platform {
   void SetListIcon(WindowId window, ControlHandle control, int icon, std::string_view file,
                    const images::Image& picture) override;
   void SetImage(WindowId window, ControlHandle control, const images::Image& picture) override;
+  // A report's page shows as a picture of its bounding box's size.
+  void SetPage(WindowId window, ControlHandle control, const images::Metafile& page) override;
   void SetFocus(WindowId window, ControlHandle control) override;
   void StartTimer(WindowId window, int milliseconds) override;
   void StopTimer(WindowId window) override;
