@@ -59,16 +59,18 @@ inline TableDefinition CardTable() {
   return d;
 }
 
-// One open card table in a file of its own, opened exclusively; every
-// operation is bracketed as the driver brackets it.
+// One open card table in a file of its own, opened exclusively unless
+// `mode` says otherwise; every operation is bracketed as the driver
+// brackets it.
 class CardFile {
  public:
-  CardFile(FileSystem& fs, const std::string& path, const std::string& table, bool create)
+  static constexpr int kReadWriteDenyAll = 0x12;
+  CardFile(FileSystem& fs, const std::string& path, const std::string& table, bool create,
+           int mode = kReadWriteDenyAll)
       : record_(26, ' '), memo_(500, ' '), table_(CardTable(), record_) {
     table_.set_memo_buffer(0, memo_);
-    constexpr int kReadWriteDenyAll = 0x12;
     std::unique_ptr<PhysicalFile> file;
-    error_ = ErrorCodeOf(PhysicalFile::Open(fs, path, kReadWriteDenyAll | (create ? kCreateFlag : 0), file));
+    error_ = ErrorCodeOf(PhysicalFile::Open(fs, path, mode | (create ? kCreateFlag : 0), file));
     if (error_ != 0) return;
     store_ = std::make_unique<PhysicalFileStore>(std::move(file));
     error_ = Bracket([&] { return create ? table_.create(*store_, table) : table_.open(*store_, table); });
@@ -94,6 +96,11 @@ class CardFile {
   int Put() { return Bracket([&] { return table_.put(); }); }
   int Erase() { return Bracket([&] { return table_.erase(); }); }
   std::vector<std::uint8_t>& record() { return record_; }
+  // The memo's text without its trailing blanks.
+  std::string Notes() const {
+    std::string text(memo_.begin(), memo_.end());
+    return text.substr(0, text.find_last_not_of(' ') + 1);
+  }
   PhysicalFile& file() { return store_->file(); }
 
  private:

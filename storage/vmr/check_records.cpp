@@ -122,13 +122,15 @@ class TableCheck {
         continue;
       }
       const RecordNumber number = read_u32_big_endian(r->key().substr(5));
-      if (r->data().size() != definition_.record_length) {
+      const auto part = split_data_part(r->data(), definition_.record_length, definition_.blobs.size());
+      if (!part) {
         Problem(" data", where_ + ": record " + std::to_string(number) + " holds " +
                              std::to_string(r->data().size()) + " bytes, the record length is " +
                              std::to_string(definition_.record_length));
         continue;
       }
-      images_.emplace(number, r->data());
+      images_.emplace(number, part->image);
+      if (!part->marks.empty()) marks_.emplace(number, *part);
     }
   }
 
@@ -291,6 +293,33 @@ class TableCheck {
       contents.emplace_back(r->data());
     }
     if (current) finish(current->first, current->second);
+    CheckMarks();
+  }
+
+  // A data record's segment marks name exactly the memos and blobs that
+  // have segments: a reader believes them and does not look.
+  void CheckMarks() {
+    std::set<std::pair<RecordNumber, std::size_t>> stored;
+    for (const Record* r : table_.segments) {
+      if (r->key().size() == 12) {
+        stored.emplace(read_u32_big_endian(r->key().substr(5)), static_cast<unsigned char>(r->key()[9]));
+      }
+    }
+    for (const auto& [record, part] : marks_) {
+      for (std::size_t blob = 0; blob < part.marks.size() * 8; ++blob) {
+        const bool marked = part.may_have_segments(blob);
+        if (blob >= definition_.blobs.size()) {
+          if (marked) {
+            Problem(" marks", where_ + Format(": record %u marks blob number %zu, which the definition does not declare",
+                                              record, blob + 1));
+          }
+          continue;
+        }
+        if (marked == (stored.count({record, blob}) != 0)) continue;
+        Problem(" marks", where_ + ": record " + std::to_string(record) + " marks " + definition_.blobs[blob].name +
+                              (marked ? " as stored, but it has no segments" : " as empty, but it has segments"));
+      }
+    }
   }
 
   static std::string Format(const char* format, auto... values) {
@@ -304,6 +333,7 @@ class TableCheck {
   std::string where_;
   TableDefinition definition_;
   std::map<RecordNumber, std::string_view> images_;
+  std::map<RecordNumber, DataPart> marks_;  // of the records that carry segment marks
   std::optional<StatusCounters> table_status_;
   std::map<std::size_t, StatusCounters> key_status_;
 };

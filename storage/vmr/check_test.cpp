@@ -73,6 +73,17 @@ class VmrCheck : public ::testing::Test {
     return found ? std::string(found->key()) : std::string();
   }
 
+  // Replaces the segment marks of a data record (its one byte after the
+  // 26-byte image); an empty `marks` takes them away, as a record written
+  // before the marks.
+  static void SetMarks(PhysicalFile& file, const std::string& key, std::string_view marks) {
+    std::optional<Record> r;
+    ASSERT_TRUE(file.Find(FindMode::kExact, key, r).ok());
+    ASSERT_TRUE(r.has_value());
+    ASSERT_EQ(r->data().size(), 27u);
+    ASSERT_TRUE(file.Replace(key, std::string(r->data().substr(0, 26)) + std::string(marks)).ok());
+  }
+
   std::vector<std::uint8_t> Bytes() const { return fs_.Contents(kName); }
   CheckResult Check() const { return CheckImage(Bytes()); }
 
@@ -115,7 +126,8 @@ TEST_F(VmrCheck, FindsDamageInTheFileStructure) {
     const char* expected;
   };
   const Case cases[] = {
-      {"truncated to half", [](auto& b) { b.resize(b.size() / 2); }, "truncated"},
+      // Half of what is committed: the file may hold free space beyond it.
+      {"truncated to half", [](auto& b) { b.resize(Load32(b.data() + 6) / 2); }, "truncated"},
       {"truncated inside the header", [](auto& b) { b.resize(100); }, "truncated"},
       {"magic", [](auto& b) { b[15] ^= 0x20; }, "not a VMR file"},
       {"zone table", [](auto& b) { b[32 + 4 * 1] += 1; }, "zone"},
@@ -242,6 +254,25 @@ TEST_F(VmrCheck, FindsRecordsThatDisagree) {
          ASSERT_TRUE(f.Insert(segment_key(table, 4, 0, 5), "late").ok());
        },
        {"segment 5 of record 4"}},
+      {"a note's segments under a mark that says none",
+       [&](PhysicalFile& f) { SetMarks(f, data_key(table, 4), std::string(1, '\0')); },  // card 3, with a note
+       {"record 4 marks CRD:NOTES as empty, but it has segments"}},
+      {"a mark for a note that has no segments",
+       [&](PhysicalFile& f) { SetMarks(f, data_key(table, 2), "\x01"); },  // card 1, without
+       {"record 2 marks CRD:NOTES as stored, but it has no segments"}},
+      {"a mark for an undeclared blob",
+       [&](PhysicalFile& f) { SetMarks(f, data_key(table, 2), "\x02"); },
+       {"record 2 marks blob number 2, which the definition does not declare"}},
+      {"a segment added to a record marked without one",
+       [&](PhysicalFile& f) { ASSERT_TRUE(f.Insert(segment_key(table, 2, 0, 0), "late").ok()); },
+       {"record 2 marks CRD:NOTES as empty, but it has segments"}},
+      {"a data record one byte too long",
+       [&](PhysicalFile& f) {
+         std::optional<Record> r;
+         ASSERT_TRUE(f.Find(FindMode::kExact, data_key(table, 2), r).ok());
+         ASSERT_TRUE(f.Replace(data_key(table, 2), std::string(r->data()) + "x").ok());
+       },
+       {"record 2 holds 28 bytes, the record length is 26"}},
       {"definition lost",
        [&](PhysicalFile& f) {
          bool found = false;
@@ -264,6 +295,52 @@ TEST_F(VmrCheck, FindsRecordsThatDisagree) {
       EXPECT_TRUE(Mentions(result, expected)) << c.name << ": " << expected << "\n" << Lines(result);
     }
   }
+}
+
+TEST_F(VmrCheck, RecordsWrittenBeforeTheSegmentMarksAreReadWholeAndSound) {
+  Write(40);
+  const TableNumber table = 1;
+  // Every data record as the code before the marks wrote it.
+  Change([&](PhysicalFile& f) {
+    for (RecordNumber record = 2; record <= 41; ++record) {
+      std::optional<Record> r;
+      ASSERT_TRUE(f.Find(FindMode::kExact, data_key(table, record), r).ok());
+      if (r) SetMarks(f, data_key(table, record), "");
+    }
+  });
+  CheckResult result = Check();
+  EXPECT_TRUE(result.sound()) << Lines(result);
+  {
+    CardFile file(fs_, kName, "CARDS", false);
+    ASSERT_EQ(file.error(), 0);
+    for (int i = 1; i <= 40; ++i) {
+      if (i % 7 == 0) continue;  // deleted
+      ASSERT_EQ(file.GetByPointer(static_cast<std::uint32_t>(i + 1)), 0) << i;
+      const std::string expected = i % 10 == 0 ? std::string(300, 'n') : i % 3 == 0 ? "bought at the show" : "";
+      EXPECT_EQ(file.Notes(), expected) << i;
+    }
+    // A PUT gives the record its marks; a note cleared by PUT is marked so.
+    ASSERT_EQ(file.GetByPointer(4), 0);  // card 3, with a note
+    file.Fill(3, kPlayers[3]);
+    ASSERT_EQ(file.Put(), 0);
+    ASSERT_EQ(file.GetByPointer(2), 0);  // card 1, without
+    file.Fill(1, kPlayers[1], "found later");
+    ASSERT_EQ(file.Put(), 0);
+    ASSERT_EQ(file.GetByPointer(4), 0);
+    EXPECT_EQ(file.Notes(), "");
+    ASSERT_EQ(file.GetByPointer(2), 0);
+    EXPECT_EQ(file.Notes(), "found later");
+  }
+  result = Check();
+  EXPECT_TRUE(result.sound()) << Lines(result);
+  Change([&](PhysicalFile& f) {
+    for (RecordNumber record : {2u, 4u}) {
+      std::optional<Record> r;
+      ASSERT_TRUE(f.Find(FindMode::kExact, data_key(table, record), r).ok());
+      EXPECT_EQ(r->data().size(), 27u) << record;
+      EXPECT_EQ(r->data().back(), record == 2 ? '\x01' : '\0') << record;
+    }
+  });
 }
 
 TEST_F(VmrCheck, LongReportsAreCutPerKindOfProblem) {

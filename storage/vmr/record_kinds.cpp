@@ -2,6 +2,8 @@
 
 #include <cassert>
 
+#include "storage/vmr/page_tree.h"
+
 namespace tavero::vmr {
 namespace {
 
@@ -109,6 +111,19 @@ std::string segment_key(TableNumber table, RecordNumber record, std::uint8_t blo
   key.push_back(static_cast<char>(blob));
   append_u16_big_endian(key, segment);
   return key;
+}
+
+std::size_t segment_marks_size(std::size_t record_length, std::size_t blob_count) {
+  const std::size_t size = (blob_count + 7) / 8;
+  // A data record: 9 bytes of key part, the image and the marks.
+  return 9 + record_length + size <= kMaxRecordLength ? size : 0;
+}
+
+std::optional<DataPart> split_data_part(std::string_view data, std::size_t record_length, std::size_t blob_count) {
+  if (data.size() == record_length) return DataPart{data, {}};
+  const std::size_t marks = segment_marks_size(record_length, blob_count);
+  if (marks == 0 || data.size() != record_length + marks) return std::nullopt;
+  return DataPart{data.substr(0, record_length), data.substr(record_length)};
 }
 
 std::string prefix_end(std::string_view prefix) {

@@ -6,7 +6,7 @@
 //
 //   kind          key part                                     data part
 //   table name    FE, name bytes                               table number (4)
-//   data          table(4) F3 record(4)                        record image
+//   data          table(4) F3 record(4)                        record image [marks]
 //   key, unique   table(4) key(1) value                        record(4)
 //   key, dups     table(4) key(1) value record(4)              empty
 //   status        table(4) F6 (F3 | key number)                count(4) second(4)
@@ -61,6 +61,28 @@ std::string segment_key(TableNumber table, RecordNumber record, std::uint8_t blo
 // The key part immediately above every key part that starts with `prefix`.
 // Empty when no such key part exists (a prefix of all 0xFF).
 std::string prefix_end(std::string_view prefix);
+
+// The data part of a data record: the stored record image, then, in
+// records written by this version, the segment marks: one bit per memo or
+// blob (bit b % 8 of byte b / 8), set when it has segments, clear when it
+// has none; the bits past the last blob are clear. A record without marks
+// (written before them, or a table without memos and blobs) has its
+// segments looked up. Marks are written only where the data record still
+// fits a page with them.
+struct DataPart {
+  std::string_view image;
+  std::string_view marks;  // empty: not marked
+  // False only when the marks say the blob has no segments.
+  bool may_have_segments(std::size_t blob) const {
+    return marks.empty() || (static_cast<std::uint8_t>(marks[blob / 8]) >> (blob % 8) & 1) != 0;
+  }
+};
+// The size of the marks a data record of this table carries: 0 without
+// memos and blobs.
+std::size_t segment_marks_size(std::size_t record_length, std::size_t blob_count);
+// Splits a data part; nullopt when its length is neither the record length
+// nor the record length with the marks.
+std::optional<DataPart> split_data_part(std::string_view data, std::size_t record_length, std::size_t blob_count);
 
 // A status record: count and the second counter, both 32-bit little-endian.
 struct StatusCounters {

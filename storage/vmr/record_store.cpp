@@ -1,6 +1,9 @@
 #include "storage/vmr/record_store.h"
 
+#include <algorithm>
 #include <vector>
+
+#include "storage/vmr/record_kinds.h"
 
 namespace tavero::vmr {
 
@@ -14,6 +17,33 @@ int for_each_with_prefix(RecordStore& store, std::string_view prefix,
     if (int e = store.first_above(key, found)) return e;
   }
   return 0;
+}
+
+int apply_counters(RecordStore& store, std::string_view key, std::int64_t count_delta,
+                   std::optional<std::uint32_t> lower_second) {
+  const auto changed = [&](StatusCounters counters) {
+    const std::int64_t count = static_cast<std::int64_t>(counters.count) + count_delta;
+    counters.count = static_cast<std::uint32_t>(std::clamp<std::int64_t>(count, 0, UINT32_MAX));
+    if (lower_second && (counters.second == 0 || *lower_second < counters.second)) {
+      counters.second = *lower_second;
+    }
+    return counters;
+  };
+  bool found = false;
+  // Found and read in the same step as it is written.
+  const int e = store.update(
+      key,
+      [&](std::string& data) {
+        StatusCounters before;
+        if (const auto decoded = decode_status(data)) before = *decoded;
+        const StatusCounters after = changed(before);
+        if (after == before) return false;
+        data = encode_status(after);
+        return true;
+      },
+      found);
+  if (e != 0 || found) return e;
+  return store.insert(key, encode_status(changed({})));
 }
 
 int erase_with_prefix(RecordStore& store, std::string_view prefix) {

@@ -35,6 +35,11 @@ struct RecordView {
   RecordView(const StoredRecord& record) : key(record.key), data(record.data) {}  // NOLINT: a view of it
 };
 
+class RecordStore;
+// What RecordStore::change_counters() does at once.
+int apply_counters(RecordStore& store, std::string_view key, std::int64_t count_delta,
+                   std::optional<std::uint32_t> lower_second);
+
 // What a lookup in place looks for.
 enum class Seek { exact, first_not_below, first_above, last_below };
 
@@ -70,6 +75,17 @@ class RecordStore {
     if (!record) return 0;
     found = true;
     return change(record->data) ? replace(key, record->data) : 0;
+  }
+
+  // Adds `count_delta` to the count of the status record at `key`
+  // (record_kinds.h) and lowers its second counter to `lower_second` when
+  // that is given and lower, or the counter is 0; a missing status record
+  // is made. A store may keep the change back until its transaction
+  // commits, as long as every later lookup or change of that record finds
+  // it made.
+  virtual int change_counters(std::string_view key, std::int64_t count_delta,
+                              std::optional<std::uint32_t> lower_second) {
+    return apply_counters(*this, key, count_delta, lower_second);
   }
 
   // The first record whose key part is above `key`.

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "storage/driver/read_statement.h"
+#include "storage/vmr/card_file_testing.h"
 #include "storage/vmr/physical_file.h"
 #include "storage/vmr/record_store_file.h"
 #include "storage/vmr/vmr_test_support.h"
@@ -262,6 +263,30 @@ TEST_F(Statements, AReaderOnAFileBeingWrittenGetsEveryRowOnceInKeyOrder) {
     ASSERT_EQ(stable_seen.size(), static_cast<std::size_t>(kStable)) << "scan " << scans;
   }
   EXPECT_EQ(ExitStatus(writer), 0);
+}
+
+TEST_F(Statements, ANoteAnotherStationAddsIsSeenThoughTheRecordWasMarkedWithoutOne) {
+  using testing_support::CardFile;
+  CardFile reader(PosixFileSystem(), path_, "CARDS", true, 0x42);
+  ASSERT_EQ(reader.error(), 0);
+  for (int i = 1; i <= 3; ++i) {
+    reader.Fill(i, "Aaron");
+    ASSERT_EQ(reader.Add(), 0);
+  }
+  const std::uint32_t first = 2;  // record numbers start after the table's
+  ASSERT_EQ(reader.GetByPointer(first), 0);
+  EXPECT_EQ(reader.Notes(), "");
+  const pid_t writer = fork();
+  ASSERT_GE(writer, 0);
+  if (writer == 0) {
+    CardFile other(PosixFileSystem(), path_, "CARDS", false, 0x42);
+    if (other.error() != 0 || other.GetByPointer(first) != 0) _exit(1);
+    other.Fill(1, "Aaron", "added at another station");
+    _exit(other.Put() == 0 ? 0 : 2);
+  }
+  ASSERT_EQ(ExitStatus(writer), 0);
+  ASSERT_EQ(reader.GetByPointer(first), 0);
+  EXPECT_EQ(reader.Notes(), "added at another station");
 }
 
 }  // namespace

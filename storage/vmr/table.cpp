@@ -74,30 +74,7 @@ int Table::read_status(RecordStore& store, std::uint8_t index_byte, StatusCounte
 
 int Table::change_status(RecordStore& store, std::uint8_t index_byte, std::int64_t count_delta,
                          std::optional<RecordNumber> lower_second) {
-  const auto changed = [&](StatusCounters counters) {
-    const std::int64_t count = static_cast<std::int64_t>(counters.count) + count_delta;
-    counters.count = static_cast<std::uint32_t>(std::clamp<std::int64_t>(count, 0, UINT32_MAX));
-    if (lower_second && (counters.second == 0 || *lower_second < counters.second)) {
-      counters.second = *lower_second;
-    }
-    return counters;
-  };
-  const std::string key = status_key(table_, index_byte);
-  bool found = false;
-  // Found and read in the same step as it is written.
-  const int e = store.update(
-      key,
-      [&](std::string& data) {
-        StatusCounters before;
-        if (const auto decoded = decode_status(data)) before = *decoded;
-        const StatusCounters after = changed(before);
-        if (after == before) return false;
-        data = encode_status(after);
-        return true;
-      },
-      found);
-  if (e != 0 || found) return e;
-  return store.insert(key, encode_status(changed({})));
+  return store.change_counters(status_key(table_, index_byte), count_delta, lower_second);
 }
 
 int Table::erase_prefix(RecordStore& store, std::string_view prefix) { return erase_with_prefix(store, prefix); }
@@ -267,15 +244,18 @@ void Table::drop_current() {
 
 // `data` may point into the store: it is used up before the memos are read.
 int Table::load(RecordView data) {
-  if (data.data.size() != record_.size() || data.key.size() != 9) return error_code::kInvalidDataFile;
-  as_read_.assign(data.data);
+  const std::optional<DataPart> part = split(data.data);
+  if (!part || data.key.size() != 9) return error_code::kInvalidDataFile;
+  as_read_.assign(part->image);
   if (options_.oem) convert_text_fields(as_read_, false);
   std::memcpy(record_.data(), as_read_.data(), record_.size());
   current_ = read_u32_big_endian(data.key.substr(5));
   has_current_ = true;
   if (flags_.watch_armed) flags_.watched = true;
-  if (!flags_.skip_memos) return load_memos(current_);
-  return 0;
+  if (flags_.skip_memos) return 0;
+  // The marks are copied before the store is called again.
+  marks_read_.assign(part->marks);
+  return load_memos(current_, DataPart{{}, marks_read_});
 }
 
 // Ends a read: the one-shot flags are spent [5]; a failed read leaves no
@@ -340,21 +320,38 @@ int Table::records_of_key(std::size_t key, std::uint32_t& count) {
 
 // ------------------------------------------------------- memos and blobs
 
-std::vector<std::string> Table::memo_content_segments(std::size_t blob) const {
-  if (definition_.blobs[blob].is_blob()) return blob_segments(blob_contents_[blob]);
-  const std::span<std::uint8_t> memo = memo_buffers_[blob];
-  std::string text(reinterpret_cast<const char*>(memo.data()), memo.size());
-  if (options_.oem) text = AnsiToOem(text);
-  return memo_segments(text);
+Table::ContentSegments Table::content_segments() const {
+  ContentSegments segments(definition_.blobs.size());
+  for (std::size_t blob = 0; blob < segments.size(); ++blob) {
+    if (definition_.blobs[blob].is_blob()) {
+      segments[blob] = blob_segments(blob_contents_[blob]);
+      continue;
+    }
+    const std::span<std::uint8_t> memo = memo_buffers_[blob];
+    std::string text(reinterpret_cast<const char*>(memo.data()), memo.size());
+    if (options_.oem) text = AnsiToOem(text);
+    segments[blob] = memo_segments(text);
+  }
+  return segments;
 }
 
-int Table::write_memos(RecordNumber record, bool rewrite) {
+std::string Table::data_part(const ContentSegments& segments) const {
+  std::string data = stored_form(record_);
+  const std::size_t marks = segment_marks_size(record_.size(), segments.size());
+  if (marks == 0) return data;
+  data.resize(data.size() + marks, '\0');
+  for (std::size_t blob = 0; blob < segments.size(); ++blob) {
+    if (!segments[blob].empty()) data[record_.size() + blob / 8] |= static_cast<char>(1u << (blob % 8));
+  }
+  return data;
+}
+
+int Table::write_memos(RecordNumber record, const ContentSegments& segments, std::optional<DataPart> stored_part) {
   for (std::size_t blob = 0; blob < definition_.blobs.size(); ++blob) {
-    const std::vector<std::string> segments = memo_content_segments(blob);
     std::string prefix = segment_prefix(table_, record);
     prefix.push_back(static_cast<char>(blob));
     std::vector<StoredRecord> stored;
-    if (rewrite) {
+    if (stored_part && stored_part->may_have_segments(blob)) {
       if (int e = scan_prefix(*store_, prefix, [&](const StoredRecord& r) {
             stored.push_back(r);
             return 0;
@@ -362,15 +359,15 @@ int Table::write_memos(RecordNumber record, bool rewrite) {
         return e;
       }
     }
-    for (std::size_t s = 0; s < segments.size(); ++s) {
+    for (std::size_t s = 0; s < segments[blob].size(); ++s) {
       const std::string key = segment_key(table_, record, static_cast<std::uint8_t>(blob),
                                           static_cast<std::uint16_t>(s));
       auto it = std::find_if(stored.begin(), stored.end(), [&](const StoredRecord& r) { return r.key == key; });
       int e = 0;
       if (it == stored.end()) {
-        e = store_->insert(key, segments[s]);
+        e = store_->insert(key, segments[blob][s]);
       } else {
-        if (it->data != segments[s]) e = store_->replace(key, segments[s]);
+        if (it->data != segments[blob][s]) e = store_->replace(key, segments[blob][s]);
         stored.erase(it);
       }
       if (e) return e;
@@ -387,11 +384,21 @@ int Table::erase_memos(RecordNumber record) {
   return erase_prefix(*store_, segment_prefix(table_, record));
 }
 
-int Table::load_memos(RecordNumber record) {
+// A memo or blob the data record marks as empty is not looked up [6].
+int Table::load_memos(RecordNumber record, DataPart data) {
   for (std::size_t blob = 0; blob < definition_.blobs.size(); ++blob) {
+    const bool is_blob = definition_.blobs[blob].is_blob();
+    if (!data.may_have_segments(blob)) {
+      if (is_blob) {
+        blob_contents_[blob].clear();
+      } else {
+        std::memset(memo_buffers_[blob].data(), ' ', memo_buffers_[blob].size());
+      }
+      continue;
+    }
     std::string prefix = segment_prefix(table_, record);
     prefix.push_back(static_cast<char>(blob));
-    if (!definition_.blobs[blob].is_blob()) {
+    if (!is_blob) {
       if (int e = load_memo(blob, prefix)) return e;
       continue;
     }

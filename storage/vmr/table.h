@@ -11,6 +11,9 @@
 //      the components of its last BUILD (none before).
 //  [3] `has_current_` implies `as_read_` holds the image of record
 //      `current_` as last read or written, record length bytes.
+//  [6] A data record's segment marks (record_kinds.h) say which of its
+//      memos and blobs have segments: ADD and PUT write them with the
+//      segments, in the same operation.
 //  [4] Every key entry of a key that is not an index carries the encoded
 //      value of its record's stored image, unless the key's status second
 //      counter is non-zero (deferred by APPEND): then records from that
@@ -182,11 +185,22 @@ class Table {
   int maintain_key(std::size_t key, std::span<const std::uint8_t> old_image,
                    std::span<const std::uint8_t> new_image, RecordNumber record, bool deferred);
   int insert_new(bool deferred);
-  int write_memos(RecordNumber record, bool rewrite);
+  // The segments of every memo and blob as the buffers hold them, one list
+  // per blob.
+  using ContentSegments = std::vector<std::vector<std::string>>;
+  ContentSegments content_segments() const;
+  // The data part written for the record buffer: its stored form and the
+  // segment marks `segments` make.
+  std::string data_part(const ContentSegments& segments) const;
+  // `stored` is the record's data part before the change (none for a new
+  // record): the blobs its marks call empty are not looked up.
+  int write_memos(RecordNumber record, const ContentSegments& segments, std::optional<DataPart> stored);
   int erase_memos(RecordNumber record);
-  int load_memos(RecordNumber record);
+  int load_memos(RecordNumber record, DataPart data);
   int load_memo(std::size_t blob, std::string_view prefix);
-  std::vector<std::string> memo_content_segments(std::size_t blob) const;
+  std::optional<DataPart> split(std::string_view data) const {
+    return split_data_part(data, record_.size(), definition_.blobs.size());
+  }
 
   // Record images as the program holds them and as the file stores them:
   // they differ only in a file with the OEM attribute, whose text fields
@@ -198,7 +212,9 @@ class Table {
   int read_data(RecordNumber record, std::optional<StoredRecord>& found);
   // The same in place (RecordStore::seek).
   int read_data(RecordNumber record, std::optional<RecordView>& found);
-  int read_current(std::string& data_key_part, std::string& old_image);
+  // The current record's key part, stored data part and image in the
+  // program's form.
+  int read_current(std::string& data_key_part, std::string& stored, std::string& old_image);
   int load(RecordView data);
   void drop_current();
   int finish_read(int error, bool keep_current = false);
@@ -224,6 +240,7 @@ class Table {
   bool has_current_ = false;
   RecordNumber current_ = 0;
   std::string as_read_;
+  std::string marks_read_;  // the segment marks of the record load() reads
   Sequence sequence_;
   StepResult stepped_;
   ReadFlags flags_;

@@ -119,13 +119,14 @@ int Table::insert_new(bool deferred) {
   RecordNumber record = 0;
   if (int e = store_->issue_identifier(record)) return e;
   if (int e = maintain_keys({}, record_, record, deferred)) return e;
-  if (int e = store_->insert(data_key(table_, record), stored_form(record_))) return e;
+  const ContentSegments segments = content_segments();
+  if (int e = store_->insert(data_key(table_, record), data_part(segments))) return e;
   if (int e = change_status(*store_, record_kind::data, 1, std::nullopt)) return e;
   drop_current();
   has_current_ = true;
   current_ = record;
   as_read_.assign(reinterpret_cast<const char*>(record_.data()), record_.size());
-  return write_memos(record, false);
+  return write_memos(record, segments, std::nullopt);
 }
 
 int Table::add() { return insert_new(false); }
@@ -133,30 +134,38 @@ int Table::append() { return insert_new(true); }
 
 // The stored image of the current record, in the program's form; 33 when
 // there is none.
-int Table::read_current(std::string& data_key_part, std::string& old_image) {
+int Table::read_current(std::string& data_key_part, std::string& stored_data, std::string& old_image) {
   assert(store_ != nullptr);  // [1]
   if (!has_current_) return error_code::kRecordNotAvailable;
   std::optional<StoredRecord> stored;
   if (int e = read_data(current_, stored)) return e;
-  if (!stored || stored->data.size() != record_.size()) return error_code::kRecordNotAvailable;
+  const std::optional<DataPart> part = stored ? split(stored->data) : std::nullopt;
+  if (!part) return error_code::kRecordNotAvailable;
+  old_image = program_form(part->image);
   data_key_part = std::move(stored->key);
-  old_image = program_form(stored->data);
+  stored_data = std::move(stored->data);
   return 0;
 }
 
 int Table::put() {
-  std::string key_part, old_image;
-  if (int e = read_current(key_part, old_image)) return e;
+  std::string key_part, stored, old_image;
+  if (int e = read_current(key_part, stored, old_image)) return e;
   if (flags_.watched && old_image != as_read_) return 89;  // Record Changed By Another Station
   const std::string image(reinterpret_cast<const char*>(record_.data()), record_.size());
   if (image != old_image) {
     if (int e = maintain_keys(as_bytes(old_image), record_, current_, false)) return e;
-    if (int e = store_->replace(key_part, stored_form(record_))) return e;
+  }
+  // The data record is rewritten when its image or its marks change (a
+  // note added or cleared, or a record written before the marks).
+  const ContentSegments segments = content_segments();
+  const std::string data = data_part(segments);
+  if (data != stored) {
+    if (int e = store_->replace(key_part, data)) return e;
   }
   as_read_ = image;
   flags_.held = false;
   flags_.watched = false;
-  return write_memos(current_, true);
+  return write_memos(current_, segments, split(stored));
 }
 
 int Table::put_at(RecordNumber record) {
@@ -166,17 +175,19 @@ int Table::put_at(RecordNumber record) {
   int e = read_data(record, stored);
   drop_current();
   if (e != 0 || !stored) return e != 0 ? e : error_code::kRecordNotAvailable;
+  const std::optional<DataPart> part = split(stored->data);
+  if (!part) return error_code::kRecordNotAvailable;
   has_current_ = true;
   current_ = record;
-  as_read_ = program_form(stored->data);
+  as_read_ = program_form(part->image);
   e = put();
   if (e != 0) drop_current();
   return e;
 }
 
 int Table::erase() {
-  std::string key_part, old_image;
-  if (int e = read_current(key_part, old_image)) return e;
+  std::string key_part, stored, old_image;
+  if (int e = read_current(key_part, stored, old_image)) return e;
   if (int e = maintain_keys(as_bytes(old_image), {}, current_, false)) return e;
   if (int e = store_->erase(key_part)) return e;
   if (int e = erase_memos(current_)) return e;
@@ -273,8 +284,8 @@ int Table::build_key(std::size_t key, RecordFilter* filter) {
   std::optional<StoredRecord> data;
   if (int e = store_->first_not_below(data_key(table_, start), data)) return e;
   while (data && starts_with(data->key, data_prefix)) {
-    if (data->data.size() == record_.size() && data->key.size() == 9) {
-      const std::string program = program_form(data->data);
+    if (const auto part = split(data->data); part && data->key.size() == 9) {
+      const std::string program = program_form(part->image);
       const auto image = as_bytes(program);
       const RecordNumber record = read_u32_big_endian(std::string_view(data->key).substr(5));
       if (const auto made = key_entry_if_kept(key, image, record); made && (!filter || filter->accepts(image))) {

@@ -153,8 +153,8 @@ int Table::first_step(bool forward, StepResult& result) {
     case SequenceStart::key_order_from_pointer: {
       result.order = Order::key;
       if (int e = read_data(sequence_.record, result.found)) return e;
-      if (result.found && result.found->data.size() == record_.size()) {
-        const std::string image = program_form(result.found->data);
+      if (const auto part = result.found ? split(result.found->data) : std::nullopt) {
+        const std::string image = program_form(part->image);
         result.cursor = key_entry(
             key, std::span(reinterpret_cast<const std::uint8_t*>(image.data()), image.size()), sequence_.record);
         return 0;
