@@ -77,6 +77,15 @@ int logout_table(VmrState& state) {
 int commit_enlisted(VmrDriver& driver) {
   if (enlisted().empty()) return 0;
   const std::vector<PhysicalFile*> files = enlisted_files();
+  // The status counters the transaction kept back go in with it.
+  for (const auto& store : enlisted()) {
+    if (int e = store->flush_counters()) {
+      for (const auto& other : enlisted()) other->drop_counters();
+      RollbackTransaction(files);
+      release_enlisted();
+      return e;
+    }
+  }
   const int e = ErrorCodeOf(CommitTransaction(driver.file_system(), files, driver.commit_probe()));
   const int released = release_enlisted();
   return e != 0 ? e : released;
@@ -84,6 +93,7 @@ int commit_enlisted(VmrDriver& driver) {
 
 int rollback_enlisted() {
   if (enlisted().empty()) return 0;
+  for (const auto& store : enlisted()) store->drop_counters();
   const std::vector<PhysicalFile*> files = enlisted_files();
   RollbackTransaction(files);
   return release_enlisted();

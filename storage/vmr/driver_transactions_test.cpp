@@ -102,6 +102,37 @@ TEST_F(VmrTransactionTest, CommitKeepsTheChangesOfBothFiles) {
   EXPECT_EQ(amount_after_reopen("B"), 130);
 }
 
+// A transaction keeps the status counters' changes back until its commit:
+// the counts read inside it include them, a rollback drops them, and the
+// commit writes them (TearDown checks the counts against the records).
+TEST_F(VmrTransactionTest, CountsKeptBackInATransactionAreReadInsideItAndLandWithItsCommit) {
+  auto a = created("A");
+  auto b = created("B");
+  FileObject* files[] = {&a->file, &b->file};
+  for (const bool commit : {false, true}) {
+    ASSERT_EQ(Logout(5, files), 0) << ErrorText();
+    for (std::int32_t id = 2; id <= 4; ++id) {
+      a->set(id, id);
+      ASSERT_EQ(Add(a->file), 0) << ErrorText();
+    }
+    ASSERT_EQ(a->amount_of(1), 100);
+    ASSERT_EQ(Delete(a->file), 0) << ErrorText();
+    EXPECT_EQ(Records(a->file), 3);
+    EXPECT_EQ(Records(a->file, a->by_id), 3);
+    EXPECT_EQ(Records(b->file), 1);
+    ASSERT_EQ(a->amount_of(3), 3);  // reads after the counts were written go on
+    a->set(5, 5);
+    ASSERT_EQ(Add(a->file), 0) << ErrorText();
+    EXPECT_EQ(Records(a->file), 4);
+    ASSERT_EQ(commit ? Commit() : Rollback(), 0) << ErrorText();
+    EXPECT_EQ(Records(a->file), commit ? 4 : 1);
+    EXPECT_EQ(Records(a->file, a->by_id), commit ? 4 : 1);
+  }
+  EXPECT_EQ(Close(a->file), 0);
+  EXPECT_EQ(Close(b->file), 0);
+  EXPECT_EQ(amount_after_reopen("A"), -1);  // record 1 went with the commit
+}
+
 TEST_F(VmrTransactionTest, RollbackDropsTheChangesOfBothFilesAndTheFilesGoOnWorking) {
   auto a = created("A");
   auto b = created("B");

@@ -158,6 +158,7 @@ class PhysicalFile final : private PageStore, private PageMover {
   bool AllowWrites();
 
   void set_in_transaction(bool on) { in_transaction_ = on; }
+  bool in_transaction() const { return in_transaction_; }
   void set_streaming(bool on) { streaming_ = on; }
 
   const std::string& path() const { return path_; }

@@ -6,36 +6,69 @@
 
 namespace tavero::vmr {
 
-int PhysicalFileStore::find_with(FindMode mode, std::string_view key, std::optional<StoredRecord>& found) {
-  const Record* record = nullptr;
-  const int error = ErrorCodeOf(file_->Find(mode, key, record));
-  if (error != 0 || !record) {
-    found.reset();
-    return error;
+namespace {
+
+FindMode mode_of(Seek how) {
+  switch (how) {
+    case Seek::exact: return FindMode::kExact;
+    case Seek::first_not_below: return FindMode::kFirstNotBelow;
+    case Seek::first_above: return FindMode::kFirstAbove;
+    case Seek::last_below: return FindMode::kLastBelow;
   }
-  // Into the strings `found` already holds, when it holds any.
-  if (!found) found.emplace();
-  found->key.assign(record->key());
-  found->data.assign(record->data());
-  return 0;
+  return FindMode::kExact;
 }
 
-int PhysicalFileStore::seek(Seek how, std::string_view key, std::optional<RecordView>& found) {
-  FindMode mode = FindMode::kExact;
-  switch (how) {
-    case Seek::exact: mode = FindMode::kExact; break;
-    case Seek::first_not_below: mode = FindMode::kFirstNotBelow; break;
-    case Seek::first_above: mode = FindMode::kFirstAbove; break;
-    case Seek::last_below: mode = FindMode::kLastBelow; break;
-  }
+}  // namespace
+
+bool PhysicalFileStore::flush_between(std::string_view low, const std::string_view* high, int& error) {
+  const auto it = pending_.lower_bound(low);
+  if (it == pending_.end() || (high != nullptr && it->first > *high)) return false;
+  error = flush_counters();
+  return true;
+}
+
+// A lookup whose answer could be a status record with changes kept back
+// (it lies between the key looked for and the record found) writes them
+// and looks again.
+int PhysicalFileStore::seek_once(FindMode mode, std::string_view key, std::optional<RecordView>& found) {
   const Record* record = nullptr;
-  const int error = ErrorCodeOf(file_->Find(mode, key, record));
+  int error = ErrorCodeOf(file_->Find(mode, key, record));
+  if (error == 0 && !pending_.empty()) {
+    bool flushed = false;
+    const std::string_view at = record ? record->key() : std::string_view();
+    if (mode == FindMode::kExact) {
+      flushed = flush_at(key, error);
+    } else if (mode == FindMode::kLastBelow) {
+      flushed = flush_between(at, &key, error);
+    } else {
+      flushed = flush_between(key, record ? &at : nullptr, error);
+    }
+    if (flushed && error == 0) error = ErrorCodeOf(file_->Find(mode, key, record));
+  }
   if (error != 0 || !record) {
     found.reset();
     return error;
   }
   found.emplace(record->key(), record->data());
   return 0;
+}
+
+int PhysicalFileStore::find_with(FindMode mode, std::string_view key, std::optional<StoredRecord>& found) {
+  std::optional<RecordView> view;
+  const int error = seek_once(mode, key, view);
+  if (error != 0 || !view) {
+    found.reset();
+    return error;
+  }
+  // Into the strings `found` already holds, when it holds any.
+  if (!found) found.emplace();
+  found->key.assign(view->key);
+  found->data.assign(view->data);
+  return 0;
+}
+
+int PhysicalFileStore::seek(Seek how, std::string_view key, std::optional<RecordView>& found) {
+  return seek_once(mode_of(how), key, found);
 }
 
 int PhysicalFileStore::first_above(std::string_view key, std::optional<StoredRecord>& found) {
@@ -55,23 +88,48 @@ int PhysicalFileStore::last_below(std::string_view key, std::optional<StoredReco
 }
 
 int PhysicalFileStore::insert(std::string_view key, std::string_view data) {
+  if (int error = 0; !pending_.empty() && flush_at(key, error) && error != 0) return error;
   return ErrorCodeOf(file_->Insert(key, data));
 }
 
 int PhysicalFileStore::replace(std::string_view key, std::string_view data) {
+  if (int error = 0; !pending_.empty() && flush_at(key, error) && error != 0) return error;
   return ErrorCodeOf(file_->Replace(key, data));
 }
 
 int PhysicalFileStore::update(std::string_view key, const std::function<bool(std::string& data)>& change,
                               bool& found) {
+  if (int error = 0; !pending_.empty() && flush_at(key, error) && error != 0) return error;
   return ErrorCodeOf(file_->Update(key, change, found));
 }
 
 int PhysicalFileStore::erase(std::string_view key) {
+  if (int error = 0; !pending_.empty() && flush_at(key, error) && error != 0) return error;
   bool found = false;
   const int error = ErrorCodeOf(file_->Erase(key, found));
   assert(error != 0 || found);
   return error;
+}
+
+int PhysicalFileStore::change_counters(std::string_view key, std::int64_t count_delta,
+                                       std::optional<std::uint32_t> lower_second) {
+  if (!file_->in_transaction()) return apply_counters(*this, key, count_delta, lower_second);
+  auto it = pending_.find(key);
+  if (it == pending_.end()) it = pending_.emplace(std::string(key), PendingCounters{}).first;
+  PendingCounters& kept = it->second;
+  kept.count_delta += count_delta;
+  if (lower_second && (!kept.lower_second || *lower_second < *kept.lower_second)) kept.lower_second = lower_second;
+  return 0;
+}
+
+int PhysicalFileStore::flush_counters() {
+  // Taken out first: writing them goes through this store again.
+  const auto pending = std::move(pending_);
+  pending_.clear();
+  for (const auto& [key, change] : pending) {
+    if (int error = apply_counters(*this, key, change.count_delta, change.lower_second)) return error;
+  }
+  return 0;
 }
 
 int PhysicalFileStore::issue_identifier(std::uint32_t& identifier) {
