@@ -254,6 +254,27 @@ TEST_F(MasterReport, PrintFromThePreviewPrintsEveryPageAndEachChoiceIsAReportOfI
   EXPECT_EQ(printer().Documents().size(), 1u);
 }
 
+TEST_F(MasterReport, PrintSetupsChoiceOfAFileSendsTheReportToTheFileNamed) {
+  WriteSample(4, 10);
+  StartProgram();
+  // The frame's "&Print Setup ..." is the platform's dialog, which chose a
+  // file; the report prints where it says.
+  ASSERT_TRUE(person().ChooseMenu(frame_, "&Print Setup ..."));
+  const auto actions = program_->platform().StandardActions();
+  ASSERT_EQ(actions.size(), 1u);
+  EXPECT_EQ(actions[0].second, ui::StandardAction::PrintSetup);
+  printer().SetPrintToFile(true);
+  const std::filesystem::path pdf = directory_.path() / "REPORT.PDF";
+  printer().AnswerPrintFile(pdf);
+  PrintMainReport();
+  ASSERT_TRUE(person().ChooseMenu(person().Find("Print Preview"), "&Print!"));
+  EXPECT_EQ(printer().PrintFileQuestions(), 1);
+  const auto documents = printer().Documents();
+  ASSERT_EQ(documents.size(), 1u);
+  EXPECT_EQ(documents[0].pdf_file, pdf);
+  EXPECT_TRUE(documents[0].finished);
+}
+
 TEST_F(MasterReport, NoRowsNoPagesNoPreview) {
   StartProgram();  // the files are created empty
   PrintMainReport();
