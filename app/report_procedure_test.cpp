@@ -175,12 +175,22 @@ class MasterReport : public ::testing::Test {
   ui::headless::HeadlessDriver& person() { return program_->driver(); }
   ui::headless::HeadlessPrinter& printer() { return program_->platform().printer(); }
 
+  // Chooses the menu item: the progress window it opens (kNoWindow: none).
+  ui::WindowId StartMainReport() {
+    EXPECT_TRUE(person().ChooseMenu(frame_, "Print MAIN REPORT"));
+    return person().Find("Generating Report");
+  }
+  // One tick of the timer (1000 rows): whether `progress` is still open.
+  bool TickLeavesOpen(ui::WindowId progress) {
+    person().PassTime(10);
+    return person().Find("Generating Report") == progress;
+  }
   // Chooses the menu item and lets the timer run until the progress window
   // has gone.
   void PrintMainReport() {
-    ASSERT_TRUE(person().ChooseMenu(frame_, "Print MAIN REPORT"));
-    for (int tick = 0; tick < 1000 && person().Find("Generating Report") != ui::kNoWindow; ++tick) {
-      person().PassTime(10);
+    const ui::WindowId progress = StartMainReport();
+    for (int tick = 0; tick < 1000 && progress != ui::kNoWindow; ++tick) {
+      if (!TickLeavesOpen(progress)) break;
     }
   }
   // The page files the open preview shows, paging through it.
@@ -206,8 +216,7 @@ class MasterReport : public ::testing::Test {
 TEST_F(MasterReport, ThePagesHoldEveryRowInOrderAndGoToThePreview) {
   WriteSample(12, 20);
   StartProgram();
-  ASSERT_TRUE(person().ChooseMenu(frame_, "Print MAIN REPORT"));
-  const ui::WindowId progress = person().Find("Generating Report");
+  const ui::WindowId progress = StartMainReport();
   ASSERT_NE(progress, ui::kNoWindow);
   EXPECT_EQ(person().Text(progress, 4), "Cancel");
   EXPECT_NE(person().Text(progress, 3).find("% Completed"), std::string::npos);
@@ -285,11 +294,9 @@ TEST_F(MasterReport, NoRowsNoPagesNoPreview) {
 TEST_F(MasterReport, CancelStopsTheReportEvenWithATickAlreadyQueued) {
   WriteSample(150, 20);  // 3000 rows: three ticks
   StartProgram();
-  ASSERT_TRUE(person().ChooseMenu(frame_, "Print MAIN REPORT"));
-  const ui::WindowId progress = person().Find("Generating Report");
+  const ui::WindowId progress = StartMainReport();
   ASSERT_NE(progress, ui::kNoWindow);
-  person().PassTime(10);  // the first 1000 rows
-  ASSERT_EQ(person().Find("Generating Report"), progress);
+  ASSERT_TRUE(TickLeavesOpen(progress));  // the first 1000 rows
   program_->platform().PassTime(10);  // the next tick waits in the queue ...
   ASSERT_TRUE(person().Click(progress, 4));  // ... when Cancel is pressed
   person().PassTime(50);
@@ -301,9 +308,9 @@ TEST_F(MasterReport, CancelStopsTheReportEvenWithATickAlreadyQueued) {
 TEST_F(MasterReport, ExitDuringGenerationEndsTheProgramWithoutAPreview) {
   WriteSample(70, 20);
   StartProgram();
-  ASSERT_TRUE(person().ChooseMenu(frame_, "Print MAIN REPORT"));
-  person().PassTime(10);
-  ASSERT_NE(person().Find("Generating Report"), ui::kNoWindow);
+  const ui::WindowId progress = StartMainReport();
+  ASSERT_NE(progress, ui::kNoWindow);
+  ASSERT_TRUE(TickLeavesOpen(progress));
   ASSERT_TRUE(person().ChooseMenu(frame_, "E&xit"));
   person().Settle();
   EXPECT_TRUE(program_->Finished());
@@ -327,11 +334,9 @@ void Overwrite(const std::filesystem::path& file, std::uint64_t offset, std::siz
 TEST_F(MasterReport, AReadErrorMidReportShowsWarning35AndThenThePagesSoFar) {
   WriteSample(150, 20);  // 3000 rows: three ticks
   StartProgram();
-  ASSERT_TRUE(person().ChooseMenu(frame_, "Print MAIN REPORT"));
-  const ui::WindowId progress = person().Find("Generating Report");
+  const ui::WindowId progress = StartMainReport();
   ASSERT_NE(progress, ui::kNoWindow);
-  person().PassTime(10);  // the first 1000 rows
-  ASSERT_EQ(person().Find("Generating Report"), progress);
+  ASSERT_TRUE(TickLeavesOpen(progress));  // the first 1000 rows
   // Another station's write went wrong: SETINFORMATION's header is damaged,
   // so the next read of the file fails.
   Overwrite(directory_.path() / "SETINFORMATION.VMR", 14, 4, 'X');
@@ -361,8 +366,7 @@ TEST_F(MasterReport, AReadErrorMidReportShowsWarning35AndThenThePagesSoFar) {
 TEST_F(MasterReport, ReadsOfItsFilesByOtherWindowsBetweenTicksLoseOrRepeatNoRow) {
   WriteSample(430, 7);  // 3010 rows: four ticks, each ending inside a set
   StartProgram();
-  ASSERT_TRUE(person().ChooseMenu(frame_, "Print MAIN REPORT"));
-  const ui::WindowId progress = person().Find("Generating Report");
+  const ui::WindowId progress = StartMainReport();
   ASSERT_NE(progress, ui::kNoWindow);
   // Between the ticks other windows, each on a thread of its own, read
   // MANUFACTURER, CARDSET and SETINFORMATION elsewhere: the tree down to a
@@ -389,8 +393,7 @@ TEST_F(MasterReport, ReadsOfItsFilesByOtherWindowsBetweenTicksLoseOrRepeatNoRow)
       [&] { browse_to_the_end("EDIT  CARD &MANUFACTURERS"); },
   });
   for (const auto& reads : between_ticks) {
-    person().PassTime(10);
-    ASSERT_EQ(person().Find("Generating Report"), progress);
+    ASSERT_TRUE(TickLeavesOpen(progress));
     reads();
     ASSERT_FALSE(person().MessageBox()) << person().MessageText();
   }

@@ -146,6 +146,22 @@ class ViewTest : public ::testing::Test {
     return ViewComponent{.file = &cardset_.file, .children = {join}};
   }
 
+  // MANUFACTURER in its order, its sets by CAR:MANUFACTURERS (names in any
+  // case), each set's cards by SET:SET_KEY.
+  ViewComponent MakersWithSetsAndCards() {
+    ViewComponent cards{.file = &cards_.file, .key = set_key_, .links = {"CAR:SET_NO"}};
+    ViewComponent sets{.file = &cardset_.file,
+                       .key = car_manufacturers_,
+                       .links = {"MAN:MANUFACTURER"},
+                       .join_flags = join_flag::kCaseInsensitive,
+                       .children = {cards}};
+    return ViewComponent{.file = &manufacturer_.file, .children = {sets}};
+  }
+  // A row of that view: "maker/set/card".
+  std::string MakerSetCardRow() {
+    return manufacturer_.Text(0, 20) + "/" + std::to_string(cardset_.Get16(0)) + "/" + std::to_string(cards_.Get16(2));
+  }
+
   MemoryDriver driver_;
   TestFile cardset_, manufacturer_, cards_;
   driver::KeyObject *car_set_, *car_manufacturers_, *man_key_, *set_key_;
@@ -183,17 +199,9 @@ TEST_F(ViewTest, NestedJoinsReadLikeAnOdometer) {
   AddCardSet(5, "TOPPS");
   for (std::int16_t card : {1, 2}) AddCard(7, card);
   AddCard(3, 9);
-  ViewComponent cards{.file = &cards_.file, .key = set_key_, .links = {"CAR:SET_NO"}};
-  ViewComponent sets{.file = &cardset_.file,
-                     .key = car_manufacturers_,
-                     .links = {"MAN:MANUFACTURER"},
-                     .join_flags = join_flag::kCaseInsensitive,
-                     .children = {cards}};
-  View report(ViewComponent{.file = &manufacturer_.file, .children = {sets}});
+  View report(MakersWithSetsAndCards());
   ASSERT_EQ(Run(manufacturer_.file, Code::SetKeyOrder, {.key = man_key_}), 0);
-  const auto row = [&] {
-    return manufacturer_.Text(0, 20) + "/" + std::to_string(cardset_.Get16(0)) + "/" + std::to_string(cards_.Get16(2));
-  };
+  const auto row = [&] { return MakerSetCardRow(); };
   // Score has no sets (cleared: set 0, card 0); set 5 has no cards.
   EXPECT_EQ(Rows(report, row),
             (std::vector<std::string>{"Fleer/3/9", "Score/0/0", "Topps/7/1", "Topps/7/2", "Topps/5/0"}));
@@ -206,16 +214,8 @@ TEST_F(ViewTest, AReadErrorOfAnyComponentEndsTheReadWithThatError) {
   AddCardSet(7, "Topps");
   for (std::int16_t card : {1, 2}) AddCard(3, card);
   AddCard(7, 1);
-  ViewComponent cards{.file = &cards_.file, .key = set_key_, .links = {"CAR:SET_NO"}};
-  ViewComponent sets{.file = &cardset_.file,
-                     .key = car_manufacturers_,
-                     .links = {"MAN:MANUFACTURER"},
-                     .join_flags = join_flag::kCaseInsensitive,
-                     .children = {cards}};
-  View report(ViewComponent{.file = &manufacturer_.file, .children = {sets}});
-  const auto row = [&] {
-    return manufacturer_.Text(0, 20) + "/" + std::to_string(cardset_.Get16(0)) + "/" + std::to_string(cards_.Get16(2));
-  };
+  View report(MakersWithSetsAndCards());
+  const auto row = [&] { return MakerSetCardRow(); };
   // A file that cannot be read is not a row without its joined records: the
   // read that meets the error answers it, whichever file it was.
   for (const char* failing : {"MANUFACTURER", "CARDSET", "SETINFORMATION"}) {
@@ -334,8 +334,6 @@ TEST_F(ViewTest, PositionOfAJoinedRowBringsBackBothRecords) {
   EXPECT_EQ(CardSetRow(), "4:Topps");
 }
 
-// The filter text outlives CLOSE and is compiled again when the view
-// restarts; replacing the text with itself must not read freed memory.
 TEST_F(ViewTest, ResetToAnyRowOfAJoinedViewReadsThatRowAgainAndGoesOnFromIt) {
   AddManufacturer("Fleer");
   AddManufacturer("Score");
@@ -347,16 +345,8 @@ TEST_F(ViewTest, ResetToAnyRowOfAJoinedViewReadsThatRowAgainAndGoesOnFromIt) {
   for (std::int16_t card : {1, 2, 3}) AddCard(7, card);
   for (std::int16_t card : {4, 9}) AddCard(3, card);
   AddCard(8, 6);
-  ViewComponent cards{.file = &cards_.file, .key = set_key_, .links = {"CAR:SET_NO"}};
-  ViewComponent sets{.file = &cardset_.file,
-                     .key = car_manufacturers_,
-                     .links = {"MAN:MANUFACTURER"},
-                     .join_flags = join_flag::kCaseInsensitive,
-                     .children = {cards}};
-  View report(ViewComponent{.file = &manufacturer_.file, .children = {sets}});
-  const auto row = [&] {
-    return manufacturer_.Text(0, 20) + "/" + std::to_string(cardset_.Get16(0)) + "/" + std::to_string(cards_.Get16(2));
-  };
+  View report(MakersWithSetsAndCards());
+  const auto row = [&] { return MakerSetCardRow(); };
   const std::vector<std::string> all{"Fleer/3/4",  "Fleer/3/9",  "Score/0/0", "Topps/7/1",
                                      "Topps/7/2",  "Topps/7/3",  "Topps/5/0", "Topps/8/6"};
   ASSERT_EQ(Run(manufacturer_.file, Code::SetKeyOrder, {.key = man_key_}), 0);
@@ -380,6 +370,8 @@ TEST_F(ViewTest, ResetToAnyRowOfAJoinedViewReadsThatRowAgainAndGoesOnFromIt) {
   }
 }
 
+// The filter text outlives CLOSE and is compiled again when the view
+// restarts; replacing the text with itself must not read freed memory.
 TEST_F(ViewTest, AFilterSurvivesCloseAndIsCompiledAgain) {
   for (std::int16_t set = 1; set <= 5; ++set) AddCardSet(set, "Topps");
   View view(ViewComponent{.file = &cardset_.file});
