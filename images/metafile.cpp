@@ -202,7 +202,10 @@ class Reader {
         font.font.underline = p[11] != 0;
         font.font.strike_out = p[12] != 0;
         font.font.charset = p[13];
-        const std::span<const std::uint8_t> face = p.subspan(kLogFontFixedBytes, std::min(p.size() - kLogFontFixedBytes, kFontFaceBytes));
+        // The face holds at most 31 characters and its NUL; a field without
+        // one within them is cut there, as the writer cuts it.
+        const std::span<const std::uint8_t> face =
+            p.subspan(kLogFontFixedBytes, std::min(p.size() - kLogFontFixedBytes, kFontFaceBytes - 1));
         const auto nul = std::find(face.begin(), face.end(), 0);
         font.font.face.assign(face.begin(), nul);
         records.push_back(std::move(font));

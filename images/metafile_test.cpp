@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string>
+#include <variant>
 
 namespace tavero::images {
 namespace {
@@ -117,6 +120,27 @@ std::size_t RecordOf(const std::vector<std::uint8_t>& b, MetaFunction function) 
   }
   ADD_FAILURE() << "no such record";
   return 0;
+}
+
+// A face field filled to its end without a NUL (a damaged or foreign page)
+// reads as 31 characters, as the writer keeps them, so that reading and
+// writing back agree.
+TEST(Metafile, AFontFaceWithoutItsNulReadsAsTheWriterWritesIt) {
+  std::vector<std::uint8_t> page = SamplePage();
+  const std::size_t face = RecordOf(page, MetaFunction::CreateFont) + 6 + 18;
+  std::memset(page.data() + face, 'Q', 32);
+  const MetafileReadResult read = ReadMetafile(page);
+  ASSERT_TRUE(read.ok()) << read.message;
+  const auto font = std::find_if(read.metafile.records.begin(), read.metafile.records.end(),
+                                 [](const MetaRecord& r) { return std::holds_alternative<record::CreateFont>(r); });
+  ASSERT_NE(font, read.metafile.records.end());
+  const LogicalFont& shown = std::get<record::CreateFont>(*font).font;
+  EXPECT_EQ(shown.face, std::string(31, 'Q'));
+  MetafileWriter w({0, 0, 100, 100, 96});
+  w.CreateFont(shown);
+  const MetafileReadResult again = ReadMetafile(w.Finish());
+  ASSERT_TRUE(again.ok()) << again.message;
+  EXPECT_EQ(std::get<record::CreateFont>(again.metafile.records.front()).font, shown);
 }
 
 TEST(Metafile, TheReaderRefusesDamagedFiles) {
