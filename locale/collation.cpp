@@ -162,6 +162,34 @@ std::string SortKeyAnsi(std::string_view text) {
   return key;
 }
 
+void SortKeyInto(std::span<char> out, std::string_view text, bool upper, bool oem) {
+  const LocaleTables& tables = Locale();
+  const auto& weight = oem ? tables.collation_oem : tables.collation_ansi;
+  const std::size_t n = out.size();
+  const auto at = [&](std::size_t i) {
+    const char c = i < text.size() ? text[i] : '\0';
+    return upper ? UpperThrough(tables, c) : c;
+  };
+  if (tables.digraphs.empty() && !oem) {
+    for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<char>(weight[Byte(at(i))]);
+    return;
+  }
+  // Digraphs expand: the key reaches its size before the padded text ends.
+  std::size_t filled = 0;
+  const auto put = [&](char c) {
+    if (filled < n) out[filled++] = static_cast<char>(weight[Byte(oem ? AnsiToOem(c) : c)]);
+  };
+  for (std::size_t i = 0; filled < n; ++i) {
+    const char c = at(i);
+    if (const Digraph* digraph = FindDigraph(tables, c)) {
+      put(digraph->first);
+      put(digraph->second);
+    } else {
+      put(c);
+    }
+  }
+}
+
 std::string SortKeyOem(std::string_view text) {
   const LocaleTables& tables = Locale();
   std::string key = AnsiToOem(ExpandDigraphs(tables, text));

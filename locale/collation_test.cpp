@@ -55,6 +55,37 @@ TEST_F(CollationTest, SortKeysMapThroughTheTables) {
   EXPECT_EQ(SortKeyOem("\xE9" "a"), "\x10" "a");
 }
 
+// A key component's weights written in place agree with the sort key of the
+// padded (and upper-cased) text cut to the component's size, with and
+// without digraphs, in both character sets.
+TEST_F(CollationTest, SortKeyInPlaceMatchesTheSortKeyOfThePaddedText) {
+  LocaleTables& tables = MutableLocale();
+  tables.collation_ansi['a'] = 'b';
+  tables.collation_ansi['\0'] = 0x05;
+  tables.collation_oem[0x82] = 0x10;
+  const std::string texts[] = {"", "abc", "Stra\xDF" "e", "\xDF\xDF\xDF", "\xE9t\xE9", "toolongtext"};
+  for (bool digraphs : {false, true}) {
+    tables.digraphs.clear();
+    if (digraphs) tables.digraphs = {{'\xDF', 's', 's'}, {'S', 'Z', 'z'}};
+    for (const std::string& text : texts) {
+      for (std::size_t size : {0u, 1u, 3u, 7u}) {
+        for (bool upper : {false, true}) {
+          for (bool oem : {false, true}) {
+            std::string padded = text.substr(0, size);
+            padded.resize(size, '\0');
+            if (upper) padded = ToUpper(padded);
+            std::string expected = oem ? SortKeyOem(padded) : SortKeyAnsi(padded);
+            expected.resize(size, '\0');
+            std::string out(size, '?');
+            SortKeyInto(out, text, upper, oem);
+            EXPECT_EQ(out, expected) << text << " " << size << upper << oem << digraphs;
+          }
+        }
+      }
+    }
+  }
+}
+
 TEST_F(CollationTest, CharactersOfEqualWeightCompareEqualAndTheWalkGoesOn) {
   MutableLocale().collation_ansi['b'] = 'a';
   MutableLocale().collation_ansi['B'] = 'A';

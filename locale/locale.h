@@ -245,6 +245,11 @@ std::string SortKeyAnsi(std::string_view text);
 // Digraphs expanded, converted to the OEM set, every character replaced by
 // its OEM collation weight.
 std::string SortKeyOem(std::string_view text);
+// The sort key of `text` padded with NULs to out.size() characters,
+// upper-cased first when asked, cut at out.size(): what SortKeyAnsi (or
+// SortKeyOem) of the padded, upper-cased text gives, resized to out.size(),
+// without building the intermediate texts.
+void SortKeyInto(std::span<char> out, std::string_view text, bool upper, bool oem);
 
 // ---------------------------------------------------------------------------
 // Character sets

@@ -13,8 +13,33 @@ std::string KeyCollation::sort_key(std::string_view text, bool oem) const {
   return oem ? SortKeyOem(text) : SortKeyAnsi(text);
 }
 
+void KeyCollation::append_sort_key(std::string& out, std::string_view text, std::size_t size, bool upper,
+                                   bool oem) const {
+  std::string padded(text.substr(0, size));
+  padded.resize(size, '\0');
+  if (upper) this->upper(padded);
+  std::string weights = sort_key(padded, oem);
+  weights.resize(size, '\0');
+  out += weights;
+}
+
+namespace {
+
+// The locale's tables, without the intermediate texts.
+class StandardCollation final : public KeyCollation {
+ public:
+  void append_sort_key(std::string& out, std::string_view text, std::size_t size, bool upper,
+                       bool oem) const override {
+    const std::size_t start = out.size();
+    out.resize(start + size);
+    SortKeyInto(std::span<char>(out.data() + start, size), text, upper, oem);
+  }
+};
+
+}  // namespace
+
 const KeyCollation& KeyCollation::standard() {
-  static const KeyCollation collation;
+  static const StandardCollation collation;
   return collation;
 }
 
@@ -57,12 +82,7 @@ void append_key_component(std::string& out, const FieldDefinition& field,
     case field_type::fixstr:
     case field_type::zstr:
     case field_type::lenstr: {
-      std::string text(field_text(field, bytes));
-      text.resize(field.size, '\0');
-      if (ignore_case) options.collation->upper(text);
-      std::string weights = options.collation->sort_key(text, options.oem);
-      weights.resize(field.size, '\0');
-      out += weights;
+      options.collation->append_sort_key(out, field_text(field, bytes), field.size, ignore_case, options.oem);
       break;
     }
     case field_type::uint16:

@@ -38,6 +38,12 @@ class KeyCollation {
   // Replaces `text` by its sort key in the ANSI or the OEM collation; the
   // result may be longer than the text when digraphs expand.
   virtual std::string sort_key(std::string_view text, bool oem) const;
+  // Appends exactly `size` bytes: the sort key of `text` padded with NULs
+  // to `size`, upper-cased first when `upper`, cut at `size`. This one goes
+  // through upper() and sort_key(); the standard collation writes the
+  // weights straight into `out`.
+  virtual void append_sort_key(std::string& out, std::string_view text, std::size_t size, bool upper,
+                               bool oem) const;
 
   static const KeyCollation& standard();
 };
