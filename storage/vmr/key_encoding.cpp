@@ -120,16 +120,21 @@ void append_key_component(std::string& out, const FieldDefinition& field,
   }
 }
 
-std::string encode_key_value(const TableDefinition& table, const KeyDefinition& key,
-                             std::span<const std::uint8_t> record, const KeyEncodingOptions& options) {
-  std::string out;
-  out.reserve(table.key_value_length(key));
+void append_key_value(std::string& out, const TableDefinition& table, const KeyDefinition& key,
+                      std::span<const std::uint8_t> record, const KeyEncodingOptions& options) {
   for (const KeyComponent& component : key.components) {
     assert(component.field < table.fields.size());
     const std::size_t start = out.size();
     append_key_component(out, table.fields[component.field], record, key.ignores_case(), options);
     if (component.descending) invert(out, start);
   }
+}
+
+std::string encode_key_value(const TableDefinition& table, const KeyDefinition& key,
+                             std::span<const std::uint8_t> record, const KeyEncodingOptions& options) {
+  std::string out;
+  out.reserve(table.key_value_length(key));
+  append_key_value(out, table, key, record, options);
   return out;
 }
 

@@ -58,6 +58,9 @@ void append_key_component(std::string& out, const FieldDefinition& field,
                           std::span<const std::uint8_t> record, bool ignore_case,
                           const KeyEncodingOptions& options);
 
+// Appends the whole key value of `record` for `key` to `out`.
+void append_key_value(std::string& out, const TableDefinition& table, const KeyDefinition& key,
+                      std::span<const std::uint8_t> record, const KeyEncodingOptions& options);
 // The whole key value of `record` for `key`.
 std::string encode_key_value(const TableDefinition& table, const KeyDefinition& key,
                              std::span<const std::uint8_t> record, const KeyEncodingOptions& options);

@@ -328,9 +328,8 @@ Table::ContentSegments Table::content_segments() const {
       continue;
     }
     const std::span<std::uint8_t> memo = memo_buffers_[blob];
-    std::string text(reinterpret_cast<const char*>(memo.data()), memo.size());
-    if (options_.oem) text = AnsiToOem(text);
-    segments[blob] = memo_segments(text);
+    const std::string_view text(reinterpret_cast<const char*>(memo.data()), memo.size());
+    segments[blob] = options_.oem ? memo_segments(AnsiToOem(text)) : memo_segments(text);
   }
   return segments;
 }

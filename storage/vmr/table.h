@@ -181,9 +181,10 @@ class Table {
   int erase_prefix(RecordStore& store, std::string_view prefix);
 
   int maintain_keys(std::span<const std::uint8_t> old_image, std::span<const std::uint8_t> new_image,
-                    RecordNumber record, bool deferred);
+                    RecordNumber record, bool deferred, bool unique_checked);
   int maintain_key(std::size_t key, std::span<const std::uint8_t> old_image,
-                   std::span<const std::uint8_t> new_image, RecordNumber record, bool deferred);
+                   std::span<const std::uint8_t> new_image, RecordNumber record, bool deferred,
+                   bool unique_checked);
   int insert_new(bool deferred);
   // The segments of every memo and blob as the buffers hold them, one list
   // per blob.

@@ -36,10 +36,14 @@ std::string_view trim(std::string_view text) {
 }  // namespace
 
 std::string Table::key_entry(std::size_t key, std::span<const std::uint8_t> image, RecordNumber record) const {
+  // key_entry_key's layout, the value encoded in place.
   const KeyDefinition& k = keys_[key];
-  const std::string value = encode_key_value(definition_, k, image, options_);
-  return key_entry_key(table_, static_cast<std::uint8_t>(key), value,
-                       k.allows_duplicates() ? std::optional<RecordNumber>(record) : std::nullopt);
+  std::string entry;
+  entry.reserve(5 + definition_.key_value_length(k) + 4);
+  entry += key_prefix(table_, static_cast<std::uint8_t>(key));
+  append_key_value(entry, definition_, k, image, options_);
+  if (k.allows_duplicates()) append_u32_big_endian(entry, record);
+  return entry;
 }
 
 std::optional<std::string> Table::key_entry_if_kept(std::size_t key, std::span<const std::uint8_t> image,
@@ -49,9 +53,11 @@ std::optional<std::string> Table::key_entry_if_kept(std::size_t key, std::span<c
 }
 
 // One key's part of ADD (no old image), PUT (both) and DELETE (no new
-// image). An empty span stands for "no image".
+// image). An empty span stands for "no image". With `unique_checked` the
+// new entries of the unique keys were looked up just before and not found.
 int Table::maintain_key(std::size_t key, std::span<const std::uint8_t> old_image,
-                        std::span<const std::uint8_t> new_image, RecordNumber record, bool deferred) {
+                        std::span<const std::uint8_t> new_image, RecordNumber record, bool deferred,
+                        bool unique_checked) {
   const KeyDefinition& k = keys_[key];
   if (is_dynamic(key)) return 0;
   RecordStore& store = key_store(key);
@@ -67,9 +73,11 @@ int Table::maintain_key(std::size_t key, std::span<const std::uint8_t> old_image
   if (new_entry) {
     std::string data;
     if (!k.allows_duplicates()) {
-      std::optional<StoredRecord> existing;
-      if (int e = store.find(*new_entry, existing)) return e;
-      if (existing) return error_code::kCreatesDuplicateKey;
+      if (!unique_checked) {
+        std::optional<StoredRecord> existing;
+        if (int e = store.find(*new_entry, existing)) return e;
+        if (existing) return error_code::kCreatesDuplicateKey;
+      }
       append_u32_big_endian(data, record);
     }
     if (int e = store.insert(*new_entry, data)) return e;
@@ -87,14 +95,14 @@ int Table::maintain_key(std::size_t key, std::span<const std::uint8_t> old_image
 }
 
 int Table::maintain_keys(std::span<const std::uint8_t> old_image, std::span<const std::uint8_t> new_image,
-                         RecordNumber record, bool deferred) {
+                         RecordNumber record, bool deferred, bool unique_checked) {
   for (std::size_t key = 0; key < keys_.size(); ++key) {
-    const int e = maintain_key(key, old_image, new_image, record, deferred);
+    const int e = maintain_key(key, old_image, new_image, record, deferred, unique_checked);
     if (e == 0) continue;
     // Undo what the earlier keys of this operation did: the same procedure
     // with old and new swapped.
     for (std::size_t earlier = 0; earlier < key; ++earlier) {
-      maintain_key(earlier, new_image, old_image, record, deferred);
+      maintain_key(earlier, new_image, old_image, record, deferred, false);
     }
     return e;
   }
@@ -118,7 +126,9 @@ int Table::insert_new(bool deferred) {
   }
   RecordNumber record = 0;
   if (int e = store_->issue_identifier(record)) return e;
-  if (int e = maintain_keys({}, record_, record, deferred)) return e;
+  // The unique keys were checked above; other keys' entries cannot give
+  // them one.
+  if (int e = maintain_keys({}, record_, record, deferred, !deferred)) return e;
   const ContentSegments segments = content_segments();
   if (int e = store_->insert(data_key(table_, record), data_part(segments))) return e;
   if (int e = change_status(*store_, record_kind::data, 1, std::nullopt)) return e;
@@ -153,7 +163,7 @@ int Table::put() {
   if (flags_.watched && old_image != as_read_) return 89;  // Record Changed By Another Station
   const std::string image(reinterpret_cast<const char*>(record_.data()), record_.size());
   if (image != old_image) {
-    if (int e = maintain_keys(as_bytes(old_image), record_, current_, false)) return e;
+    if (int e = maintain_keys(as_bytes(old_image), record_, current_, false, false)) return e;
   }
   // The data record is rewritten when its image or its marks change (a
   // note added or cleared, or a record written before the marks).
@@ -188,7 +198,7 @@ int Table::put_at(RecordNumber record) {
 int Table::erase() {
   std::string key_part, stored, old_image;
   if (int e = read_current(key_part, stored, old_image)) return e;
-  if (int e = maintain_keys(as_bytes(old_image), {}, current_, false)) return e;
+  if (int e = maintain_keys(as_bytes(old_image), {}, current_, false, false)) return e;
   if (int e = store_->erase(key_part)) return e;
   if (int e = erase_memos(current_)) return e;
   if (int e = change_status(*store_, record_kind::data, -1, std::nullopt)) return e;
