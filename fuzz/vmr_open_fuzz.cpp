@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::unique_ptr<PhysicalFile> file;
   if (!PhysicalFile::Open(fs, "F.VMR", 0x12, file).ok()) return 0;
   if (!file->RefreshHeader().ok()) return 0;
-  std::optional<Record> record;
+  std::optional<RecordCopy> record;
   std::string key;
   Status status = file->Find(FindMode::kFirstNotBelow, key, record);
   for (int steps = 0; status.ok() && record && steps < 100000; ++steps) {

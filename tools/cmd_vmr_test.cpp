@@ -42,7 +42,7 @@ void Interrupt(const std::string& path, const std::string& marker = {}) {
   ASSERT_TRUE(vmr::PhysicalFile::Open(vmr::PosixFileSystem(), path, 0x12, file).ok());
   ASSERT_TRUE(file->BeginWrite().ok());
   ASSERT_TRUE(file->RefreshHeader().ok());
-  std::optional<vmr::Record> first;
+  std::optional<vmr::RecordCopy> first;
   ASSERT_TRUE(file->Find(vmr::FindMode::kFirstNotBelow, {}, first).ok());
   ASSERT_TRUE(first);
   ASSERT_TRUE(file->Replace(first->key(), first->data()).ok());

@@ -117,7 +117,7 @@ TEST(SampleFiles, CheckFindsTheDamageInDamagedCopies) {
     ASSERT_EQ(ReadStoredTable(store, "UNNAMED", table), 0);
     ASSERT_TRUE(file->BeginWrite().ok());
     ASSERT_TRUE(file->RefreshHeader().ok());
-    std::optional<vmr::Record> entry;
+    std::optional<vmr::RecordCopy> entry;
     ASSERT_TRUE(file->FirstWithPrefix(vmr::key_prefix(table.number, 1), entry).ok());
     ASSERT_TRUE(entry.has_value());
     bool found = false;

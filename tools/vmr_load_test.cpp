@@ -259,7 +259,7 @@ TEST_F(VmrLoad, BuildMakesDamagedKeysAndCountsWholeAgain) {
     ASSERT_EQ(OpenExclusive(kName, true, false, file, fs_), 0);
     ASSERT_TRUE(file->BeginWrite().ok());
     ASSERT_TRUE(file->RefreshHeader().ok());
-    std::optional<vmr::Record> entry;
+    std::optional<vmr::RecordCopy> entry;
     ASSERT_TRUE(file->FirstWithPrefix(vmr::key_prefix(1, 0), entry).ok());
     bool found = false;
     ASSERT_TRUE(file->Erase(entry->key(), found).ok());

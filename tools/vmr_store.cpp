@@ -45,7 +45,7 @@ int OpenForWriting(const std::string& path, bool create, OpenVmrFile& open) {
 int PhysicalRecordStore::Lookup(vmr::FindMode mode, std::string_view key, std::optional<vmr::StoredRecord>& found) {
   found.reset();
   int rc = ToolErrorCode(file_.RefreshHeader());
-  std::optional<vmr::Record> record;
+  std::optional<vmr::RecordCopy> record;
   if (rc == 0) rc = ToolErrorCode(file_.Find(mode, key, record));
   if (each_call_an_operation_) {
     const int ended = ToolErrorCode(file_.EndOperation());

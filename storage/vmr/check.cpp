@@ -214,7 +214,8 @@ class TreeWalk {
     }
     CheckSplitLimits(block, page);
     if (page.level == 0) {
-      for (auto& record : page.records) records_.push_back(std::move(record));
+      records_.insert(records_.end(), page.records.begin(), page.records.end());
+      kept_.Share(page.bytes);
       return;
     }
     for (std::size_t i = 0; i < page.records.size(); ++i) {
@@ -288,6 +289,8 @@ class TreeWalk {
   ProblemList& problems_;
   std::set<std::uint32_t> visited_;
   std::vector<Record> records_;
+  // The bytes `records_` view.
+  RecordBytes kept_;
 };
 
 void Check(std::span<const std::uint8_t> bytes, CheckResult& result, ProblemList& problems) {

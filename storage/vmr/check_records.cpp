@@ -208,7 +208,7 @@ class TableCheck {
     }
     std::set<std::string_view> seen;
     for (const Record* entry : entries) {
-      const std::string whole = entry->bytes;
+      const std::string whole(entry->bytes());
       const RecordNumber record = whole.size() >= 9 ? read_u32_big_endian(std::string_view(whole).substr(whole.size() - 4)) : 0;
       const auto match = expected.find(std::string(entry->key()));
       if (match != expected.end() && match->second.first == entry->data()) {

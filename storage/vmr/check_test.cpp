@@ -68,7 +68,7 @@ class VmrCheck : public ::testing::Test {
   }
 
   static std::string FirstKeyWithPrefix(PhysicalFile& file, const std::string& prefix) {
-    std::optional<Record> found;
+    std::optional<RecordCopy> found;
     EXPECT_TRUE(file.FirstWithPrefix(prefix, found).ok());
     return found ? std::string(found->key()) : std::string();
   }
@@ -77,7 +77,7 @@ class VmrCheck : public ::testing::Test {
   // 26-byte image); an empty `marks` takes them away, as a record written
   // before the marks.
   static void SetMarks(PhysicalFile& file, const std::string& key, std::string_view marks) {
-    std::optional<Record> r;
+    std::optional<RecordCopy> r;
     ASSERT_TRUE(file.Find(FindMode::kExact, key, r).ok());
     ASSERT_TRUE(r.has_value());
     ASSERT_EQ(r->data().size(), 27u);
@@ -150,7 +150,7 @@ void Interrupt(FaultFileSystem& fs, const std::string& name) {
   ASSERT_TRUE(PhysicalFile::Open(fs, name, 0x12, file).ok());
   ASSERT_TRUE(file->BeginWrite().ok());
   ASSERT_TRUE(file->RefreshHeader().ok());
-  std::optional<Record> first;
+  std::optional<RecordCopy> first;
   ASSERT_TRUE(file->Find(FindMode::kFirstNotBelow, {}, first).ok());
   ASSERT_TRUE(first);
   ASSERT_TRUE(file->Replace(first->key(), first->data()).ok());
@@ -242,7 +242,7 @@ TEST_F(VmrCheck, FindsRecordsThatDisagree) {
        {"status counts", "for record 4, which does not exist", "memo segments of record 4"}},
       {"record changed under its keys",
        [&](PhysicalFile& f) {
-         std::optional<Record> r;
+         std::optional<RecordCopy> r;
          ASSERT_TRUE(f.Find(FindMode::kExact, data_key(table, 3), r).ok());
          std::string data(r->data());
          data[0] = 99;
@@ -268,7 +268,7 @@ TEST_F(VmrCheck, FindsRecordsThatDisagree) {
        {"record 2 marks CRD:NOTES as empty, but it has segments"}},
       {"a data record one byte too long",
        [&](PhysicalFile& f) {
-         std::optional<Record> r;
+         std::optional<RecordCopy> r;
          ASSERT_TRUE(f.Find(FindMode::kExact, data_key(table, 2), r).ok());
          ASSERT_TRUE(f.Replace(data_key(table, 2), std::string(r->data()) + "x").ok());
        },
@@ -303,7 +303,7 @@ TEST_F(VmrCheck, RecordsWrittenBeforeTheSegmentMarksAreReadWholeAndSound) {
   // Every data record as the code before the marks wrote it.
   Change([&](PhysicalFile& f) {
     for (RecordNumber record = 2; record <= 41; ++record) {
-      std::optional<Record> r;
+      std::optional<RecordCopy> r;
       ASSERT_TRUE(f.Find(FindMode::kExact, data_key(table, record), r).ok());
       if (r) SetMarks(f, data_key(table, record), "");
     }
@@ -335,7 +335,7 @@ TEST_F(VmrCheck, RecordsWrittenBeforeTheSegmentMarksAreReadWholeAndSound) {
   EXPECT_TRUE(result.sound()) << Lines(result);
   Change([&](PhysicalFile& f) {
     for (RecordNumber record : {2u, 4u}) {
-      std::optional<Record> r;
+      std::optional<RecordCopy> r;
       ASSERT_TRUE(f.Find(FindMode::kExact, data_key(table, record), r).ok());
       EXPECT_EQ(r->data().size(), 27u) << record;
       EXPECT_EQ(r->data().back(), record == 2 ? '\x01' : '\0') << record;

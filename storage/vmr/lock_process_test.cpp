@@ -136,7 +136,7 @@ TEST_F(Stations, ConcurrentTransactionsKeepTheTotal) {
       const std::string keys[2] = {account(static_cast<int>(random() % kAccounts)),
                                    account(static_cast<int>(random() % kAccounts))};
       for (int f = 0; f < 2; ++f) {
-        std::optional<Record> r;
+        std::optional<RecordCopy> r;
         if (!files[f]->Find(FindMode::kExact, keys[f], r).ok() || !r) _exit(3);
         long value = std::atol(std::string(r->data()).c_str()) + (f == from ? -amount : amount);
         if (!files[f]->Replace(keys[f], std::to_string(value) + std::string(200, ' ')).ok()) _exit(4);

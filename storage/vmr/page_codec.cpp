@@ -1,6 +1,7 @@
 #include "storage/vmr/page_codec.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace tavero::vmr {
@@ -11,19 +12,25 @@ constexpr std::uint8_t kKeyFlag = 0x40;
 constexpr std::uint32_t kMaxPrefix = 63;
 constexpr int kMinRun = 4;
 
+// Bytes `previous` and `current` share at their start, at most 63:
+// compared eight at a time.
 std::uint32_t SharedPrefix(std::string_view previous, std::string_view current) {
-  std::uint32_t limit = static_cast<std::uint32_t>(std::min({previous.size(), current.size(), std::size_t{kMaxPrefix}}));
-  std::uint32_t n = 0;
-  while (n < limit && previous[n] == current[n]) ++n;
-  return n;
-}
-
-void PutVarint(std::vector<std::uint8_t>& out, std::uint32_t value) {
-  while (value >= 0x80) {
-    out.push_back(static_cast<std::uint8_t>(value | 0x80));
-    value >>= 7;
+  const std::size_t limit = std::min({previous.size(), current.size(), std::size_t{kMaxPrefix}});
+  std::size_t n = 0;
+  for (; n + 8 <= limit; n += 8) {
+    std::uint64_t x, y;
+    std::memcpy(&x, previous.data() + n, 8);
+    std::memcpy(&y, current.data() + n, 8);
+    if (x != y) {
+      const std::uint64_t difference = x ^ y;
+      // The first differing byte in memory order.
+      const int bit = std::endian::native == std::endian::little ? std::countr_zero(difference)
+                                                                  : std::countl_zero(difference);
+      return static_cast<std::uint32_t>(n + static_cast<std::size_t>(bit / 8));
+    }
   }
-  out.push_back(static_cast<std::uint8_t>(value));
+  while (n < limit && previous[n] == current[n]) ++n;
+  return static_cast<std::uint32_t>(n);
 }
 
 // Reads a varint of at most 3 groups (a page never counts past 2^21).
@@ -40,6 +47,46 @@ bool GetVarint(std::span<const std::uint8_t> in, std::size_t& pos, std::uint32_t
 
 }  // namespace
 
+char* RecordBytes::Allocate(std::size_t size) {
+  if (size > left_) {
+    // Blocks grow with the page, from a quarter block to 8 KiB.
+    const std::size_t block = std::max(size, std::clamp<std::size_t>(held_ / 2, 64, 8192));
+    blocks_.push_back(std::make_shared_for_overwrite<char[]>(block));
+    free_ = blocks_.back().get();
+    left_ = block;
+    held_ += block;
+  }
+  char* at = free_;
+  free_ += size;
+  left_ -= size;
+  return at;
+}
+
+std::string_view RecordBytes::Keep(std::string_view key, std::string_view data) {
+  char* at = Allocate(key.size() + data.size());
+  if (!key.empty()) std::memcpy(at, key.data(), key.size());
+  if (!data.empty()) std::memcpy(at + key.size(), data.data(), data.size());
+  return {at, key.size() + data.size()};
+}
+
+void RecordBytes::Share(const RecordBytes& other) {
+  blocks_.insert(blocks_.end(), other.blocks_.begin(), other.blocks_.end());
+  held_ += other.held_;
+}
+
+void PageContent::Compact() {
+  std::size_t total = 0;
+  for (const Record& record : records) total += record.size();
+  RecordBytes fresh;
+  char* at = fresh.Allocate(total);
+  for (Record& record : records) {
+    if (record.size()) std::memcpy(at, record.bytes().data(), record.size());
+    record = Record(std::string_view(at, record.size()), record.key_length());
+    at += record.size();
+  }
+  bytes = std::move(fresh);
+}
+
 // Body coding, one record after another:
 //   flag byte: 0x80 total length follows, 0x40 key length follows,
 //              low six bits = bytes shared with the previous record (0..63)
@@ -47,33 +94,47 @@ bool GetVarint(std::span<const std::uint8_t> in, std::size_t& pos, std::uint32_t
 //   record bytes from the shared count to the total length
 // A length is present whenever it differs from the previous record's, and
 // always on the first record of a page.
-std::vector<std::uint8_t> EncodeBody(std::span<const Record> records) {
+namespace {
+
+// The most bytes the body of `records` can take.
+std::size_t BodyBound(std::span<const Record> records) {
   std::size_t bound = 0;
-  for (const Record& record : records) bound += record.bytes.size() + 5;
-  std::vector<std::uint8_t> out(bound);
-  std::uint8_t* p = out.data();
+  for (const Record& record : records) bound += record.size() + 5;
+  return bound;
+}
+
+// Writes the body at `out` (room for BodyBound) and answers its length.
+std::size_t EncodeBodyAt(std::span<const Record> records, std::uint8_t* out) {
+  std::uint8_t* p = out;
   const Record* previous = nullptr;
   for (const Record& record : records) {
-    std::uint32_t total = static_cast<std::uint32_t>(record.bytes.size());
+    std::uint32_t total = static_cast<std::uint32_t>(record.size());
     std::uint8_t flag = 0;
     std::uint32_t prefix = 0;
-    if (!previous || previous->bytes.size() != total) flag |= kTotalFlag;
-    if (!previous || previous->key_length != record.key_length) flag |= kKeyFlag;
-    if (previous) prefix = SharedPrefix(previous->bytes, record.bytes);
+    if (!previous || previous->size() != total) flag |= kTotalFlag;
+    if (!previous || previous->key_length() != record.key_length()) flag |= kKeyFlag;
+    if (previous) prefix = SharedPrefix(previous->bytes(), record.bytes());
     *p++ = static_cast<std::uint8_t>(flag | prefix);
     if (flag & kTotalFlag) {
       Store16(p, total);
       p += 2;
     }
     if (flag & kKeyFlag) {
-      Store16(p, record.key_length);
+      Store16(p, record.key_length());
       p += 2;
     }
-    if (total > prefix) std::memcpy(p, record.bytes.data() + prefix, total - prefix);
+    if (total > prefix) std::memcpy(p, record.bytes().data() + prefix, total - prefix);
     p += total - prefix;
     previous = &record;
   }
-  out.resize(static_cast<std::size_t>(p - out.data()));
+  return static_cast<std::size_t>(p - out);
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeBody(std::span<const Record> records) {
+  std::vector<std::uint8_t> out(BodyBound(records));
+  out.resize(EncodeBodyAt(records, out.data()));
   return out;
 }
 
@@ -81,10 +142,10 @@ std::uint32_t EncodedBodySize(std::span<const Record> records) {
   std::uint32_t size = 0;
   const Record* previous = nullptr;
   for (const Record& record : records) {
-    size += 1 + static_cast<std::uint32_t>(record.bytes.size());
-    if (!previous || previous->bytes.size() != record.bytes.size()) size += 2;
-    if (!previous || previous->key_length != record.key_length) size += 2;
-    if (previous) size -= SharedPrefix(previous->bytes, record.bytes);
+    size += 1 + static_cast<std::uint32_t>(record.size());
+    if (!previous || previous->size() != record.size()) size += 2;
+    if (!previous || previous->key_length() != record.key_length()) size += 2;
+    if (previous) size -= SharedPrefix(previous->bytes(), record.bytes());
     previous = &record;
   }
   return size;
@@ -105,24 +166,83 @@ std::uint32_t VarintSize(std::size_t value) {
   return n;
 }
 
-// Calls literal(start, end) and repeat(count) in stream order.
+// Where the first run of kMinRun equal bytes at or after `from` starts;
+// body.size() when there is none. Eight bytes at a time: byte k of
+// w ^ (w >> 8) is zero when bytes k and k + 1 are equal.
+std::size_t NextRun(std::span<const std::uint8_t> body, std::size_t from) {
+  static_assert(kMinRun == 4);
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+  // Starts 0 to 4 of a word: their three neighbour pairs lie in the word.
+  constexpr std::uint64_t kStarts = 0x0000008080808080ULL;
+  const std::size_t n = body.size();
+  std::size_t i = from;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; i + 8 <= n; i += 5) {
+      std::uint64_t w;
+      std::memcpy(&w, body.data() + i, 8);
+      const std::uint64_t d = w ^ (w >> 8);
+      // High bit of each byte of d that is zero (exact: no carries across).
+      const std::uint64_t zero = ~(((d & kLow7) + kLow7) | d) & kHigh;
+      const std::uint64_t starts = zero & (zero >> 8) & (zero >> 16) & kStarts;
+      if (starts) return i + static_cast<std::size_t>(std::countr_zero(starts) / 8);
+    }
+  }
+  for (; i + kMinRun <= n; ++i) {
+    const std::uint8_t byte = body[i];
+    if (body[i + 1] == byte && body[i + 2] == byte && body[i + 3] == byte) return i;
+  }
+  return n;
+}
+
+// Calls literal(start, end) and repeat(count) in stream order; stops early
+// when one of them answers false.
 template <typename Literal, typename Repeat>
 void ScanRuns(std::span<const std::uint8_t> body, Literal literal, Repeat repeat) {
-  std::size_t literal_start = 0;
-  std::size_t i = 0;
   const std::size_t n = body.size();
-  while (i < n) {
-    std::size_t run = 1;
-    const std::uint8_t byte = body[i];
-    while (i + run < n && body[i + run] == byte) ++run;
-    if (run >= kMinRun) {
-      literal(literal_start, i + 1);
-      repeat(run - 1);
-      literal_start = i + run;
-    }
-    i += run;
+  std::size_t literal_start = 0;
+  for (;;) {
+    const std::size_t run_start = NextRun(body, literal_start);
+    if (run_start == n) break;
+    std::size_t run_end = run_start + kMinRun;
+    while (run_end < n && body[run_end] == body[run_start]) ++run_end;
+    if (!literal(literal_start, run_start + 1) || !repeat(run_end - run_start - 1)) return;
+    literal_start = run_end;
   }
   literal(literal_start, n);
+}
+
+// The stream of `body` into `out`, unless it would pass `limit` bytes:
+// false then, with `out` left undefined.
+bool CompressWithin(std::span<const std::uint8_t> body, std::size_t limit, std::vector<std::uint8_t>& out) {
+  out.resize(limit + 8);
+  std::uint8_t* const start = out.data();
+  std::uint8_t* p = start;
+  bool fits = true;
+  const auto put_varint = [&](std::size_t value) {
+    while (value >= 0x80) {
+      *p++ = static_cast<std::uint8_t>(value | 0x80);
+      value >>= 7;
+    }
+    *p++ = static_cast<std::uint8_t>(value);
+  };
+  ScanRuns(
+      body,
+      [&](std::size_t from, std::size_t to) {
+        // A count takes at most 3 bytes (2^21 > any page).
+        if (static_cast<std::size_t>(p - start) + 3 + (to - from) > limit + 8) return fits = false;
+        put_varint(to - from);
+        if (to > from) std::memcpy(p, body.data() + from, to - from);
+        p += to - from;
+        return fits = static_cast<std::size_t>(p - start) <= limit;
+      },
+      [&](std::size_t count) {
+        put_varint(count);
+        return fits = static_cast<std::size_t>(p - start) <= limit;
+      });
+  if (!fits || static_cast<std::size_t>(p - start) > limit) return false;
+  out.resize(static_cast<std::size_t>(p - start));
+  return true;
 }
 
 }  // namespace
@@ -130,22 +250,21 @@ void ScanRuns(std::span<const std::uint8_t> body, Literal literal, Repeat repeat
 std::size_t CompressedSize(std::span<const std::uint8_t> body) {
   std::size_t size = 0;
   ScanRuns(
-      body, [&](std::size_t start, std::size_t end) { size += VarintSize(end - start) + (end - start); },
-      [&](std::size_t count) { size += VarintSize(count); });
+      body,
+      [&](std::size_t start, std::size_t end) {
+        size += VarintSize(end - start) + (end - start);
+        return true;
+      },
+      [&](std::size_t count) {
+        size += VarintSize(count);
+        return true;
+      });
   return size;
 }
 
 std::vector<std::uint8_t> Compress(std::span<const std::uint8_t> body) {
   std::vector<std::uint8_t> out;
-  out.reserve(CompressedSize(body));
-  ScanRuns(
-      body,
-      [&](std::size_t start, std::size_t end) {
-        PutVarint(out, static_cast<std::uint32_t>(end - start));
-        out.insert(out.end(), body.begin() + static_cast<std::ptrdiff_t>(start),
-                   body.begin() + static_cast<std::ptrdiff_t>(end));
-      },
-      [&](std::size_t count) { PutVarint(out, static_cast<std::uint32_t>(count)); });
+  CompressWithin(body, CompressedSize(body), out);
   return out;
 }
 
@@ -179,20 +298,26 @@ Status EncodePage(const PageContent& page, std::uint32_t block, std::vector<std:
   const bool inner = page.level > 0;
   VMR_CHECK(!inner || page.children.size() == page.records.size());
   const std::uint32_t header_length = PageHeaderLength(page);
-  std::vector<std::uint8_t> body = EncodeBody(page.records);
-  const std::uint32_t unpacked = header_length + static_cast<std::uint32_t>(body.size());
-  VMR_CHECK(unpacked <= 0xFFFF);
+  // The body is written in place after the header; a compressed stream,
+  // made once and given up as soon as it would not save a whole block,
+  // then takes its place.
+  out.resize(header_length + BodyBound(page.records));
+  const std::size_t body_size = EncodeBodyAt(page.records, out.data() + header_length);
+  VMR_CHECK(header_length + body_size <= 0xFFFF);
+  const auto unpacked = static_cast<std::uint32_t>(header_length + body_size);
   std::uint32_t stored = unpacked;
-  std::vector<std::uint8_t> packed;
-  const std::vector<std::uint8_t>* stored_body = &body;
-  const std::size_t packed_size = CompressedSize(body);
-  if (BlocksFor(header_length + static_cast<std::uint32_t>(packed_size)) < BlocksFor(unpacked)) {
-    packed = Compress(body);
-    stored = header_length + static_cast<std::uint32_t>(packed.size());
-    stored_body = &packed;
+  const std::uint32_t blocks = BlocksFor(unpacked);
+  if (blocks > 1 && (blocks - 1) * kBlockSize > header_length) {
+    std::vector<std::uint8_t> packed;
+    const std::span<const std::uint8_t> body(out.data() + header_length, body_size);
+    if (CompressWithin(body, (blocks - 1) * kBlockSize - header_length, packed)) {
+      if (!packed.empty()) std::memcpy(out.data() + header_length, packed.data(), packed.size());
+      stored = header_length + static_cast<std::uint32_t>(packed.size());
+    }
   }
   VMR_CHECK(BlocksFor(stored) <= kMaxClass);
-  out.assign(BlocksFor(stored) * kBlockSize, kPadByte);
+  out.resize(BlocksFor(stored) * kBlockSize);
+  std::fill(out.begin() + stored, out.end(), kPadByte);
   std::uint8_t* p = out.data();
   Store32(p, static_cast<std::uint32_t>(BlockOffset(block)));
   Store16(p + 4, stored);
@@ -203,7 +328,6 @@ Status EncodePage(const PageContent& page, std::uint32_t block, std::vector<std:
   if (inner) {
     for (std::size_t i = 0; i < page.children.size(); ++i) Store32(p + 13 + 4 * i, page.children[i]);
   }
-  if (!stored_body->empty()) std::memcpy(p + header_length, stored_body->data(), stored_body->size());
   return Status::Ok();
 }
 
@@ -228,11 +352,57 @@ Status DecodePage(std::span<const std::uint8_t> stored, std::uint32_t block, Pag
   VMR_CHECK(header_length <= stored_size && stored_size <= unpacked_size && unpacked_size <= capacity);
   VMR_CHECK(level == 0 || count > 0);
 
-  std::vector<std::uint8_t> unpacked(p, p + header_length);
+  // The body, unpacked when it is stored compressed.
+  std::vector<std::uint8_t> unpacked;
+  std::span<const std::uint8_t> body = stored.subspan(0, stored_size);
   if (stored_size < unpacked_size) {
+    unpacked.assign(p, p + header_length);
     VMR_TRY(Decompress(stored.subspan(header_length, stored_size - header_length), unpacked_size, unpacked));
-  } else {
-    unpacked.assign(p, p + stored_size);
+    body = unpacked;
+  }
+  const std::size_t end = body.size();
+
+  // First pass: every record's lengths and prefix checked, their total
+  // summed; the second copies them into one buffer, which they view.
+  struct Coded {
+    std::uint32_t total, key_length, prefix;
+    std::size_t suffix;  // where the bytes after the prefix lie in `body`
+  };
+  const auto next = [&](std::size_t& pos, const Coded* previous, Coded& record) -> Status {
+    VMR_CHECK(pos < end);
+    const std::uint8_t flag = body[pos++];
+    record.prefix = flag & 0x3F;
+    record.total = previous ? previous->total : 0;
+    record.key_length = previous ? previous->key_length : 0;
+    VMR_CHECK(previous || ((flag & kTotalFlag) && (flag & kKeyFlag)));
+    if (flag & kTotalFlag) {
+      VMR_CHECK(end - pos >= 2);
+      record.total = Load16(&body[pos]);
+      pos += 2;
+    }
+    if (flag & kKeyFlag) {
+      VMR_CHECK(end - pos >= 2);
+      record.key_length = Load16(&body[pos]);
+      pos += 2;
+    }
+    VMR_CHECK(record.total < kRecordLimit && record.key_length <= record.total);
+    VMR_CHECK(level == 0 || record.key_length == record.total);
+    VMR_CHECK(record.prefix <= record.total && (previous ? record.prefix <= previous->total : record.prefix == 0));
+    VMR_CHECK(record.total - record.prefix <= end - pos);
+    record.suffix = pos;
+    pos += record.total - record.prefix;
+    return Status::Ok();
+  };
+  std::size_t bytes = 0;
+  {
+    std::size_t pos = header_length;
+    Coded previous{}, record{};
+    for (std::uint32_t i = 0; i < count; ++i) {
+      VMR_TRY(next(pos, i ? &previous : nullptr, record));
+      bytes += record.total;
+      previous = record;
+    }
+    VMR_CHECK(pos == end);
   }
 
   PageContent result;
@@ -242,42 +412,21 @@ Status DecodePage(std::span<const std::uint8_t> stored, std::uint32_t block, Pag
     result.children.resize(count);
     for (std::uint32_t i = 0; i < count; ++i) result.children[i] = Load32(p + 13 + 4 * i);
   }
+  char* out = result.bytes.Allocate(bytes);
   std::size_t pos = header_length;
-  const std::size_t end = unpacked.size();
-  const Record* previous = nullptr;
+  Coded previous{}, record{};
   for (std::uint32_t i = 0; i < count; ++i) {
-    VMR_CHECK(pos < end);
-    const std::uint8_t flag = unpacked[pos++];
-    const std::uint32_t prefix = flag & 0x3F;
-    std::uint32_t total = previous ? static_cast<std::uint32_t>(previous->bytes.size()) : 0;
-    std::uint32_t key_length = previous ? previous->key_length : 0;
-    VMR_CHECK(previous || ((flag & kTotalFlag) && (flag & kKeyFlag)));
-    if (flag & kTotalFlag) {
-      VMR_CHECK(end - pos >= 2);
-      total = Load16(&unpacked[pos]);
-      pos += 2;
-    }
-    if (flag & kKeyFlag) {
-      VMR_CHECK(end - pos >= 2);
-      key_length = Load16(&unpacked[pos]);
-      pos += 2;
-    }
-    VMR_CHECK(total < kRecordLimit && key_length <= total);
-    VMR_CHECK(level == 0 || key_length == total);
-    VMR_CHECK(prefix <= total && (previous ? prefix <= previous->bytes.size() : prefix == 0));
-    VMR_CHECK(total - prefix <= end - pos);
-    Record record;
-    record.key_length = static_cast<std::uint16_t>(key_length);
-    record.bytes.reserve(total);
-    if (prefix) record.bytes.assign(previous->bytes, 0, prefix);
-    record.bytes.append(reinterpret_cast<const char*>(&unpacked[pos]), total - prefix);
-    pos += total - prefix;
+    VMR_TRY(next(pos, i ? &previous : nullptr, record));
+    // The shared bytes are the previous record's, just written before.
+    if (record.prefix) std::memmove(out, out - previous.total, record.prefix);
+    if (record.total > record.prefix) std::memcpy(out + record.prefix, &body[record.suffix], record.total - record.prefix);
+    result.records.push_back(
+        Record(std::string_view(out, record.total), record.key_length));
+    out += record.total;
     // Keys ascend strictly: equal key parts never exist in the file.
-    VMR_CHECK(!previous || CompareKeys(previous->key(), record.key()) < 0);
-    result.records.push_back(std::move(record));
-    previous = &result.records.back();
+    VMR_CHECK(i == 0 || CompareKeys(result.records[i - 1].key(), result.records[i].key()) < 0);
+    previous = record;
   }
-  VMR_CHECK(pos == end);
   page = std::move(result);
   return Status::Ok();
 }

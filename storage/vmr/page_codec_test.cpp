@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 #include <set>
 
@@ -10,11 +11,10 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Record Make(std::string key, std::string data = {}) {
-  Record r;
-  r.key_length = static_cast<std::uint16_t>(key.size());
-  r.bytes = key + data;
-  return r;
+// A record whose bytes live as long as the test program.
+Record Make(const std::string& key, const std::string& data = {}) {
+  static RecordBytes kept;
+  return Record(kept.Keep(key, data), key.size());
 }
 
 Bytes Decompressed(const Bytes& header, const Bytes& stream, std::uint32_t size) {
@@ -50,6 +50,34 @@ TEST(RunLengthCoding, EncodesRunsCanonically) {
 TEST(RunLengthCoding, ThreeHundredEqualBytes) {
   Bytes body(300, 0x41);
   EXPECT_EQ(Compress(body), (Bytes{1, 0x41, 0xAB, 0x02, 0}));
+}
+
+// Runs are found eight bytes at a time: a run of 4 at any offset, a run of
+// 3 nowhere, whatever surrounds them.
+TEST(RunLengthCoding, FindsRunsAtEveryOffset) {
+  for (std::size_t offset = 0; offset < 24; ++offset) {
+    for (std::size_t run = 2; run <= 9; ++run) {
+      for (std::size_t after : {0u, 1u, 5u, 13u}) {
+        Bytes body;
+        for (std::size_t i = 0; i < offset; ++i) body.push_back(static_cast<std::uint8_t>(i % 2 ? 'a' : 'b'));
+        body.insert(body.end(), run, 'x');
+        for (std::size_t i = 0; i < after; ++i) body.push_back(static_cast<std::uint8_t>('0' + i % 3));
+        Bytes expected;
+        if (run >= 4) {
+          expected.push_back(static_cast<std::uint8_t>(offset + 1));
+          expected.insert(expected.end(), body.begin(), body.begin() + static_cast<std::ptrdiff_t>(offset + 1));
+          expected.push_back(static_cast<std::uint8_t>(run - 1));
+          expected.push_back(static_cast<std::uint8_t>(after));
+          expected.insert(expected.end(), body.end() - static_cast<std::ptrdiff_t>(after), body.end());
+        } else {
+          expected.push_back(static_cast<std::uint8_t>(body.size()));
+          expected.insert(expected.end(), body.begin(), body.end());
+        }
+        EXPECT_EQ(Compress(body), expected) << offset << " " << run << " " << after;
+        EXPECT_EQ(CompressedSize(body), expected.size());
+      }
+    }
+  }
 }
 
 TEST(RunLengthCoding, LeadingRepeatCopiesTheLastHeaderByte) {
@@ -103,6 +131,52 @@ TEST(BodyCoding, SharedPrefixStopsAt63) {
   EXPECT_EQ(EncodedBodySize(records), body.size());
 }
 
+TEST(BodyCoding, SharedPrefixCountsEveryByte) {
+  for (std::size_t shared = 0; shared <= 70; ++shared) {
+    const std::string common(shared, 'k');
+    std::vector<Record> records = {Make(common + "a" + common), Make(common + "b" + common)};
+    Bytes body = EncodeBody(records);
+    EXPECT_EQ(body[1 + 4 + records[0].size()], std::min<std::size_t>(shared, 63)) << shared;
+    EXPECT_EQ(EncodedBodySize(records), body.size());
+  }
+}
+
+// A page keeps its records' bytes in blocks: bytes of replaced records are
+// dropped by compaction, never those still viewed, and a copy of a page
+// fills blocks of its own.
+TEST(PageRecords, ReplacedBytesAreDroppedAndViewedOnesKept) {
+  PageContent page;
+  std::map<std::string, std::string> model;
+  for (int i = 0; i < 50; ++i) {
+    const std::string key = "k" + std::to_string(100 + i);
+    model[key] = std::string(20, static_cast<char>('a' + i % 26));
+  }
+  for (const auto& [key, data] : model) page.records.push_back(page.Keep(key, data));
+  std::size_t live = 0;
+  for (int round = 0; round < 5000; ++round) {
+    const std::size_t index = static_cast<std::size_t>(round * 7 % 50);
+    const std::string key(page.records[index].key());
+    model[key] = std::string(static_cast<std::size_t>(round % 90), static_cast<char>('A' + round % 26));
+    page.records[index] = page.Keep(key, model[key]);
+    live = 0;
+    for (const Record& r : page.records) live += r.size();
+    page.CompactIfWasteful(live);
+    ASSERT_LE(page.bytes.held(), 2 * live + 4096 + 8192);
+  }
+  std::size_t i = 0;
+  for (const auto& [key, data] : model) {
+    EXPECT_EQ(page.records[i].key(), key);
+    EXPECT_EQ(page.records[i].data(), data);
+    ++i;
+  }
+  PageContent copy = page;
+  copy.records.push_back(copy.Keep("z", std::string(30, 'z')));
+  page.records.push_back(page.Keep("y", std::string(30, 'y')));
+  EXPECT_EQ(copy.records.back().data(), std::string(30, 'z'));
+  EXPECT_EQ(page.records.back().data(), std::string(30, 'y'));
+  EXPECT_EQ(copy.records.front(), page.records.front());
+}
+
 PageContent RandomPage(std::mt19937& random, std::uint8_t level, int count) {
   std::set<std::string> keys;
   while (static_cast<int>(keys.size()) < count) {
@@ -115,7 +189,7 @@ PageContent RandomPage(std::mt19937& random, std::uint8_t level, int count) {
   page.level = level;
   for (const std::string& key : keys) {
     std::string data = level ? "" : std::string(random() % 40, static_cast<char>(random() % 2 ? ' ' : random()));
-    page.records.push_back(Make(key, data));
+    page.records.push_back(page.Keep(key, data));
     if (level) page.children.push_back(static_cast<std::uint32_t>(random()));
   }
   return page;

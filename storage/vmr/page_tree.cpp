@@ -116,13 +116,6 @@ std::size_t ChildIndex(Page& page, std::string_view key) {
   return i == 0 ? 0 : i - 1;
 }
 
-Record Separator(std::string_view key) {
-  Record r;
-  r.bytes.assign(key);
-  r.key_length = static_cast<std::uint16_t>(key.size());
-  return r;
-}
-
 std::uint32_t PageSize(const PageContent& content) {
   std::uint32_t size = 0;
   for (const Record& r : content.records) size += RecordEstimate(r, content.level > 0);
@@ -219,12 +212,14 @@ void PageTree::RememberLeaf(std::string_view key, const Path& path, Page* leaf) 
   }
 }
 
-void PageTree::ReplaceRecord(Page& page, std::size_t index, Record record) {
+void PageTree::ReplaceSeparator(Page& page, std::size_t index, std::string_view key) {
   Record& slot = page.content.records[index];
-  if (slot.key() != record.key()) page.heads.clear();
+  if (slot.key() != key) page.heads.clear();
   page.size -= RecordEstimate(slot, page.inner());
-  page.size += RecordEstimate(record, page.inner());
-  slot = std::move(record);
+  // The old key's bytes stay until an insert into the page compacts it:
+  // `key` may view another separator's bytes on the way down.
+  slot = page.content.Keep(key, {});
+  page.size += RecordEstimate(slot, page.inner());
   Changed(page);
 }
 
@@ -239,7 +234,7 @@ Status PageTree::Descend(std::string_view key, int level, bool lower, Path& path
     VMR_CHECK(page->count() > 0 && page->content.children.size() == page->count());
     std::size_t index = ChildIndex(*page, key);
     if (lower && index == 0 && CompareKeys(key, page->first_key()) < 0) {
-      ReplaceRecord(*page, 0, Separator(key));
+      ReplaceSeparator(*page, 0, key);
       if (lowered) lowered->push_back(page);
     }
     path.push_back({page, index});
@@ -278,11 +273,11 @@ Status PageTree::Neighbour(Path& path, bool forward, Page*& leaf) {
   return Status::Ok();
 }
 
-Status PageTree::Find(FindMode mode, std::string_view key, std::optional<Record>& found) {
+Status PageTree::Find(FindMode mode, std::string_view key, std::optional<RecordCopy>& found) {
   const Record* record;
   VMR_TRY(Find(mode, key, record));
   if (record) {
-    found = *record;
+    found.emplace(*record);
   } else {
     found.reset();
   }
@@ -336,21 +331,23 @@ Status PageTree::FindInLeaves(FindMode mode, std::string_view key, const Record*
   return Status::Ok();
 }
 
-Status PageTree::Insert(Record record) {
-  VMR_CHECK(record.bytes.size() <= kMaxRecordLength && record.key_length <= record.bytes.size());
-  return InsertAt(0, std::move(record), 0);
+Status PageTree::Insert(std::string_view key, std::string_view data) {
+  VMR_CHECK(key.size() + data.size() <= kMaxRecordLength);
+  return InsertAt(0, key, data, 0);
 }
 
-Status PageTree::InsertAt(int level, Record record, std::uint32_t child) {
+Status PageTree::InsertAt(int level, std::string_view key, std::string_view data, std::uint32_t child) {
   Path path;
   std::vector<Page*> lowered;
   Page* page;
-  VMR_TRY(Descend(record.key(), level, true, path, page, &lowered));
-  std::size_t index = LowerBound(*page, record.key());
+  VMR_TRY(Descend(key, level, true, path, page, &lowered));
+  std::size_t index = LowerBound(*page, key);
   // Two equal key parts in the file would break its order.
-  VMR_CHECK(!KeyAt(*page, index, record.key()));
+  VMR_CHECK(!KeyAt(*page, index, key));
+  const Record record = page->content.Keep(key, data);
   page->size += RecordEstimate(record, page->inner());
-  page->content.records.insert(page->content.records.begin() + static_cast<std::ptrdiff_t>(index), std::move(record));
+  page->content.records.insert(page->content.records.begin() + static_cast<std::ptrdiff_t>(index), record);
+  page->content.CompactIfWasteful(page->size);
   NoteInsert(*page, index);
   if (page->inner()) {
     page->content.children.insert(page->content.children.begin() + static_cast<std::ptrdiff_t>(index), child);
@@ -394,7 +391,7 @@ Status PageTree::SplitIfNeeded(Page* page, std::size_t run_end) {
     child->size = page->size;
     page->content = PageContent{};
     page->content.level = static_cast<std::uint8_t>(child->content.level + 1);
-    page->content.records.push_back(Separator(child->first_key()));
+    page->content.records.push_back(page->content.Keep(child->first_key(), {}));
     page->content.children.push_back(child->id);
     page->size = RecordEstimate(page->content.records.front(), true);
     page->last_insert = Page::kNoInsert;
@@ -423,9 +420,12 @@ Status PageTree::SplitIfNeeded(Page* page, std::size_t run_end) {
   }
   page->size = PageSize(page->content);
   upper->size = PageSize(upper->content);
+  // The records that moved view the page's bytes: the new page takes a copy.
+  upper->content.Compact();
+  page->content.CompactIfWasteful(page->size);
   Changed(*page);
   Changed(*upper);
-  VMR_TRY(InsertAt(page->content.level + 1, Separator(upper->first_key()), upper->id));
+  VMR_TRY(InsertAt(page->content.level + 1, upper->first_key(), {}, upper->id));
   VMR_TRY(SplitIfNeeded(page));
   return SplitIfNeeded(upper);
 }
@@ -461,12 +461,13 @@ Status PageTree::FindInLeaf(std::string_view key, Page*& leaf, std::size_t& inde
 }
 
 Status PageTree::ReplaceData(Page* leaf, std::size_t index, std::string_view data) {
-  // The data part is rewritten in the record's own bytes; the key part,
-  // and so the page's search heads, stay as they are.
+  // The record gets new bytes with the same key part, so the page's
+  // search heads stay as they are.
   Record& slot = leaf->content.records[index];
   leaf->size -= RecordEstimate(slot, false);
-  slot.bytes.replace(slot.key_length, std::string::npos, data);
+  slot = leaf->content.Keep(slot.key(), data);
   leaf->size += RecordEstimate(slot, false);
+  leaf->content.CompactIfWasteful(leaf->size);
   Changed(*leaf);
   return SplitIfNeeded(leaf);
 }
@@ -474,7 +475,7 @@ Status PageTree::ReplaceData(Page* leaf, std::size_t index, std::string_view dat
 Status PageTree::SetSeparators(Path& path, std::string_view key, std::vector<Page*>& changed) {
   for (std::size_t depth = path.size(); depth > 0; --depth) {
     Step& step = path[depth - 1];
-    ReplaceRecord(*step.page, step.index, Separator(key));
+    ReplaceSeparator(*step.page, step.index, key);
     changed.push_back(step.page);
     if (step.index != 0) break;
   }

@@ -119,13 +119,13 @@ class PageTree {
  public:
   explicit PageTree(PageStore& store) : store_(store) {}
 
-  Status Find(FindMode mode, std::string_view key, std::optional<Record>& found);
+  Status Find(FindMode mode, std::string_view key, std::optional<RecordCopy>& found);
   // The same without a copy: `found` points into its page (null when
   // nothing is found) and stays valid until the tree next changes.
   Status Find(FindMode mode, std::string_view key, const Record*& found);
-  // Inserts a new record; an equal key part already present is an internal
-  // error.
-  Status Insert(Record record);
+  // Inserts a new record of `key` and `data`; an equal key part already
+  // present is an internal error.
+  Status Insert(std::string_view key, std::string_view data);
   // Replaces the data of the record with the same key part; 35 when absent.
   Status Replace(std::string_view key, std::string_view data);
   // Finds the record with key part `key` and, when `change` answers true,
@@ -207,7 +207,8 @@ class PageTree {
   // when there is none.
   Status FindInLeaf(std::string_view key, Page*& leaf, std::size_t& index);
   Status ReplaceData(Page* leaf, std::size_t index, std::string_view data);
-  Status InsertAt(int level, Record record, std::uint32_t child);
+  // `key` and `data` may view another page's bytes, not this level's.
+  Status InsertAt(int level, std::string_view key, std::string_view data, std::uint32_t child);
   // Cut at `run_end` (the record just inserted in a run of records arriving
   // in order: the page keeps the run, the new record and those after it
   // move), or in the middle.
@@ -215,7 +216,8 @@ class PageTree {
   bool NeedsSplit(const Page& page) const;
   Status RemoveFromParent(Path& path, Page* page);
   Status SetSeparators(Path& path, std::string_view key, std::vector<Page*>& changed);
-  void ReplaceRecord(Page& page, std::size_t index, Record record);
+  // Gives the separator at `index` of an inner page the key part `key`.
+  void ReplaceSeparator(Page& page, std::size_t index, std::string_view key);
   Status Neighbour(Path& path, bool forward, Page*& leaf);
   Status ValidatePage(Page* page, int level, std::string_view low, std::optional<std::string_view> high,
                       TreeStatistics& statistics);

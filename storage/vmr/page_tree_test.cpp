@@ -54,7 +54,7 @@ std::optional<std::string> Expected(const Model& model, FindMode mode, const std
 
 ::testing::AssertionResult FindsAsModel(PhysicalFile& file, const Model& model, FindMode mode,
                                         const std::string& key) {
-  std::optional<Record> found;
+  std::optional<RecordCopy> found;
   Status s = file.Find(mode, key, found);
   if (!s.ok()) return ::testing::AssertionFailure() << "find " << Describe(s);
   const auto want = Expected(model, mode, key);
@@ -152,7 +152,7 @@ TEST_F(LeafCursors, ScansStepAcrossLeavesInBothDirections) {
   auto walk = [&](FindMode mode, std::string& key) {
     std::size_t seen = 1;
     for (;;) {
-      std::optional<Record> r;
+      std::optional<RecordCopy> r;
       EXPECT_TRUE(file->Find(mode, key, r).ok());
       if (!r) return seen;
       EXPECT_EQ(std::optional<std::string>(std::string(r->key())), Expected(model, mode, key));

@@ -24,14 +24,6 @@ constexpr std::uint32_t kReaderSlots = static_cast<std::uint32_t>(kWriterRange);
 
 bool Temporary(std::uint32_t id) { return id >= kFirstTemporaryId; }
 
-Record MakeRecord(std::string_view key, std::string_view data) {
-  Record r;
-  r.bytes.reserve(key.size() + data.size());
-  r.bytes.append(key).append(data);
-  r.key_length = static_cast<std::uint16_t>(key.size());
-  return r;
-}
-
 }  // namespace
 
 PhysicalFile::PhysicalFile(std::unique_ptr<File> file, std::string path)
@@ -219,7 +211,7 @@ Status PhysicalFile::ReadPendingCopies(const FileHeader& disk, FileHeader& fresh
 
 Status PhysicalFile::MustRollBack(const FileHeader& fresh, bool& roll_back) {
   roll_back = false;
-  std::optional<Record> marker;
+  std::optional<RecordCopy> marker;
   VMR_TRY(tree_.Find(FindMode::kExact, std::string_view("\xFF", 1), marker));
   if (!marker || !transaction_lookup_) return Status::Ok();
   ParsedMarker parsed;
@@ -462,7 +454,7 @@ Status PhysicalFile::Guard(Status status) {
   return status;
 }
 
-Status PhysicalFile::Find(FindMode mode, std::string_view key, std::optional<Record>& found) {
+Status PhysicalFile::Find(FindMode mode, std::string_view key, std::optional<RecordCopy>& found) {
   return Guard(tree_.Find(mode, key, found));
 }
 
@@ -470,13 +462,13 @@ Status PhysicalFile::Find(FindMode mode, std::string_view key, const Record*& fo
   return Guard(tree_.Find(mode, key, found));
 }
 
-Status PhysicalFile::FirstWithPrefix(std::string_view prefix, std::optional<Record>& found) {
+Status PhysicalFile::FirstWithPrefix(std::string_view prefix, std::optional<RecordCopy>& found) {
   VMR_TRY(Find(FindMode::kFirstNotBelow, prefix, found));
   if (found && !found->key().starts_with(prefix)) found.reset();
   return Status::Ok();
 }
 
-Status PhysicalFile::LastWithPrefix(std::string_view prefix, std::optional<Record>& found) {
+Status PhysicalFile::LastWithPrefix(std::string_view prefix, std::optional<RecordCopy>& found) {
   // The smallest key above every key that starts with the prefix.
   std::string bound(prefix);
   while (!bound.empty() && static_cast<std::uint8_t>(bound.back()) == 0xFF) bound.pop_back();
@@ -494,7 +486,7 @@ Status PhysicalFile::LastWithPrefix(std::string_view prefix, std::optional<Recor
 Status PhysicalFile::Insert(std::string_view key, std::string_view data) {
   assert(!read_phase_);
   VMR_CHECK(key.size() + data.size() < kRecordLimit);
-  return Guard(tree_.Insert(MakeRecord(key, data)));
+  return Guard(tree_.Insert(key, data));
 }
 
 Status PhysicalFile::Replace(std::string_view key, std::string_view data) {

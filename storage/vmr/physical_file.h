@@ -114,13 +114,13 @@ class PhysicalFile final : private PageStore, private PageMover {
 
   // The tree. RefreshHeader() must have run in this operation; changes need
   // the write phase.
-  Status Find(FindMode mode, std::string_view key, std::optional<Record>& found);
+  Status Find(FindMode mode, std::string_view key, std::optional<RecordCopy>& found);
   // Without a copy: `found` points into the page cache until the next
   // change to the tree or the next header refresh.
   Status Find(FindMode mode, std::string_view key, const Record*& found);
   // First and last record whose key part starts with `prefix`.
-  Status FirstWithPrefix(std::string_view prefix, std::optional<Record>& found);
-  Status LastWithPrefix(std::string_view prefix, std::optional<Record>& found);
+  Status FirstWithPrefix(std::string_view prefix, std::optional<RecordCopy>& found);
+  Status LastWithPrefix(std::string_view prefix, std::optional<RecordCopy>& found);
   Status Insert(std::string_view key, std::string_view data);
   Status Replace(std::string_view key, std::string_view data);
   // Finds the record and rewrites its data as `change` says, in one descent.

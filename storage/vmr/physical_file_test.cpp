@@ -176,11 +176,11 @@ TEST_F(VmrFile, FindModes) {
       {FindMode::kLastBelow, "a", std::nullopt}, {FindMode::kFirstNotBelow, "", "b"},
   };
   for (const Case& c : cases) {
-    std::optional<Record> r;
+    std::optional<RecordCopy> r;
     ASSERT_TRUE(file->Find(c.mode, c.key, r).ok());
     EXPECT_EQ(r ? std::optional<std::string>(std::string(r->key())) : std::nullopt, c.found) << c.key;
   }
-  std::optional<Record> r;
+  std::optional<RecordCopy> r;
   ASSERT_TRUE(file->LastWithPrefix("\xFF", r).ok());
   ASSERT_TRUE(r);
   EXPECT_EQ(r->data(), "m");
@@ -348,7 +348,7 @@ TEST_F(VmrFile, AHeldLockSparesTheHeaderReadButAFailedReadIsNotTrusted) {
   EXPECT_EQ(a->RefreshHeader().kind(), Status::Kind::kSystem);
   fs_.FailCall(0);
   ASSERT_TRUE(a->RefreshHeader().ok());
-  std::optional<Record> r;
+  std::optional<RecordCopy> r;
   ASSERT_TRUE(a->Find(FindMode::kExact, "c", r).ok());
   EXPECT_TRUE(r);
   a->set_in_transaction(false);
@@ -466,7 +466,7 @@ TEST_F(VmrFile, InterruptedCommitIsCompletedOrRolledBackByItsMarker) {
       ASSERT_TRUE(file->RefreshHeader().ok());
       for (const auto& [key, value] : changes) {
         bool found;
-        std::optional<Record> r;
+        std::optional<RecordCopy> r;
         ASSERT_TRUE(file->Find(FindMode::kExact, key, r).ok());
         if (value.empty()) ASSERT_TRUE(file->Erase(key, found).ok());
         else if (r) ASSERT_TRUE(file->Replace(key, value).ok());
@@ -636,7 +636,7 @@ TEST_F(VmrFile, RandomOperationsMatchAModel) {
         ASSERT_TRUE(file->Replace(key, data).ok());
         model[key] = data;
       } else {
-        std::optional<Record> r;
+        std::optional<RecordCopy> r;
         FindMode mode = static_cast<FindMode>(random() % 4);
         ASSERT_TRUE(file->Find(mode, key, r).ok());
         auto it = model.lower_bound(key);

@@ -91,7 +91,7 @@ bool MayHoldInterruptedCommit(FileSystem& fs, const std::string& path) {
 // ones included.
 Status PurgeFinishedNumbers(PhysicalFile& control, FileSystem& fs) {
   std::vector<std::string> finished;
-  std::optional<Record> record;
+  std::optional<RecordCopy> record;
   VMR_TRY(control.Find(FindMode::kFirstNotBelow, std::string_view(), record));
   while (record) {
     const std::string key(record->key());
@@ -121,11 +121,11 @@ Status PurgeFinishedNumbers(PhysicalFile& control, FileSystem& fs) {
 // past every number listed (control files written before the last number
 // was kept list numbers without it).
 Status IssueNumber(PhysicalFile& control, std::uint32_t& number) {
-  std::optional<Record> last;
+  std::optional<RecordCopy> last;
   VMR_TRY(control.Find(FindMode::kExact, kLastNumberKey, last));
   number = static_cast<std::uint32_t>(std::time(nullptr));
   if (last && last->data().size() == kNumberKeyLength) number = std::max(number, NumberOf(last->data()) + 1);
-  for (std::optional<Record> listed;; ++number) {
+  for (std::optional<RecordCopy> listed;; ++number) {
     VMR_TRY(control.Find(FindMode::kExact, NumberKey(number), listed));
     if (!listed) break;
   }
@@ -185,7 +185,7 @@ Status TransactionListed(FileSystem& fs, std::string_view marker_data, bool& lis
     return ours ? Status::Ok() : opened;
   }
   VMR_TRY(opened);
-  std::optional<Record> record;
+  std::optional<RecordCopy> record;
   Status status = control->RefreshHeader();
   if (status.ok()) status = control->Find(FindMode::kExact, NumberKey(marker.number), record);
   const Status ended = control->EndOperation();
@@ -248,7 +248,7 @@ Status CommitTransaction(FileSystem& fs, std::span<PhysicalFile* const> files, c
     // The marker carries the change counter this commit gives the file, so
     // that a later commit's recovery knows it for an old one.
     const std::string marker = TransactionMarker(NumberOf(key), control_name, file->header().change_counter + 1);
-    std::optional<Record> old_marker;
+    std::optional<RecordCopy> old_marker;
     Status s = file->Find(FindMode::kExact, kMarkerKey, old_marker);
     if (s.ok()) s = old_marker ? file->Replace(kMarkerKey, marker) : file->Insert(kMarkerKey, marker);
     if (s.ok()) s = file->CommitPhaseOne();
@@ -274,7 +274,7 @@ Status CommitTransaction(FileSystem& fs, std::span<PhysicalFile* const> files, c
     // either way; a file that cannot be set back needs the number listed.
     if (!SetBackAll(changed)) {
       (void)ControlFileOperation(*control, [&] {
-        std::optional<Record> listed;
+        std::optional<RecordCopy> listed;
         VMR_TRY(control->Find(FindMode::kExact, key, listed));
         return listed ? Status::Ok() : control->Insert(key, FileList(changed));
       });

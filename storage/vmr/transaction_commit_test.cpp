@@ -31,7 +31,7 @@ Status Change(PhysicalFile& file, const Model& changes) {
   VMR_TRY(file.BeginWrite());
   VMR_TRY(file.RefreshHeader());
   for (const auto& [key, value] : changes) {
-    std::optional<Record> r;
+    std::optional<RecordCopy> r;
     VMR_TRY(file.Find(FindMode::kExact, key, r));
     bool found;
     if (value.empty()) VMR_TRY(file.Erase(key, found));
@@ -165,7 +165,7 @@ TEST_P(Transaction, CommitsEveryFileAndLeavesNoNumberListed) {
   std::unique_ptr<PhysicalFile> a;
   ASSERT_TRUE(PhysicalFile::Open(fs_, names_[0], kMode, a).ok());
   ASSERT_TRUE(a->RefreshHeader().ok());
-  std::optional<Record> marker;
+  std::optional<RecordCopy> marker;
   ASSERT_TRUE(a->Find(FindMode::kExact, kMarker, marker).ok());
   ASSERT_TRUE(marker);
   ParsedMarker parsed;

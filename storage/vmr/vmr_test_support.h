@@ -44,7 +44,7 @@ inline ::testing::AssertionResult Snapshot(PhysicalFile& file, Model& out) {
   out.clear();
   Status s = file.RefreshHeader();
   if (!s.ok()) return ::testing::AssertionFailure() << "refresh " << Describe(s);
-  std::optional<Record> r;
+  std::optional<RecordCopy> r;
   std::string key;
   s = file.Find(FindMode::kFirstNotBelow, key, r);
   while (s.ok() && r) {
@@ -75,7 +75,7 @@ inline Status ApplyBatch(PhysicalFile& file, const Model& changes, Model& model)
   VMR_TRY(file.BeginWrite());
   VMR_TRY(file.RefreshHeader());
   for (const auto& [key, value] : changes) {
-    std::optional<Record> existing;
+    std::optional<RecordCopy> existing;
     VMR_TRY(file.Find(FindMode::kExact, key, existing));
     if (value.empty()) {
       bool found;
