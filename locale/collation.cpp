@@ -171,7 +171,15 @@ void SortKeyInto(std::span<char> out, std::string_view text, bool upper, bool oe
     return upper ? UpperThrough(tables, c) : c;
   };
   if (tables.digraphs.empty() && !oem) {
-    for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<char>(weight[Byte(at(i))]);
+    // The text, then its padding: one weight.
+    const std::size_t length = std::min(text.size(), n);
+    if (upper) {
+      for (std::size_t i = 0; i < length; ++i) out[i] = static_cast<char>(weight[Byte(UpperThrough(tables, text[i]))]);
+    } else {
+      for (std::size_t i = 0; i < length; ++i) out[i] = static_cast<char>(weight[Byte(text[i])]);
+    }
+    const char pad = upper ? UpperThrough(tables, '\0') : '\0';
+    std::fill(out.begin() + static_cast<std::ptrdiff_t>(length), out.end(), static_cast<char>(weight[Byte(pad)]));
     return;
   }
   // Digraphs expand: the key reaches its size before the padded text ends.
