@@ -268,27 +268,39 @@ std::vector<std::uint8_t> Compress(std::span<const std::uint8_t> body) {
   return out;
 }
 
-Status Decompress(std::span<const std::uint8_t> stream, std::uint32_t unpacked_size,
-                  std::vector<std::uint8_t>& out) {
-  VMR_CHECK(!out.empty() && out.size() <= unpacked_size);
+namespace {
+
+// Fills out[filled, out.size()) from the stream; out[filled - 1] is the byte
+// a leading repeat copies.
+Status DecompressAt(std::span<const std::uint8_t> stream, std::span<std::uint8_t> out, std::size_t filled) {
+  VMR_CHECK(filled > 0 && filled <= out.size());
+  const std::size_t size = out.size();
   std::size_t pos = 0;
-  std::size_t filled = out.size();
-  out.resize(unpacked_size);
-  while (filled < unpacked_size) {
+  while (filled < size) {
     std::uint32_t literals;
     VMR_CHECK(GetVarint(stream, pos, literals));
-    VMR_CHECK(literals <= unpacked_size - filled && literals <= stream.size() - pos);
+    VMR_CHECK(literals <= size - filled && literals <= stream.size() - pos);
     if (literals) std::memcpy(out.data() + filled, stream.data() + pos, literals);
     pos += literals;
     filled += literals;
-    if (filled == unpacked_size) break;
+    if (filled == size) break;
     std::uint32_t repeat;
     VMR_CHECK(GetVarint(stream, pos, repeat));
-    VMR_CHECK(repeat <= unpacked_size - filled);
+    VMR_CHECK(repeat <= size - filled);
     std::memset(out.data() + filled, out[filled - 1], repeat);
     filled += repeat;
   }
   return Status::Ok();
+}
+
+}  // namespace
+
+Status Decompress(std::span<const std::uint8_t> stream, std::uint32_t unpacked_size,
+                  std::vector<std::uint8_t>& out) {
+  VMR_CHECK(!out.empty() && out.size() <= unpacked_size);
+  const std::size_t filled = out.size();
+  out.resize(unpacked_size);
+  return DecompressAt(stream, out, filled);
 }
 
 // Page header: own offset (32), stored size (16), unpacked size (16),
@@ -352,13 +364,16 @@ Status DecodePage(std::span<const std::uint8_t> stored, std::uint32_t block, Pag
   VMR_CHECK(header_length <= stored_size && stored_size <= unpacked_size && unpacked_size <= capacity);
   VMR_CHECK(level == 0 || count > 0);
 
-  // The body, unpacked when it is stored compressed.
-  std::vector<std::uint8_t> unpacked;
+  // The body, unpacked when it is stored compressed (into a buffer that is
+  // not cleared first: every byte is written).
+  std::unique_ptr<std::uint8_t[]> unpacked;
   std::span<const std::uint8_t> body = stored.subspan(0, stored_size);
   if (stored_size < unpacked_size) {
-    unpacked.assign(p, p + header_length);
-    VMR_TRY(Decompress(stored.subspan(header_length, stored_size - header_length), unpacked_size, unpacked));
-    body = unpacked;
+    unpacked = std::make_unique_for_overwrite<std::uint8_t[]>(unpacked_size);
+    std::memcpy(unpacked.get(), p, header_length);
+    const std::span<std::uint8_t> out(unpacked.get(), unpacked_size);
+    VMR_TRY(DecompressAt(stored.subspan(header_length, stored_size - header_length), out, header_length));
+    body = out;
   }
   const std::size_t end = body.size();
 
