@@ -13,8 +13,8 @@ namespace tavero::vmr {
 namespace {
 
 constexpr std::uint32_t kFirstTemporaryId = 0xF0000000u;
-// Pages kept between operations; past it the cache is trimmed (TrimCache).
-// A page decodes to some 4 to 6 KB, so the cache stays below about 200 MB;
+// Pages kept between operations (unless set_cache_limit says otherwise);
+// past it the cache is trimmed (TrimCache). A page decodes to some 4 to 6 KB, so the cache stays below about 200 MB;
 // random reads of a million-card file (30 000 leaves and more) need that
 // many: with 8192 pages a GET there took 30 us, with 32768 about 7 us.
 constexpr std::size_t kCacheLimit = 32768;
@@ -27,7 +27,7 @@ bool Temporary(std::uint32_t id) { return id >= kFirstTemporaryId; }
 }  // namespace
 
 PhysicalFile::PhysicalFile(std::unique_ptr<File> file, std::string path)
-    : file_(std::move(file)), path_(std::move(path)), next_temporary_id_(kFirstTemporaryId) {}
+    : file_(std::move(file)), path_(std::move(path)), cache_limit_(kCacheLimit), next_temporary_id_(kFirstTemporaryId) {}
 
 PhysicalFile::~PhysicalFile() {
   if (lock_ != Lock::kNone) (void)ReleaseStationLock();
@@ -311,12 +311,12 @@ Status PhysicalFile::EndOperation(bool statement) {
   if (in_transaction_ || (streaming_ && dirty_count_ < kStreamDirtyLimit)) return Status::Ok();
   Status status = Commit();
   if (statement && status.ok() && KeepForStatement()) {
-    if (cache_.size() > kCacheLimit && dirty_count_ == 0) TrimCache();
+    if (cache_.size() > cache_limit_ && dirty_count_ == 0) TrimCache();
     return Status::Ok();
   }
   Status unlocked = ReleaseStationLock();
   read_phase_ = true;
-  if (cache_.size() > kCacheLimit && dirty_count_ == 0) TrimCache();
+  if (cache_.size() > cache_limit_ && dirty_count_ == 0) TrimCache();
   VMR_TRY(status);
   return unlocked;
 }
@@ -332,17 +332,34 @@ void PhysicalFile::DropCache() {
 }
 
 void PhysicalFile::TrimCache() {
-  // The leaves go; the inner pages, few and on every descent, stay unless
-  // they alone fill the cache.
+  // Leaves go until a quarter of the cache is free: first those no lookup
+  // reached since the last trim, then any; the survivors start the next
+  // round unreferenced (a clock's second chance). A tree larger than the
+  // cache, read at random, so keeps three quarters of the pages it can
+  // hold instead of starting again from none after every trim. The inner
+  // pages, few and on every descent, stay unless they alone fill three
+  // quarters of the cache.
   assert(dirty_count_ == 0);
   tree_.Forget();
-  std::erase_if(cache_, [](const auto& entry) { return !entry.second->inner(); });
-  if (cache_.size() > kCacheLimit / 2) DropCache();
+  const std::size_t target = cache_limit_ - cache_limit_ / 4;
+  for (bool referenced_too : {false, true}) {
+    for (auto it = cache_.begin(); it != cache_.end() && cache_.size() > target;) {
+      const Page& page = *it->second;
+      if (!page.inner() && (referenced_too || !page.referenced)) {
+        it = cache_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  for (auto& entry : cache_) entry.second->referenced = false;
+  if (cache_.size() > target) DropCache();
 }
 
 Status PhysicalFile::LoadPage(std::uint32_t id, Page*& page) {
   if (auto it = cache_.find(id); it != cache_.end()) {
     page = it->second.get();
+    page->referenced = true;
     return Status::Ok();
   }
   VMR_CHECK(!Temporary(id));

@@ -170,6 +170,9 @@ class PhysicalFile final : private PageStore, private PageMover {
   bool header_changed() const { return header_changed_; }
   std::size_t dirty_pages() const { return dirty_count_; }
   std::size_t cached_pages() const { return cache_.size(); }
+  // Pages kept between operations before the cache is trimmed (32768 unless
+  // a test or benchmark asks for fewer).
+  void set_cache_limit(std::size_t pages) { cache_limit_ = pages; }
   // What the last recovery of an interrupted commit did on disk.
   enum class Recovered { kNothing, kFinished, kRolledBack };
   Recovered recovered() const { return recovered_; }
@@ -246,6 +249,7 @@ class PhysicalFile final : private PageStore, private PageMover {
   FileHeader disk_header_;
   bool has_root_ = false;
   std::unordered_map<std::uint32_t, std::unique_ptr<Page>> cache_;
+  std::size_t cache_limit_;
   std::size_t dirty_count_ = 0;
   std::uint32_t next_temporary_id_;
   struct Released {

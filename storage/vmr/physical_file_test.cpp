@@ -139,6 +139,31 @@ TEST_F(VmrFile, PagesFilledInOrderStayFull) {
   }
 }
 
+TEST_F(VmrFile, ATrimmedCacheKeepsThreeQuartersOfItsPages) {
+  // 2000 rows of 100 bytes fill some 57 leaves; the cache holds 20. Rows
+  // read at random overflow it again and again; each trim frees a quarter,
+  // so the cache never starts again from nothing.
+  auto file = Open();
+  Model model;
+  Model rows;
+  for (int n = 0; n < 2000; ++n) rows[Key(1, 0xF3, n)] = std::string(91, static_cast<char>('a' + n % 26));
+  ASSERT_TRUE(ApplyBatch(*file, rows, model).ok());
+  file->set_cache_limit(20);
+  std::mt19937 random(11);
+  std::size_t fewest = ~std::size_t{0};
+  for (int i = 0; i < 2000; ++i) {
+    ASSERT_TRUE(file->RefreshHeader().ok());
+    const Record* found = nullptr;
+    const std::string key = Key(1, 0xF3, static_cast<int>(random() % 2000));
+    ASSERT_TRUE(file->Find(FindMode::kExact, key, found).ok());
+    ASSERT_NE(found, nullptr);
+    ASSERT_TRUE(file->EndOperation().ok());
+    if (i >= 100) fewest = std::min(fewest, file->cached_pages());
+  }
+  EXPECT_GE(fewest, 15u);
+  EXPECT_LE(fewest, 21u);
+}
+
 TEST_F(VmrFile, SeparatorsFollowTheFirstRecordOfEachChild) {
   // Inserting below the first separator and erasing first records keeps
   // every separator equal to its child's first key (checked by Validate).
