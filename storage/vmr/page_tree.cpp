@@ -130,21 +130,41 @@ void PageTree::Changed(Page& page) {
   store_.MarkDirty(page);
 }
 
-// Invariant (6): the leaf reached through a cursor's path is the one a
-// descent from the root would reach for a key between the leaf's separator
-// and the next separator above it. Keys below the leaf's separator are not
-// covered, so that a descent that lowers separators never starts from a
-// cursor.
-bool PageTree::Covers(const LeafCursor& cursor, std::string_view key, std::uint64_t head) {
-  if (cursor.low) {
-    if (head < cursor.low_head) return false;
-    if (head == cursor.low_head && CompareKeys(key, *cursor.low) < 0) return false;
+// Invariant (6): the leaf reached through a cursor's path, or found in the
+// directory, is the one a descent from the root would reach for a key
+// between the leaf's separator and the next separator above it. Keys below
+// the leaf's separator are not covered, so that a descent that lowers
+// separators never starts from a cursor.
+bool PageTree::Covers(const LeafRange& range, std::string_view key, std::uint64_t head) {
+  if (range.low) {
+    if (head < range.low_head) return false;
+    if (head == range.low_head && CompareKeys(key, *range.low) < 0) return false;
   }
-  if (cursor.high) {
-    if (head > cursor.high_head) return false;
-    if (head == cursor.high_head && CompareKeys(key, *cursor.high) >= 0) return false;
+  if (range.high) {
+    if (head > range.high_head) return false;
+    if (head == range.high_head && CompareKeys(key, *range.high) >= 0) return false;
   }
   return true;
+}
+
+// The leaf's bounds: its separator, and the next separator of the deepest
+// inner page that has one after the path's child.
+PageTree::LeafRange PageTree::RangeOf(const Path& path, Page* leaf) {
+  LeafRange range;
+  range.leaf = leaf;
+  if (path.empty()) return range;  // the leaf is the root
+  const Step& parent = path.back();
+  range.low = parent.page->content.records[parent.index].key();
+  range.low_head = Head(*range.low, 0);
+  for (std::size_t depth = path.size(); depth > 0; --depth) {
+    const Step& step = path[depth - 1];
+    if (step.index + 1 < step.page->count()) {
+      range.high = step.page->content.records[step.index + 1].key();
+      range.high_head = Head(*range.high, 0);
+      break;
+    }
+  }
+  return range;
 }
 
 std::array<std::size_t, 2> PageTree::CursorPlaces(std::string_view key) {
@@ -167,10 +187,10 @@ bool PageTree::FromCursor(std::string_view key, Path& path, Page*& leaf) {
   const std::uint64_t head = Head(key, 0);
   for (std::size_t place : CursorPlaces(key)) {
     LeafCursor& cursor = cursors_[place];
-    if (cursor.epoch != epoch_ || !Covers(cursor, key, head)) continue;
+    if (cursor.epoch != epoch_ || !Covers(cursor.range, key, head)) continue;
     cursor.used = ++clock_;
     path = cursor.path;
-    leaf = cursor.leaf;
+    leaf = cursor.range.leaf;
     return true;
   }
   return false;
@@ -182,34 +202,57 @@ void PageTree::RememberLeaf(std::string_view key, const Path& path, Page* leaf) 
   LeafCursor& other = cursors_[places[1]];
   // The place that already holds the leaf; else a stale one; else the
   // least recently used.
-  if (other.epoch == epoch_ && other.leaf == leaf) {
+  if (other.epoch == epoch_ && other.range.leaf == leaf) {
     slot = &other;
-  } else if (!(slot->epoch == epoch_ && slot->leaf == leaf)) {
+  } else if (!(slot->epoch == epoch_ && slot->range.leaf == leaf)) {
     const bool stale = slot->epoch != epoch_, other_stale = other.epoch != epoch_;
     if ((other_stale && !stale) || (other_stale == stale && other.used < slot->used)) slot = &other;
   }
   slot->path = path;
-  slot->leaf = leaf;
+  slot->range = RangeOf(path, leaf);
   slot->epoch = epoch_;
   slot->used = ++clock_;
-  // The leaf's bounds: its separator, and the next separator of the deepest
-  // inner page that has one after the path's child.
-  slot->low.reset();
-  slot->high.reset();
-  slot->low_head = 0;
-  slot->high_head = ~std::uint64_t{0};
-  if (path.empty()) return;  // the leaf is the root
-  const Step& parent = path.back();
-  slot->low = parent.page->content.records[parent.index].key();
-  slot->low_head = Head(*slot->low, 0);
-  for (std::size_t depth = path.size(); depth > 0; --depth) {
-    const Step& step = path[depth - 1];
-    if (step.index + 1 < step.page->count()) {
-      slot->high = step.page->content.records[step.index + 1].key();
-      slot->high_head = Head(*slot->high, 0);
-      break;
-    }
+}
+
+namespace {
+
+// Whether the range starts at or below `key` (whose head is `head`): the
+// directory is ordered by where its ranges start.
+template <typename Range>
+bool StartsNotAbove(const Range& range, std::string_view key, std::uint64_t head) {
+  if (!range.low) return true;
+  if (range.low_head != head) return range.low_head < head;
+  return CompareKeys(*range.low, key) <= 0;
+}
+
+}  // namespace
+
+Page* PageTree::FromDirectory(std::string_view key, std::uint64_t head) {
+  if (directory_epoch_ != epoch_) return nullptr;
+  // The last range that starts at or below the key.
+  const auto after = std::partition_point(directory_.begin(), directory_.end(),
+                                          [&](const LeafRange& r) { return StartsNotAbove(r, key, head); });
+  if (after == directory_.begin()) return nullptr;
+  const LeafRange& range = *(after - 1);
+  return Covers(range, key, head) ? range.leaf : nullptr;
+}
+
+void PageTree::RememberInDirectory(const LeafRange& range) {
+  if (directory_epoch_ != epoch_ || directory_.size() >= kDirectoryLimit) {
+    directory_.clear();
+    directory_epoch_ = epoch_;
   }
+  auto at = directory_.begin();
+  if (range.low) {
+    at = std::partition_point(directory_.begin(), directory_.end(),
+                              [&](const LeafRange& r) { return StartsNotAbove(r, *range.low, range.low_head); });
+  } else {
+    while (at != directory_.end() && !at->low) ++at;
+  }
+  // Ranges of one epoch do not overlap: the one that starts where this one
+  // does is this leaf's.
+  if (at != directory_.begin() && (at - 1)->leaf == range.leaf) return;
+  directory_.insert(at, range);
 }
 
 void PageTree::ReplaceSeparator(Page& page, std::size_t index, std::string_view key) {
@@ -224,9 +267,9 @@ void PageTree::ReplaceSeparator(Page& page, std::size_t index, std::string_view 
 }
 
 Status PageTree::Descend(std::string_view key, int level, bool lower, Path& path, Page*& page,
-                         std::vector<Page*>* lowered) {
+                         std::vector<Page*>* lowered, bool use_cursors) {
   path.clear();
-  if (level == 0 && FromCursor(key, path, page)) return Status::Ok();
+  if (level == 0 && use_cursors && FromCursor(key, path, page)) return Status::Ok();
   VMR_TRY(store_.RootPage(lower, page));
   if (!page) return Status::Ok();
   VMR_CHECK(page->content.level <= kMaxHeight && page->content.level >= level);
@@ -244,8 +287,16 @@ Status PageTree::Descend(std::string_view key, int level, bool lower, Path& path
     VMR_CHECK(child->count() > 0);
     page = child;
   }
-  if (level == 0) RememberLeaf(key, path, page);
+  if (level == 0 && use_cursors) RememberLeaf(key, path, page);
+  if (level == 0 && !lower) RememberInDirectory(RangeOf(path, page));
   return Status::Ok();
+}
+
+Status PageTree::LeafOf(std::string_view key, Page*& leaf) {
+  leaf = FromDirectory(key, Head(key, 0));
+  if (leaf) return Status::Ok();
+  Path path;
+  return Descend(key, 0, false, path, leaf, nullptr, false);
 }
 
 Status PageTree::Neighbour(Path& path, bool forward, Page*& leaf) {
@@ -298,21 +349,40 @@ Status PageTree::FindInLeaves(FindMode mode, std::string_view key, const Record*
   found = nullptr;
   Path path;
   Page* leaf;
-  VMR_TRY(Descend(key, 0, false, path, leaf, nullptr));
+  // A record looked up by its key part needs no path: its leaf comes from
+  // the directory. The other lookups may step to a neighbouring leaf, which
+  // takes the path a cursor or a descent gives.
+  bool pathless = false;
+  if (mode == FindMode::kExact) {
+    VMR_TRY(LeafOf(key, leaf));
+    pathless = true;
+  } else if (!FromCursor(key, path, leaf)) {
+    leaf = FromDirectory(key, Head(key, 0));
+    pathless = leaf != nullptr;
+    if (!leaf) VMR_TRY(Descend(key, 0, false, path, leaf, nullptr));
+  }
   if (!leaf || leaf->count() == 0) return Status::Ok();
   std::size_t index = LowerBoundNearLastFound(*leaf, key);
+  if (mode == FindMode::kFirstAbove && KeyAt(*leaf, index, key)) ++index;
+  const bool beyond_leaf =
+      mode == FindMode::kLastBelow ? index == 0 : mode != FindMode::kExact && index == leaf->count();
+  if (beyond_leaf && pathless) {
+    // The path to the leaf, to step to its neighbour.
+    Page* again;
+    VMR_TRY(Descend(key, 0, false, path, again, nullptr));
+    VMR_CHECK(again == leaf);
+  }
   switch (mode) {
     case FindMode::kExact:
       if (!KeyAt(*leaf, index, key)) return Status::Ok();
       break;
     case FindMode::kFirstAbove:
-      if (KeyAt(*leaf, index, key)) ++index;
-      [[fallthrough]];
     case FindMode::kFirstNotBelow:
       if (index == leaf->count()) {
         VMR_TRY(Neighbour(path, true, leaf));
         if (!leaf) return Status::Ok();
         RememberLeaf(key, path, leaf);
+        RememberInDirectory(RangeOf(path, leaf));
         index = 0;
       }
       break;
@@ -321,6 +391,7 @@ Status PageTree::FindInLeaves(FindMode mode, std::string_view key, const Record*
         VMR_TRY(Neighbour(path, false, leaf));
         if (!leaf) return Status::Ok();
         RememberLeaf(key, path, leaf);
+        RememberInDirectory(RangeOf(path, leaf));
         index = leaf->count();
       }
       --index;
@@ -452,8 +523,7 @@ Status PageTree::Update(std::string_view key, const std::function<bool(std::stri
 }
 
 Status PageTree::FindInLeaf(std::string_view key, Page*& leaf, std::size_t& index) {
-  Path path;
-  VMR_TRY(Descend(key, 0, false, path, leaf, nullptr));
+  VMR_TRY(LeafOf(key, leaf));
   if (!leaf) return Status::Ok();
   index = LowerBound(*leaf, key);
   if (!KeyAt(*leaf, index, key)) leaf = nullptr;

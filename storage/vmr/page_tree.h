@@ -16,12 +16,16 @@
 //      dropped from the store, since it was taken. Every such change moves
 //      the epoch on (Changed, Split, RemoveFromParent, Forget).
 // Pages are reached through a PageStore, which loads, creates and releases
-// them. Beyond them the tree keeps only its leaf cursors: the paths of
-// recent descents, so that a lookup whose key falls inside the key range
-// of a remembered leaf (the bounds its parents' separators give it) starts
-// on that leaf instead of at the root. A scan stepping from record to
-// record, the status records of a table and appends at the end of a run of
-// records each stay on their leaf this way.
+// them. Beyond them the tree keeps its leaf cursors: the paths of recent
+// descents, so that a lookup whose key falls inside the key range of a
+// remembered leaf (the bounds its parents' separators give it) starts on
+// that leaf instead of at the root. A scan stepping from record to record,
+// the status records of a table and appends at the end of a run of records
+// each stay on their leaf this way. And it keeps a leaf directory: the key
+// ranges of the leaves descended to, in key order, so that a lookup that
+// needs no path (a record looked up by its key part, as the data records a
+// scan in key order reaches at random are) finds its leaf with one binary
+// search instead of a descent. Both hold only while invariant (6) does.
 #pragma once
 
 #include <algorithm>
@@ -177,18 +181,21 @@ class PageTree {
     std::array<Step, kMaxHeight + 1> steps_;
     std::size_t size_ = 0;
   };
-  // A remembered descent to a leaf; see invariant (6). The leaf covers the
-  // keys from `low` (none: from the start) up to `high` (none: to the end),
-  // separators of inner pages that stay unchanged while the cursor is
-  // valid; `low_head` and `high_head` are their first 8 bytes as numbers,
-  // which settle most keys without reaching the separators' bytes.
-  struct LeafCursor {
-    Path path;
+  // The keys a leaf covers: from `low` (none: from the start) up to `high`
+  // (none: to the end), separators of inner pages that stay unchanged while
+  // the epoch does; `low_head` and `high_head` are their first 8 bytes as
+  // numbers, which settle most keys without reaching the separators' bytes.
+  struct LeafRange {
     Page* leaf = nullptr;
-    std::uint64_t epoch = 0;
-    std::uint64_t used = 0;
     std::optional<std::string_view> low, high;
     std::uint64_t low_head = 0, high_head = ~std::uint64_t{0};
+  };
+  // A remembered descent to a leaf; see invariant (6).
+  struct LeafCursor {
+    Path path;
+    LeafRange range;
+    std::uint64_t epoch = 0;
+    std::uint64_t used = 0;
   };
   // A key's cursor lies in one of two places picked from its first 5 bytes
   // (a table number and a kind of record: the records of one run), so
@@ -199,11 +206,22 @@ class PageTree {
   static constexpr std::size_t kRunBytes = 5;
   static_assert((kLeafCursors & (kLeafCursors - 1)) == 0);
   static std::array<std::size_t, 2> CursorPlaces(std::string_view key);
+  // The leaf directory holds at most this many ranges; a full one starts
+  // again empty.
+  static constexpr std::size_t kDirectoryLimit = 2048;
   // Descends from the root to the page of `level` that covers `key`;
   // `path` receives the inner pages above it with the child index taken.
   // With `lower`, separators above a key below them are lowered to it.
+  // A leaf descent (level 0, no lowering) starts from a leaf cursor when
+  // `use_cursors` and one covers the key, and remembers its leaf.
   Status Descend(std::string_view key, int level, bool lower, Path& path, Page*& page,
-                 std::vector<Page*>* lowered);
+                 std::vector<Page*>* lowered, bool use_cursors = true);
+  // The leaf that covers `key`, from the leaf directory or by a descent
+  // that enters it there; null for an empty tree.
+  Status LeafOf(std::string_view key, Page*& leaf);
+  // The directory's leaf that covers `key` (null: none known).
+  Page* FromDirectory(std::string_view key, std::uint64_t head);
+  void RememberInDirectory(const LeafRange& range);
   Status FindInLeaves(FindMode mode, std::string_view key, const Record*& found);
   // The leaf and index of the record with key part `key`; `leaf` is null
   // when there is none.
@@ -228,10 +246,15 @@ class PageTree {
   // A valid leaf cursor whose leaf covers `key`.
   bool FromCursor(std::string_view key, Path& path, Page*& leaf);
   void RememberLeaf(std::string_view key, const Path& path, Page* leaf);
-  static bool Covers(const LeafCursor& cursor, std::string_view key, std::uint64_t head);
+  static bool Covers(const LeafRange& range, std::string_view key, std::uint64_t head);
+  static LeafRange RangeOf(const Path& path, Page* leaf);
 
   PageStore& store_;
   std::array<LeafCursor, kLeafCursors> cursors_;
+  // Ranges of distinct leaves in key order (they do not overlap), valid
+  // while `directory_epoch_` equals the epoch.
+  std::vector<LeafRange> directory_;
+  std::uint64_t directory_epoch_ = 0;
   std::uint64_t epoch_ = 1;
   std::uint64_t clock_ = 0;
 };
