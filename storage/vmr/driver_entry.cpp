@@ -225,15 +225,6 @@ int run_in_memory(OperationCode code, VmrState& state, const driver::OperationAr
   }
 }
 
-struct TableCall {
-  OperationCode code;
-  VmrState& state;
-  const driver::OperationArgs& args;
-  driver::OperationResult& result;
-  const RecordFilterFactory& filters;
-  VmrDriver& driver;
-};
-
 }  // namespace
 
 int VmrDriver::Handle(OperationCode code, driver::FileObject& file, driver::DriverState& base,
@@ -287,7 +278,7 @@ int VmrDriver::Handle(OperationCode code, driver::FileObject& file, driver::Driv
   // (or written) inside one bracket each.
   // (BUILD of a dynamic index replaces its file: the old one stays alive
   // until its bracket is closed.)
-  const Bracketed bracketed = [&](const std::function<int()>& body) {
+  const auto bracketed = [&](Body body) {
     const std::shared_ptr<PhysicalFileStore> table_store = state.store;
     std::vector<std::shared_ptr<PhysicalFileStore>> index_stores;
     int e = table_store->begin_operation(modifies(code));
@@ -305,9 +296,7 @@ int VmrDriver::Handle(OperationCode code, driver::FileObject& file, driver::Driv
     }
     return e;
   };
-  // One reference in the callable, so that wrapping it allocates nothing.
-  const TableCall call{code, state, args, result, filter_factory_, *this};
-  const auto run = [&call] { return run_on_table(call.code, call.state, call.args, call.result, call.filters, call.driver); };
+  const auto run = [&] { return run_on_table(code, state, args, result, filter_factory_, *this); };
   if (reads_record(code)) return held_read(state, bracketed, run);
   if (writes_held_record(code)) return bracketed([&] { return guarded_write(code, state, args, run); });
   return bracketed(run);

@@ -74,7 +74,7 @@ bool writes_held_record(OperationCode code) {
   return code == OperationCode::Put || code == OperationCode::PutAtPointer || code == OperationCode::Delete;
 }
 
-int held_read(VmrState& state, const Bracketed& bracketed, const std::function<int()>& read) {
+int held_read(VmrState& state, Bracketed bracketed, Body read) {
   Table& table = *state.table;
   release_held_record(state);
   const Table::ReadFlags armed = table.read_flags();
@@ -114,8 +114,7 @@ int held_read(VmrState& state, const Bracketed& bracketed, const std::function<i
   }
 }
 
-int guarded_write(OperationCode code, VmrState& state, const driver::OperationArgs& args,
-                  const std::function<int()>& write) {
+int guarded_write(OperationCode code, VmrState& state, const driver::OperationArgs& args, Body write) {
   Table& table = *state.table;
   const RecordNumber target = code == OperationCode::PutAtPointer ? args.pointer : table.pointer();
   const bool ours = target != 0 && state.held_record == identifier_of(target);

@@ -4,16 +4,17 @@
 // that holds it can finish its own operations meanwhile.
 #pragma once
 
-#include <functional>
-
+#include "runtime/function_ref.h"
 #include "storage/driver/driver.h"
 
 namespace tavero::vmr {
 
 struct VmrState;
 
-// Runs a function inside the operation bracket of the table's files.
-using Bracketed = std::function<int(const std::function<int()>&)>;
+// Runs a function inside the operation bracket of the table's files. Every
+// read and write passes through these references: they cost no allocation.
+using Body = FunctionRef<int()>;
+using Bracketed = FunctionRef<int(Body)>;
 
 // Reads that honour HOLD and WATCH (NEXT, PREVIOUS, GET, REGET).
 bool reads_record(driver::OperationCode code);
@@ -24,13 +25,13 @@ bool writes_held_record(driver::OperationCode code);
 // takes the found record's identifier lock within its bracket; while
 // another station holds it the read is repeated until the hold's time
 // limit (none: no limit) has passed, then fails with 43.
-int held_read(VmrState& state, const Bracketed& bracketed, const std::function<int()>& read);
+int held_read(VmrState& state, Bracketed bracketed, Body read);
 
 // PUT or DELETE (inside the bracket): a record that another station holds
 // gives 5 (PUT) or 33 (DELETE); otherwise the record is locked for the
 // update, and the hold of this station ends with it.
 int guarded_write(driver::OperationCode code, VmrState& state, const driver::OperationArgs& args,
-                  const std::function<int()>& write);
+                  Body write);
 
 // LOCK, LOCK with seconds, UNLOCK, STREAM and FLUSH of an open table.
 int run_lock_operation(driver::OperationCode code, VmrState& state,
