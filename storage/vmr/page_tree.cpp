@@ -183,33 +183,35 @@ std::array<std::size_t, 2> PageTree::CursorPlaces(std::string_view key) {
   return {first, second};
 }
 
-bool PageTree::FromCursor(std::string_view key, Path& path, Page*& leaf) {
+bool PageTree::FromCursor(std::string_view key, Path& path, Page*& leaf, bool& has_path) {
   const std::uint64_t head = Head(key, 0);
   for (std::size_t place : CursorPlaces(key)) {
     LeafCursor& cursor = cursors_[place];
     if (cursor.epoch != epoch_ || !Covers(cursor.range, key, head)) continue;
     cursor.used = ++clock_;
-    path = cursor.path;
+    has_path = cursor.has_path;
+    if (has_path) path = cursor.path;
     leaf = cursor.range.leaf;
     return true;
   }
   return false;
 }
 
-void PageTree::RememberLeaf(std::string_view key, const Path& path, Page* leaf) {
+void PageTree::RememberLeaf(std::string_view key, const LeafRange& range, const Path* path) {
   const auto places = CursorPlaces(key);
   LeafCursor* slot = &cursors_[places[0]];
   LeafCursor& other = cursors_[places[1]];
   // The place that already holds the leaf; else a stale one; else the
   // least recently used.
-  if (other.epoch == epoch_ && other.range.leaf == leaf) {
+  if (other.epoch == epoch_ && other.range.leaf == range.leaf) {
     slot = &other;
-  } else if (!(slot->epoch == epoch_ && slot->range.leaf == leaf)) {
+  } else if (!(slot->epoch == epoch_ && slot->range.leaf == range.leaf)) {
     const bool stale = slot->epoch != epoch_, other_stale = other.epoch != epoch_;
     if ((other_stale && !stale) || (other_stale == stale && other.used < slot->used)) slot = &other;
   }
-  slot->path = path;
-  slot->range = RangeOf(path, leaf);
+  slot->has_path = path != nullptr;
+  if (path) slot->path = *path;
+  slot->range = range;
   slot->epoch = epoch_;
   slot->used = ++clock_;
 }
@@ -227,14 +229,14 @@ bool StartsNotAbove(const Range& range, std::string_view key, std::uint64_t head
 
 }  // namespace
 
-Page* PageTree::FromDirectory(std::string_view key, std::uint64_t head) {
+const PageTree::LeafRange* PageTree::FromDirectory(std::string_view key, std::uint64_t head) {
   if (directory_epoch_ != epoch_) return nullptr;
   // The last range that starts at or below the key.
   const auto after = std::partition_point(directory_.begin(), directory_.end(),
                                           [&](const LeafRange& r) { return StartsNotAbove(r, key, head); });
   if (after == directory_.begin()) return nullptr;
   const LeafRange& range = *(after - 1);
-  return Covers(range, key, head) ? range.leaf : nullptr;
+  return Covers(range, key, head) ? &range : nullptr;
 }
 
 void PageTree::RememberInDirectory(const LeafRange& range) {
@@ -269,7 +271,10 @@ void PageTree::ReplaceSeparator(Page& page, std::size_t index, std::string_view 
 Status PageTree::Descend(std::string_view key, int level, bool lower, Path& path, Page*& page,
                          std::vector<Page*>* lowered, bool use_cursors) {
   path.clear();
-  if (level == 0 && use_cursors && FromCursor(key, path, page)) return Status::Ok();
+  // A cursor remembered without its path does not serve here.
+  bool has_path = false;
+  if (level == 0 && use_cursors && FromCursor(key, path, page, has_path) && has_path) return Status::Ok();
+  path.clear();
   VMR_TRY(store_.RootPage(lower, page));
   if (!page) return Status::Ok();
   VMR_CHECK(page->content.level <= kMaxHeight && page->content.level >= level);
@@ -287,14 +292,32 @@ Status PageTree::Descend(std::string_view key, int level, bool lower, Path& path
     VMR_CHECK(child->count() > 0);
     page = child;
   }
-  if (level == 0 && use_cursors) RememberLeaf(key, path, page);
-  if (level == 0 && !lower) RememberInDirectory(RangeOf(path, page));
+  if (level == 0 && (use_cursors || !lower)) {
+    const LeafRange range = RangeOf(path, page);
+    if (use_cursors) RememberLeaf(key, range, &path);
+    if (!lower) RememberInDirectory(range);
+  }
   return Status::Ok();
 }
 
+void PageTree::RememberNeighbour(std::string_view key, const Path& path, Page* leaf) {
+  const LeafRange range = RangeOf(path, leaf);
+  RememberLeaf(key, range, &path);
+  RememberInDirectory(range);
+}
+
 Status PageTree::LeafOf(std::string_view key, Page*& leaf) {
-  leaf = FromDirectory(key, Head(key, 0));
-  if (leaf) return Status::Ok();
+  const std::uint64_t head = Head(key, 0);
+  // Records looked up in their order stay on the leaf of the last one.
+  if (last_exact_.epoch == epoch_ && Covers(last_exact_.range, key, head)) {
+    leaf = last_exact_.range.leaf;
+    return Status::Ok();
+  }
+  if (const LeafRange* range = FromDirectory(key, head)) {
+    last_exact_ = {*range, epoch_};
+    leaf = range->leaf;
+    return Status::Ok();
+  }
   Path path;
   return Descend(key, 0, false, path, leaf, nullptr, false);
 }
@@ -356,10 +379,15 @@ Status PageTree::FindInLeaves(FindMode mode, std::string_view key, const Record*
   if (mode == FindMode::kExact) {
     VMR_TRY(LeafOf(key, leaf));
     pathless = true;
-  } else if (!FromCursor(key, path, leaf)) {
-    leaf = FromDirectory(key, Head(key, 0));
-    pathless = leaf != nullptr;
-    if (!leaf) VMR_TRY(Descend(key, 0, false, path, leaf, nullptr));
+  } else if (bool has_path = false; FromCursor(key, path, leaf, has_path)) {
+    pathless = !has_path;
+  } else if (const LeafRange* range = FromDirectory(key, Head(key, 0))) {
+    // Remembered without a path, for the lookups after this one.
+    leaf = range->leaf;
+    pathless = true;
+    RememberLeaf(key, *range, nullptr);
+  } else {
+    VMR_TRY(Descend(key, 0, false, path, leaf, nullptr));
   }
   if (!leaf || leaf->count() == 0) return Status::Ok();
   std::size_t index = LowerBoundNearLastFound(*leaf, key);
@@ -381,8 +409,7 @@ Status PageTree::FindInLeaves(FindMode mode, std::string_view key, const Record*
       if (index == leaf->count()) {
         VMR_TRY(Neighbour(path, true, leaf));
         if (!leaf) return Status::Ok();
-        RememberLeaf(key, path, leaf);
-        RememberInDirectory(RangeOf(path, leaf));
+        RememberNeighbour(key, path, leaf);
         index = 0;
       }
       break;
@@ -390,8 +417,7 @@ Status PageTree::FindInLeaves(FindMode mode, std::string_view key, const Record*
       if (index == 0) {
         VMR_TRY(Neighbour(path, false, leaf));
         if (!leaf) return Status::Ok();
-        RememberLeaf(key, path, leaf);
-        RememberInDirectory(RangeOf(path, leaf));
+        RememberNeighbour(key, path, leaf);
         index = leaf->count();
       }
       --index;

@@ -192,7 +192,8 @@ class PageTree {
   };
   // A remembered descent to a leaf; see invariant (6).
   struct LeafCursor {
-    Path path;
+    Path path;  // when `has_path`
+    bool has_path = false;
     LeafRange range;
     std::uint64_t epoch = 0;
     std::uint64_t used = 0;
@@ -220,7 +221,7 @@ class PageTree {
   // that enters it there; null for an empty tree.
   Status LeafOf(std::string_view key, Page*& leaf);
   // The directory's leaf that covers `key` (null: none known).
-  Page* FromDirectory(std::string_view key, std::uint64_t head);
+  const LeafRange* FromDirectory(std::string_view key, std::uint64_t head);
   void RememberInDirectory(const LeafRange& range);
   Status FindInLeaves(FindMode mode, std::string_view key, const Record*& found);
   // The leaf and index of the record with key part `key`; `leaf` is null
@@ -243,9 +244,12 @@ class PageTree {
                       TreeStatistics& statistics);
   // The page's records changed; a change to an inner page moves the epoch.
   void Changed(Page& page);
-  // A valid leaf cursor whose leaf covers `key`.
-  bool FromCursor(std::string_view key, Path& path, Page*& leaf);
-  void RememberLeaf(std::string_view key, const Path& path, Page* leaf);
+  // A valid leaf cursor whose leaf covers `key`; `has_path` tells whether it
+  // gave `path` (a cursor remembered from the directory has none).
+  bool FromCursor(std::string_view key, Path& path, Page*& leaf, bool& has_path);
+  void RememberLeaf(std::string_view key, const LeafRange& range, const Path* path);
+  // A leaf stepped to from `path`'s: in a cursor and in the directory.
+  void RememberNeighbour(std::string_view key, const Path& path, Page* leaf);
   static bool Covers(const LeafRange& range, std::string_view key, std::uint64_t head);
   static LeafRange RangeOf(const Path& path, Page* leaf);
 
@@ -255,6 +259,11 @@ class PageTree {
   // while `directory_epoch_` equals the epoch.
   std::vector<LeafRange> directory_;
   std::uint64_t directory_epoch_ = 0;
+  // The directory's range of the last lookup by key part.
+  struct {
+    LeafRange range;
+    std::uint64_t epoch = 0;
+  } last_exact_;
   std::uint64_t epoch_ = 1;
   std::uint64_t clock_ = 0;
 };

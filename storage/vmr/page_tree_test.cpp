@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
+#include <vector>
 
 #include "storage/vmr/fault_file_system.h"
 #include "storage/vmr/physical_file.h"
@@ -166,6 +168,50 @@ TEST_F(LeafCursors, ScansStepAcrossLeavesInBothDirections) {
   const std::size_t backward = walk(FindMode::kLastBelow, key);
   EXPECT_EQ(backward, model.size());
   ASSERT_TRUE(file->EndOperation().ok());
+}
+
+// Lookups in random order leave the leaf cursors behind: the leaf
+// directory answers them, also at a leaf's first and last record, where the
+// answer lies on the neighbouring leaf; a split or a released leaf between
+// two rounds must not leave it answering from the tree before.
+TEST_F(LeafCursors, LookupsAtRandomMatchAModelAtEveryLeafsEdges) {
+  auto file = Open(kExclusive);
+  ASSERT_TRUE(file);
+  Model model, batch;
+  for (std::uint32_t i = 0; i < 4000; ++i) batch[Key(static_cast<std::uint8_t>(1 + i % 2), i * 2)] = std::string(60, 'd');
+  ASSERT_TRUE(ApplyBatch(*file, batch, model).ok());
+  std::mt19937 random(5);
+  const FindMode modes[] = {FindMode::kExact, FindMode::kFirstNotBelow, FindMode::kFirstAbove, FindMode::kLastBelow};
+  for (int round = 0; round < 4; ++round) {
+    ASSERT_TRUE(file->BeginWrite().ok());
+    ASSERT_TRUE(file->RefreshHeader().ok());
+    std::vector<std::string> keys;
+    for (const auto& [key, data] : model) {
+      keys.push_back(key);
+      std::string between = key;
+      between.back() = static_cast<char>(between.back() + 1);  // absent: the numbers are even
+      keys.push_back(between);
+    }
+    std::shuffle(keys.begin(), keys.end(), random);
+    for (const std::string& key : keys) {
+      for (FindMode mode : modes) ASSERT_TRUE(FindsAsModel(*file, model, mode, key));
+    }
+    // Leaves split in one run and leave the tree in the other.
+    for (std::uint32_t i = 0; i < 600; ++i) {
+      const std::string key = Key(1, 20000 + round * 10000 + i * 2 + 1);
+      ASSERT_TRUE(file->Insert(key, std::string(200, 'n')).ok());
+      model[key] = std::string(200, 'n');
+    }
+    for (int i = 0; i < 500; ++i) {
+      auto first = model.lower_bound(Key(2, 0));
+      if (first == model.end()) break;
+      bool found = false;
+      ASSERT_TRUE(file->Erase(first->first, found).ok());
+      model.erase(first);
+    }
+    ASSERT_TRUE(Valid(*file, model.size()));
+    ASSERT_TRUE(file->EndOperation().ok());
+  }
 }
 
 TEST_F(LeafCursors, AnotherStationsCommitIsSeenOnTheNextOperation) {
