@@ -359,7 +359,24 @@ Status PageTree::Find(FindMode mode, std::string_view key, std::optional<RecordC
 }
 
 Status PageTree::Find(FindMode mode, std::string_view key, const Record*& found) {
-  VMR_TRY(FindInLeaves(mode, key, found));
+  Position position;
+  return Find(mode, key, found, position);
+}
+
+const Record* PageTree::StepFrom(Position& position, std::string_view key, bool forward) {
+  if (position.tree != this || position.epoch != epoch_) return nullptr;
+  Page& leaf = *position.leaf;
+  const auto& records = leaf.content.records;
+  const std::size_t at = position.index;
+  if (at >= records.size() || records[at].key() != key) return nullptr;
+  if (forward ? at + 1 >= records.size() : at == 0) return nullptr;
+  position.index = forward ? at + 1 : at - 1;
+  leaf.last_found = position.index;
+  return &records[position.index];
+}
+
+Status PageTree::Find(FindMode mode, std::string_view key, const Record*& found, Position& position) {
+  VMR_TRY(FindInLeaves(mode, key, found, &position));
   if (!found) return Status::Ok();
   // A damaged tree must not send a scan round in circles.
   const int order = CompareKeys(found->key(), key);
@@ -368,7 +385,7 @@ Status PageTree::Find(FindMode mode, std::string_view key, const Record*& found)
   return Status::Ok();
 }
 
-Status PageTree::FindInLeaves(FindMode mode, std::string_view key, const Record*& found) {
+Status PageTree::FindInLeaves(FindMode mode, std::string_view key, const Record*& found, Position* position) {
   found = nullptr;
   Path path;
   Page* leaf;
@@ -425,6 +442,7 @@ Status PageTree::FindInLeaves(FindMode mode, std::string_view key, const Record*
   }
   leaf->last_found = index;
   found = &leaf->content.records[index];
+  if (position) *position = {this, leaf, index, epoch_};
   return Status::Ok();
 }
 

@@ -129,6 +129,21 @@ class PageTree {
   // The same without a copy: `found` points into its page (null when
   // nothing is found) and stays valid until the tree next changes.
   Status Find(FindMode mode, std::string_view key, const Record*& found);
+  // Where a lookup found its record: the next lookup from that record's key
+  // part can take its neighbour on the leaf without a search (StepFrom). Holds
+  // a live leaf while the tree's epoch is `epoch` (invariant (6)).
+  struct Position {
+    const PageTree* tree = nullptr;
+    Page* leaf = nullptr;
+    std::size_t index = 0;
+    std::uint64_t epoch = 0;
+  };
+  // Find, noting in `position` where the record lies.
+  Status Find(FindMode mode, std::string_view key, const Record*& found, Position& position);
+  // The record after (`forward`) or before the one `position` holds, moving
+  // `position` onto it, when that one's key part is still `key` and the
+  // neighbour lies on the same leaf; null when Find must answer.
+  const Record* StepFrom(Position& position, std::string_view key, bool forward);
   // Inserts a new record of `key` and `data`; an equal key part already
   // present is an internal error.
   Status Insert(std::string_view key, std::string_view data);
@@ -223,7 +238,7 @@ class PageTree {
   // The directory's leaf that covers `key` (null: none known).
   const LeafRange* FromDirectory(std::string_view key, std::uint64_t head);
   void RememberInDirectory(const LeafRange& range);
-  Status FindInLeaves(FindMode mode, std::string_view key, const Record*& found);
+  Status FindInLeaves(FindMode mode, std::string_view key, const Record*& found, Position* position);
   // The leaf and index of the record with key part `key`; `leaf` is null
   // when there is none.
   Status FindInLeaf(std::string_view key, Page*& leaf, std::size_t& index);

@@ -214,6 +214,63 @@ TEST_F(LeafCursors, LookupsAtRandomMatchAModelAtEveryLeafsEdges) {
   }
 }
 
+// A walk that steps from where the last lookup found its record, while
+// records come and go around it (its own among them) and leaves split: every
+// step answers what a search from the key would.
+TEST_F(LeafCursors, StepsFromAPositionMatchAModelWhileTheTreeChanges) {
+  auto file = Open(kExclusive);
+  ASSERT_TRUE(file);
+  Model model, batch;
+  for (std::uint32_t i = 0; i < 3000; ++i) batch[Key(1, i * 8)] = std::string(40, 'd');
+  ASSERT_TRUE(ApplyBatch(*file, batch, model).ok());
+  ASSERT_TRUE(file->BeginWrite().ok());
+  ASSERT_TRUE(file->RefreshHeader().ok());
+  std::mt19937 random(7);
+  for (const bool forward : {true, false}) {
+    const FindMode mode = forward ? FindMode::kFirstAbove : FindMode::kLastBelow;
+    PageTree::Position at;
+    const Record* record = nullptr;
+    ASSERT_TRUE(file->Find(forward ? FindMode::kFirstNotBelow : FindMode::kLastBelow, Key(forward ? 1 : 2, 0), record,
+                           at).ok());
+    ASSERT_TRUE(record);
+    std::string key(record->key());
+    for (std::size_t steps = 0; steps < 100000; ++steps) {
+      const std::uint32_t n = static_cast<std::uint32_t>(key[5]) << 24 | static_cast<std::uint32_t>(static_cast<std::uint8_t>(key[6])) << 16 |
+                              static_cast<std::uint32_t>(static_cast<std::uint8_t>(key[7])) << 8 | static_cast<std::uint8_t>(key[8]);
+      switch (random() % 8) {
+        case 0: {  // a record next to this one, on either side
+          const std::string near = Key(1, random() % 2 ? n + 1 + random() % 3 : n - 1 - random() % 3);
+          if (!model.contains(near)) {
+            ASSERT_TRUE(file->Insert(near, std::string(random() % 4 ? 40 : 700, 'n')).ok());
+            model[near] = "";
+          }
+          break;
+        }
+        case 1: {  // this record itself
+          bool found = false;
+          ASSERT_TRUE(file->Erase(key, found).ok());
+          ASSERT_TRUE(found);
+          model.erase(key);
+          break;
+        }
+        default:
+          break;
+      }
+      record = file->StepFrom(at, key, forward);
+      if (!record) ASSERT_TRUE(file->Find(mode, key, record, at).ok());
+      const auto want = Expected(model, mode, key);
+      ASSERT_EQ(record ? std::optional<std::string>(std::string(record->key())) : std::nullopt, want) << steps;
+      if (!record) break;
+      key = record->key();
+    }
+  }
+  // The inserts' data are not the model's: only the keys are compared.
+  TreeStatistics statistics;
+  ASSERT_TRUE(file->Validate(statistics).ok());
+  EXPECT_EQ(statistics.records, model.size());
+  ASSERT_TRUE(file->EndOperation().ok());
+}
+
 TEST_F(LeafCursors, AnotherStationsCommitIsSeenOnTheNextOperation) {
   auto a = Open(kShared);
   auto b = Open(kShared);

@@ -479,6 +479,10 @@ Status PhysicalFile::Find(FindMode mode, std::string_view key, const Record*& fo
   return Guard(tree_.Find(mode, key, found));
 }
 
+Status PhysicalFile::Find(FindMode mode, std::string_view key, const Record*& found, PageTree::Position& position) {
+  return Guard(tree_.Find(mode, key, found, position));
+}
+
 Status PhysicalFile::FirstWithPrefix(std::string_view prefix, std::optional<RecordCopy>& found) {
   VMR_TRY(Find(FindMode::kFirstNotBelow, prefix, found));
   if (found && !found->key().starts_with(prefix)) found.reset();

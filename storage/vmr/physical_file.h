@@ -118,6 +118,11 @@ class PhysicalFile final : private PageStore, private PageMover {
   // Without a copy: `found` points into the page cache until the next
   // change to the tree or the next header refresh.
   Status Find(FindMode mode, std::string_view key, const Record*& found);
+  Status Find(FindMode mode, std::string_view key, const Record*& found, PageTree::Position& position);
+  // PageTree::StepFrom.
+  const Record* StepFrom(PageTree::Position& position, std::string_view key, bool forward) {
+    return tree_.StepFrom(position, key, forward);
+  }
   // First and last record whose key part starts with `prefix`.
   Status FirstWithPrefix(std::string_view prefix, std::optional<RecordCopy>& found);
   Status LastWithPrefix(std::string_view prefix, std::optional<RecordCopy>& found);

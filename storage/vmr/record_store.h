@@ -43,6 +43,16 @@ int apply_counters(RecordStore& store, std::string_view key, std::int64_t count_
 // What a lookup in place looks for.
 enum class Seek { exact, first_not_below, first_above, last_below };
 
+// Where a lookup in place found its record, as the store notes it for the
+// caller's next lookup from that record's key part (seek_from). Opaque to
+// the caller, and checked by the store before any use.
+struct SeekPosition {
+  const void* owner = nullptr;
+  void* place = nullptr;
+  std::size_t index = 0;
+  std::uint64_t epoch = 0;
+};
+
 class RecordStore {
  public:
   virtual ~RecordStore() = default;
@@ -110,6 +120,14 @@ class RecordStore {
     if (e == 0 && seek_copy_) found.emplace(*seek_copy_);
     else found.reset();
     return e;
+  }
+  // seek() that notes in `position` where it found its record; when `key`
+  // is the key part of the record `position` holds (an earlier seek_from
+  // found it), the record after or before it may be taken without a
+  // search. The reads of a sequence step from entry to entry this way.
+  virtual int seek_from(Seek how, std::string_view key, SeekPosition& position, std::optional<RecordView>& found) {
+    (void)position;
+    return seek(how, key, found);
   }
 
  private:

@@ -30,9 +30,12 @@ bool PhysicalFileStore::flush_between(std::string_view low, const std::string_vi
 // A lookup whose answer could be a status record with changes kept back
 // (it lies between the key looked for and the record found) writes them
 // and looks again.
-int PhysicalFileStore::seek_once(FindMode mode, std::string_view key, std::optional<RecordView>& found) {
+int PhysicalFileStore::seek_once(FindMode mode, std::string_view key, std::optional<RecordView>& found,
+                                 PageTree::Position* position) {
   const Record* record = nullptr;
-  int error = ErrorCodeOf(file_->Find(mode, key, record));
+  PageTree::Position unused;
+  if (!position) position = &unused;
+  int error = ErrorCodeOf(file_->Find(mode, key, record, *position));
   if (error == 0 && !pending_.empty()) {
     bool flushed = false;
     const std::string_view at = record ? record->key() : std::string_view();
@@ -43,7 +46,7 @@ int PhysicalFileStore::seek_once(FindMode mode, std::string_view key, std::optio
     } else {
       flushed = flush_between(key, record ? &at : nullptr, error);
     }
-    if (flushed && error == 0) error = ErrorCodeOf(file_->Find(mode, key, record));
+    if (flushed && error == 0) error = ErrorCodeOf(file_->Find(mode, key, record, *position));
   }
   if (error != 0 || !record) {
     found.reset();
@@ -69,6 +72,26 @@ int PhysicalFileStore::find_with(FindMode mode, std::string_view key, std::optio
 
 int PhysicalFileStore::seek(Seek how, std::string_view key, std::optional<RecordView>& found) {
   return seek_once(mode_of(how), key, found);
+}
+
+int PhysicalFileStore::seek_from(Seek how, std::string_view key, SeekPosition& position,
+                                 std::optional<RecordView>& found) {
+  PageTree::Position at{static_cast<const PageTree*>(position.owner), static_cast<Page*>(position.place),
+                        position.index, position.epoch};
+  // A neighbour on the leaf needs no search; with counter changes kept
+  // back, it could be a status record they are for: the lookup decides.
+  const Record* record = nullptr;
+  if ((how == Seek::first_above || how == Seek::last_below) && pending_.empty()) {
+    record = file_->StepFrom(at, key, how == Seek::first_above);
+  }
+  int error = 0;
+  if (record) {
+    found.emplace(record->key(), record->data());
+  } else {
+    error = seek_once(mode_of(how), key, found, &at);
+  }
+  position = {at.tree, at.leaf, at.index, at.epoch};
+  return error;
 }
 
 int PhysicalFileStore::first_above(std::string_view key, std::optional<StoredRecord>& found) {

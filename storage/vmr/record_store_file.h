@@ -27,6 +27,7 @@ class PhysicalFileStore final : public RecordStore {
   int first_above(std::string_view key, std::optional<StoredRecord>& found) override;
   // Points into the page cache.
   int seek(Seek how, std::string_view key, std::optional<RecordView>& found) override;
+  int seek_from(Seek how, std::string_view key, SeekPosition& position, std::optional<RecordView>& found) override;
   int insert(std::string_view key, std::string_view data) override;
   int replace(std::string_view key, std::string_view data) override;
   int update(std::string_view key, const std::function<bool(std::string& data)>& change, bool& found) override;
@@ -48,7 +49,8 @@ class PhysicalFileStore final : public RecordStore {
 
  private:
   int find_with(FindMode mode, std::string_view key, std::optional<StoredRecord>& found);
-  int seek_once(FindMode mode, std::string_view key, std::optional<RecordView>& found);
+  int seek_once(FindMode mode, std::string_view key, std::optional<RecordView>& found,
+                PageTree::Position* position = nullptr);
   // Writes the changes kept back when one of them is for a key part from
   // `low` to `high` (both included; no `high`: no end); true when it did.
   bool flush_between(std::string_view low, const std::string_view* high, int& error);

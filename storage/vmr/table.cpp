@@ -421,7 +421,8 @@ int Table::load_memo(std::size_t blob, std::string_view prefix) {
   // In place: a blank memo has no segment, and the record found after its
   // place is looked at, not copied.
   std::optional<RecordView> segment;
-  if (int e = store_->seek(Seek::first_not_below, prefix, segment)) return e;
+  SeekPosition position;
+  if (int e = store_->seek_from(Seek::first_not_below, prefix, position, segment)) return e;
   std::string at;
   while (segment && segment->key.starts_with(prefix)) {
     const std::size_t n = std::min(segment->data.size(), memo.size() - filled);
@@ -429,7 +430,7 @@ int Table::load_memo(std::size_t blob, std::string_view prefix) {
     filled += n;
     if (filled == memo.size()) break;
     at.assign(segment->key);
-    if (int e = store_->seek(Seek::first_above, at, segment)) return e;
+    if (int e = store_->seek_from(Seek::first_above, at, position, segment)) return e;
   }
   std::memset(memo.data() + filled, ' ', memo.size() - filled);
   if (options_.oem) {

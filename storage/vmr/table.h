@@ -156,6 +156,7 @@ class Table {
     SequenceStart start = SequenceStart::record_order_from_start;
     std::size_t key = 0;
     std::string cursor;  // key part to continue from
+    SeekPosition position;  // where the store found `cursor`'s record
     RecordNumber record = 0;
   };
   // Where a step arrived. `found` points into the store until its next
@@ -163,6 +164,7 @@ class Table {
   struct StepResult {
     std::optional<RecordView> found;  // the data record
     std::string cursor;               // the key part that was stepped to
+    SeekPosition position;            // where the store found it
     Order order = Order::none;
   };
 
@@ -223,9 +225,12 @@ class Table {
   int step(bool forward, bool look_only);
   int first_step(bool forward, StepResult& result);
   int next_step(bool forward, StepResult& result);
+  // `position` is where the store found `from`'s record, or nothing; it
+  // receives where the store found the answer.
   int entry_in_key(std::size_t key, bool forward, std::string_view from, bool inclusive,
-                   std::optional<RecordView>& entry);
-  int data_in_table(bool forward, std::string_view from, bool inclusive, std::optional<RecordView>& data);
+                   std::optional<RecordView>& entry, SeekPosition& position);
+  int data_in_table(bool forward, std::string_view from, bool inclusive, std::optional<RecordView>& data,
+                    SeekPosition& position);
   int follow_entries(std::size_t key, bool forward, std::optional<RecordView> entry, StepResult& result);
 
   TableDefinition definition_;

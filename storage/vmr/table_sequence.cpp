@@ -61,36 +61,37 @@ int Table::set(SequenceStart start, std::optional<std::size_t> key, RecordNumber
 // `inclusive` admits an entry equal to `from`. An empty `from` starts at the
 // key's end.
 int Table::entry_in_key(std::size_t key, bool forward, std::string_view from, bool inclusive,
-                        std::optional<RecordView>& entry) {
+                        std::optional<RecordView>& entry, SeekPosition& position) {
   RecordStore& store = key_store(key);
   const std::string prefix = key_prefix(table_, static_cast<std::uint8_t>(key));
   entry.reset();
   int e = 0;
   if (from.empty()) {
-    e = forward ? store.seek(Seek::first_not_below, prefix, entry) : store.seek(Seek::last_below, prefix_end(prefix), entry);
+    e = forward ? store.seek_from(Seek::first_not_below, prefix, position, entry)
+                : store.seek_from(Seek::last_below, prefix_end(prefix), position, entry);
   } else if (forward) {
-    e = store.seek(inclusive ? Seek::first_not_below : Seek::first_above, from, entry);
+    e = store.seek_from(inclusive ? Seek::first_not_below : Seek::first_above, from, position, entry);
   } else {
-    if (inclusive) e = store.seek(Seek::exact, from, entry);
-    if (e == 0 && !entry) e = store.seek(Seek::last_below, from, entry);
+    if (inclusive) e = store.seek_from(Seek::exact, from, position, entry);
+    if (e == 0 && !entry) e = store.seek_from(Seek::last_below, from, position, entry);
   }
   if (e == 0 && entry && !starts_with(entry->key, prefix)) entry.reset();
   return e;
 }
 
-int Table::data_in_table(bool forward, std::string_view from, bool inclusive,
-                         std::optional<RecordView>& data) {
+int Table::data_in_table(bool forward, std::string_view from, bool inclusive, std::optional<RecordView>& data,
+                         SeekPosition& position) {
   const std::string prefix = kind_prefix(table_, record_kind::data);
   data.reset();
   int e = 0;
   if (from.empty()) {
-    e = forward ? store_->seek(Seek::first_not_below, prefix, data)
-                : store_->seek(Seek::last_below, prefix_end(prefix), data);
+    e = forward ? store_->seek_from(Seek::first_not_below, prefix, position, data)
+                : store_->seek_from(Seek::last_below, prefix_end(prefix), position, data);
   } else if (forward) {
-    e = store_->seek(inclusive ? Seek::first_not_below : Seek::first_above, from, data);
+    e = store_->seek_from(inclusive ? Seek::first_not_below : Seek::first_above, from, position, data);
   } else {
-    if (inclusive) e = store_->seek(Seek::exact, from, data);
-    if (e == 0 && !data) e = store_->seek(Seek::last_below, from, data);
+    if (inclusive) e = store_->seek_from(Seek::exact, from, position, data);
+    if (e == 0 && !data) e = store_->seek_from(Seek::last_below, from, position, data);
   }
   if (e == 0 && data && !starts_with(data->key, prefix)) data.reset();
   return e;
@@ -104,13 +105,15 @@ int Table::follow_entries(std::size_t key, bool forward, std::optional<RecordVie
     result.cursor.assign(entry->key);
     if (int e = read_data(entry_record_number(*entry), result.found)) return e;
     if (result.found) return 0;
-    if (int e = entry_in_key(key, forward, result.cursor, false, entry)) return e;
+    if (int e = entry_in_key(key, forward, result.cursor, false, entry, result.position)) return e;
   }
   result.found.reset();
   return 0;
 }
 
 int Table::first_step(bool forward, StepResult& result) {
+  result.position = {};
+  SeekPosition& position = result.position;
   const std::size_t key = sequence_.key;
   const KeyDefinition& k = keys_[key];
   const std::string prefix = key_prefix(table_, static_cast<std::uint8_t>(key));
@@ -118,18 +121,18 @@ int Table::first_step(bool forward, StepResult& result) {
   switch (sequence_.start) {
     case SequenceStart::record_order_from_start:
       result.order = Order::record;
-      return data_in_table(forward, {}, false, result.found);
+      return data_in_table(forward, {}, false, result.found, position);
     case SequenceStart::record_order_from_pointer: {
       result.order = Order::record;
-      if (int e = data_in_table(forward, data_key(table_, sequence_.record), true, result.found)) return e;
-      if (!result.found) return data_in_table(false, {}, false, result.found);
+      if (int e = data_in_table(forward, data_key(table_, sequence_.record), true, result.found, position)) return e;
+      if (!result.found) return data_in_table(false, {}, false, result.found, position);
       return 0;
     }
     case SequenceStart::record_order_from_key_value:
     case SequenceStart::key_order_from_key_value: {
       std::string from = prefix + sequence_.cursor;
       if (k.allows_duplicates()) from += std::string(4, forward ? '\0' : '\xFF');
-      if (int e = entry_in_key(key, forward, from, true, entry)) return e;
+      if (int e = entry_in_key(key, forward, from, true, entry, position)) return e;
       if (int e = follow_entries(key, forward, entry, result)) return e;
       if (sequence_.start == SequenceStart::record_order_from_key_value) {
         result.order = Order::record;
@@ -141,13 +144,13 @@ int Table::first_step(bool forward, StepResult& result) {
     }
     case SequenceStart::key_order_from_start:
       result.order = Order::key;
-      if (int e = entry_in_key(key, forward, {}, false, entry)) return e;
+      if (int e = entry_in_key(key, forward, {}, false, entry, position)) return e;
       return follow_entries(key, forward, entry, result);
     case SequenceStart::key_order_from_entry: {
       result.order = Order::key;
       std::string from = prefix + sequence_.cursor;
       if (k.allows_duplicates()) append_u32_big_endian(from, sequence_.record);
-      if (int e = entry_in_key(key, forward, from, true, entry)) return e;
+      if (int e = entry_in_key(key, forward, from, true, entry, position)) return e;
       return follow_entries(key, forward, entry, result);
     }
     case SequenceStart::key_order_from_pointer: {
@@ -159,7 +162,7 @@ int Table::first_step(bool forward, StepResult& result) {
             key, std::span(reinterpret_cast<const std::uint8_t*>(image.data()), image.size()), sequence_.record);
         return 0;
       }
-      if (int e = entry_in_key(key, false, {}, false, entry)) return e;
+      if (int e = entry_in_key(key, false, {}, false, entry, position)) return e;
       return follow_entries(key, false, entry, result);
     }
   }
@@ -168,13 +171,15 @@ int Table::first_step(bool forward, StepResult& result) {
 
 int Table::next_step(bool forward, StepResult& result) {
   result.order = sequence_.order;
+  // From where the store found the record the sequence stands on.
+  result.position = sequence_.position;
   if (sequence_.order == Order::record) {
-    if (int e = data_in_table(forward, sequence_.cursor, false, result.found)) return e;
+    if (int e = data_in_table(forward, sequence_.cursor, false, result.found, result.position)) return e;
     if (result.found) result.cursor.assign(result.found->key);
     return 0;
   }
   std::optional<RecordView> entry;
-  if (int e = entry_in_key(sequence_.key, forward, sequence_.cursor, false, entry)) return e;
+  if (int e = entry_in_key(sequence_.key, forward, sequence_.cursor, false, entry, result.position)) return e;
   return follow_entries(sequence_.key, forward, entry, result);
 }
 
@@ -193,6 +198,7 @@ int Table::step(bool forward, bool look_only) {
     if (e == 0) {
       sequence_.order = result.order;
       sequence_.cursor.swap(result.cursor);
+      sequence_.position = result.position;
     }
   } else {
     drop_current();
@@ -218,6 +224,7 @@ int Table::skip(std::int32_t count) {
     if (result.order == Order::record) result.cursor.assign(result.found->key);
     sequence_.order = result.order;
     sequence_.cursor.swap(result.cursor);
+    sequence_.position = result.position;
   }
   drop_current();
   return 0;
