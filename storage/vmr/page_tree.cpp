@@ -229,32 +229,36 @@ bool StartsNotAbove(const Range& range, std::string_view key, std::uint64_t head
 
 }  // namespace
 
-const PageTree::LeafRange* PageTree::FromDirectory(std::string_view key, std::uint64_t head) {
-  if (directory_epoch_ != epoch_) return nullptr;
-  // The last range that starts at or below the key.
+std::size_t PageTree::DirectoryEnd(std::string_view key, std::uint64_t head) const {
   const auto after = std::partition_point(directory_.begin(), directory_.end(),
                                           [&](const LeafRange& r) { return StartsNotAbove(r, key, head); });
-  if (after == directory_.begin()) return nullptr;
-  const LeafRange& range = *(after - 1);
+  return static_cast<std::size_t>(after - directory_.begin());
+}
+
+const PageTree::LeafRange* PageTree::FromDirectory(std::string_view key, std::uint64_t head) {
+  if (directory_epoch_ != epoch_) return nullptr;
+  const std::size_t end = DirectoryEnd(key, head);
+  if (end == 0) return nullptr;
+  const LeafRange& range = directory_[end - 1];
   return Covers(range, key, head) ? &range : nullptr;
 }
 
 void PageTree::RememberInDirectory(const LeafRange& range) {
-  if (directory_epoch_ != epoch_ || directory_.size() >= kDirectoryLimit) {
+  if (directory_epoch_ != epoch_) {
     directory_.clear();
     directory_epoch_ = epoch_;
   }
-  auto at = directory_.begin();
+  if (directory_.size() >= kDirectoryLimit) return;
+  std::size_t at = 0;
   if (range.low) {
-    at = std::partition_point(directory_.begin(), directory_.end(),
-                              [&](const LeafRange& r) { return StartsNotAbove(r, *range.low, range.low_head); });
+    at = DirectoryEnd(*range.low, range.low_head);
   } else {
-    while (at != directory_.end() && !at->low) ++at;
+    while (at < directory_.size() && !directory_[at].low) ++at;
   }
   // Ranges of one epoch do not overlap: the one that starts where this one
   // does is this leaf's.
-  if (at != directory_.begin() && (at - 1)->leaf == range.leaf) return;
-  directory_.insert(at, range);
+  if (at > 0 && directory_[at - 1].leaf == range.leaf) return;
+  directory_.insert(directory_.begin() + static_cast<std::ptrdiff_t>(at), range);
 }
 
 void PageTree::ReplaceSeparator(Page& page, std::size_t index, std::string_view key) {

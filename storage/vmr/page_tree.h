@@ -222,9 +222,11 @@ class PageTree {
   static constexpr std::size_t kRunBytes = 5;
   static_assert((kLeafCursors & (kLeafCursors - 1)) == 0);
   static std::array<std::size_t, 2> CursorPlaces(std::string_view key);
-  // The leaf directory holds at most this many ranges; a full one starts
-  // again empty.
-  static constexpr std::size_t kDirectoryLimit = 2048;
+  // The leaf directory holds at most this many ranges (a tree of 10 000
+  // rows has about 700 leaves); a full one takes no more until the epoch
+  // moves, so that a tree too big for it pays a descent, not an insert into
+  // the directory, for each leaf it does not hold.
+  static constexpr std::size_t kDirectoryLimit = 1024;
   // Descends from the root to the page of `level` that covers `key`;
   // `path` receives the inner pages above it with the child index taken.
   // With `lower`, separators above a key below them are lowered to it.
@@ -237,6 +239,8 @@ class PageTree {
   Status LeafOf(std::string_view key, Page*& leaf);
   // The directory's leaf that covers `key` (null: none known).
   const LeafRange* FromDirectory(std::string_view key, std::uint64_t head);
+  // The number of directory ranges that start at or below `key`.
+  std::size_t DirectoryEnd(std::string_view key, std::uint64_t head) const;
   void RememberInDirectory(const LeafRange& range);
   Status FindInLeaves(FindMode mode, std::string_view key, const Record*& found, Position* position);
   // The leaf and index of the record with key part `key`; `leaf` is null

@@ -195,9 +195,11 @@ RecordNumber Table::entry_record_number(RecordView entry) {
   // key part for keys with duplicates and as the data of unique keys.
   if (entry.key.size() + entry.data.size() < 4 + 5) return 0;
   if (entry.data.size() >= 4) return read_u32_big_endian(entry.data.substr(entry.data.size() - 4));
-  std::string last(entry.key.substr(entry.key.size() - (4 - entry.data.size())));
-  last += entry.data;
-  return read_u32_big_endian(last);
+  const std::size_t in_key = 4 - entry.data.size();
+  char last[4];
+  std::memcpy(last, entry.key.data() + entry.key.size() - in_key, in_key);
+  std::memcpy(last + in_key, entry.data.data(), entry.data.size());
+  return read_u32_big_endian(std::string_view(last, 4));
 }
 
 void Table::convert_text_fields(std::string& image, bool to_oem) const {
