@@ -375,6 +375,7 @@ const Record* PageTree::StepFrom(Position& position, std::string_view key, bool 
   if (at >= records.size() || records[at].key() != key) return nullptr;
   if (forward ? at + 1 >= records.size() : at == 0) return nullptr;
   position.index = forward ? at + 1 : at - 1;
+  leaf.referenced = true;
   leaf.last_found = position.index;
   return &records[position.index];
 }
@@ -444,6 +445,9 @@ Status PageTree::FindInLeaves(FindMode mode, std::string_view key, const Record*
       --index;
       break;
   }
+  // Reached without the store when a cursor or the directory found the
+  // leaf: the cache's trim must see it used.
+  leaf->referenced = true;
   leaf->last_found = index;
   found = &leaf->content.records[index];
   if (position) *position = {this, leaf, index, epoch_};
