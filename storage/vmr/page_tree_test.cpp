@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <random>
 #include <vector>
@@ -72,6 +73,15 @@ class LeafCursors : public ::testing::Test {
     std::unique_ptr<PhysicalFile> file;
     Status s = PhysicalFile::Open(fs_, kPath, mode, file);
     EXPECT_TRUE(s.ok()) << Describe(s);
+    return file;
+  }
+  // A file alone holding `count` records of 40 bytes, the i-th at key(i).
+  std::unique_ptr<PhysicalFile> Filled(Model& model, std::uint32_t count,
+                                       const std::function<std::string(std::uint32_t)>& key) {
+    auto file = Open(kExclusive);
+    Model batch;
+    for (std::uint32_t i = 0; i < count; ++i) batch[key(i)] = std::string(40, 'd');
+    EXPECT_TRUE(file && ApplyBatch(*file, batch, model).ok());
     return file;
   }
   FaultFileSystem fs_;
@@ -144,11 +154,9 @@ TEST_F(LeafCursors, LookupsMatchAModelThroughSplitsReleasesAndSeparatorChanges) 
 }
 
 TEST_F(LeafCursors, ScansStepAcrossLeavesInBothDirections) {
-  auto file = Open(kExclusive);
+  Model model;
+  auto file = Filled(model, 3000, [](std::uint32_t i) { return Key(2, i * 3); });
   ASSERT_TRUE(file);
-  Model model, batch;
-  for (std::uint32_t i = 0; i < 3000; ++i) batch[Key(2, i * 3)] = std::string(40, 'd');
-  ASSERT_TRUE(ApplyBatch(*file, batch, model).ok());
   ASSERT_TRUE(file->RefreshHeader().ok());
   // From the first record to the last and back, one step at a time.
   auto walk = [&](FindMode mode, std::string& key) {
@@ -175,11 +183,9 @@ TEST_F(LeafCursors, ScansStepAcrossLeavesInBothDirections) {
 // answer lies on the neighbouring leaf; a split or a released leaf between
 // two rounds must not leave it answering from the tree before.
 TEST_F(LeafCursors, LookupsAtRandomMatchAModelAtEveryLeafsEdges) {
-  auto file = Open(kExclusive);
+  Model model;
+  auto file = Filled(model, 4000, [](std::uint32_t i) { return Key(static_cast<std::uint8_t>(1 + i % 2), i * 2); });
   ASSERT_TRUE(file);
-  Model model, batch;
-  for (std::uint32_t i = 0; i < 4000; ++i) batch[Key(static_cast<std::uint8_t>(1 + i % 2), i * 2)] = std::string(60, 'd');
-  ASSERT_TRUE(ApplyBatch(*file, batch, model).ok());
   std::mt19937 random(5);
   const FindMode modes[] = {FindMode::kExact, FindMode::kFirstNotBelow, FindMode::kFirstAbove, FindMode::kLastBelow};
   for (int round = 0; round < 4; ++round) {
@@ -218,11 +224,9 @@ TEST_F(LeafCursors, LookupsAtRandomMatchAModelAtEveryLeafsEdges) {
 // records come and go around it (its own among them) and leaves split: every
 // step answers what a search from the key would.
 TEST_F(LeafCursors, StepsFromAPositionMatchAModelWhileTheTreeChanges) {
-  auto file = Open(kExclusive);
+  Model model;
+  auto file = Filled(model, 3000, [](std::uint32_t i) { return Key(1, i * 8); });
   ASSERT_TRUE(file);
-  Model model, batch;
-  for (std::uint32_t i = 0; i < 3000; ++i) batch[Key(1, i * 8)] = std::string(40, 'd');
-  ASSERT_TRUE(ApplyBatch(*file, batch, model).ok());
   ASSERT_TRUE(file->BeginWrite().ok());
   ASSERT_TRUE(file->RefreshHeader().ok());
   std::mt19937 random(7);
