@@ -51,7 +51,8 @@ struct Page {
   int page_class = 0;
   std::uint32_t size = 0;
   bool dirty = false;
-  // Found in the cache by a lookup since the cache was last trimmed.
+  // Reached by a lookup (through the cache, a leaf cursor, the leaf
+  // directory or a position) since the cache was last trimmed.
   bool referenced = false;
   // The stored form from the last encoding, kept while only the page's own
   // number or its child pointers change (PatchPageHeader); empty when stale.

@@ -14,9 +14,10 @@ namespace {
 
 constexpr std::uint32_t kFirstTemporaryId = 0xF0000000u;
 // Pages kept between operations (unless set_cache_limit says otherwise);
-// past it the cache is trimmed (TrimCache). A page decodes to some 4 to 6 KB, so the cache stays below about 200 MB;
-// random reads of a million-card file (30 000 leaves and more) need that
-// many: with 8192 pages a GET there took 30 us, with 32768 about 7 us.
+// past it the cache is trimmed (TrimCache). A page decodes to some 4 to
+// 6 KB, so the cache stays below about 200 MB; random reads of a
+// million-card file (30 000 leaves and more) need that many: with 8192
+// pages a GET there took 30 us, with 32768 about 7 us.
 constexpr std::size_t kCacheLimit = 32768;
 // Reader slots are the bytes the writer range covers, so a writer excludes
 // every reader.
